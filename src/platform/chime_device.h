@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+/// The sound device the chime player drives: the few operations of a multimedia control and nothing more.
+/// Every command returns at once; playback runs in the background and is seen only through mode().
+class ChimeDevice {
+public:
+    enum class Mode { NotOpen, Idle, Busy };
+
+    virtual ~ChimeDevice() = default;
+    virtual Mode mode() = 0;
+    /// Stops any playback and releases the file.
+    virtual void close() = 0;
+    virtual void setFileName(const QString& path) = 0;
+    /// Opens the named file; an empty name opens the built-in bell. Failure shows only as Mode::NotOpen.
+    virtual void open() = 0;
+    /// Puts the play position back to the start of the file ("Prev").
+    virtual void rewind() = 0;
+    virtual void play() = 0;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "colour_value.h"
+
+#include <QString>
+
+/// What the count writes to and reads from the main window: the two display rows and the caption.
+class Rows {
+public:
+    virtual ~Rows() = default;
+    virtual void setUpperText(const QString& text) = 0;
+    virtual void setLowerText(const QString& text) = 0;
+    virtual void setUpperColours(ColourValue foreground, ColourValue background) = 0;
+    virtual void setLowerColours(ColourValue foreground, ColourValue background) = 0;
+    virtual void setCaption(const QString& caption) = 0;
+    virtual QString caption() const = 0;
+    virtual QString upperText() const = 0;
+    virtual bool isMinimised() const = 0;
+};

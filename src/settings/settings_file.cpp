@@ -1,0 +1,1 @@
+#include "settings_file.h"

@@ -1,0 +1,96 @@
+#include "settings_record.h"
+
+#include "number_rule.h"
+
+#include <cassert>
+
+using namespace Qt::StringLiterals;
+
+SettingsRecord::SettingsRecord(QObject* parent)
+    : QObject(parent),
+      m_texts{u"10"_s,
+              u"5"_s,
+              u"2"_s,
+              QString(),
+              u"講演の開始から"_s,
+              u"発表時間終了まで"_s,
+              u"質疑応答終了まで"_s,
+              u"講演時間の超過は"_s},
+      m_colours{0x00FFFF00u, 0x00000000u, 0x0000FFFFu, 0x00000000u,
+                0x0000FF00u, 0x00000000u, 0x0000FFFFu, 0x000000D0u}
+{
+}
+
+void SettingsRecord::setText(Text field, const QString& value)
+{
+    QString& slot = m_texts[std::size_t(field)];
+    if (slot == value)
+        return;
+    slot = value;
+    emit textChanged(field);
+}
+
+void SettingsRecord::setColour(Swatch swatch, ColourValue value)
+{
+    value &= 0x00FFFFFFu; // the top byte of a colour value is always zero
+    ColourValue& slot = m_colours[std::size_t(swatch)];
+    if (slot == value)
+        return;
+    slot = value;
+    emit colourChanged(swatch);
+}
+
+QString SettingsRecord::heading(int k) const
+{
+    assert(k >= 1 && k <= 4);
+    return m_texts[std::size_t(Text::Text1) + std::size_t(k - 1)];
+}
+
+SettingsRecord::Swatch SettingsRecord::foregroundSwatch(int k)
+{
+    assert(k >= 1 && k <= 4);
+    return Swatch(2 * (k - 1));
+}
+
+SettingsRecord::Swatch SettingsRecord::backgroundSwatch(int k)
+{
+    assert(k >= 1 && k <= 4);
+    return Swatch(2 * (k - 1) + 1);
+}
+
+ColourValue SettingsRecord::foreground(int k) const
+{
+    return colour(foregroundSwatch(k));
+}
+
+ColourValue SettingsRecord::background(int k) const
+{
+    return colour(backgroundSwatch(k));
+}
+
+double SettingsRecord::minutes(Text field) const
+{
+    return parseNumber(text(field));
+}
+
+SettingsRecord::RowMode SettingsRecord::optionMode(int n)
+{
+    assert(n >= 1 && n <= 3);
+    return RowMode(n);
+}
+
+void SettingsRecord::setOption(int n, bool value)
+{
+    if (value)
+        setRowMode(optionMode(n));
+    else if (option(n))
+        setRowMode(RowMode::None);
+}
+
+void SettingsRecord::setRowMode(RowMode mode)
+{
+    if (m_rowMode == mode)
+        return;
+    m_rowMode = mode;
+    emit rowModeChanged();
+}

@@ -1,0 +1,1 @@
+#include "chime_player.h"

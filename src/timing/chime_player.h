@@ -1,0 +1,17 @@
+#pragma once
+
+#include "chime_device.h"
+
+/// Rings the bell through the sound device: reopened at every reset, stepped at the end of every tick.
+class ChimePlayer {
+public:
+    explicit ChimePlayer(ChimeDevice& device);
+
+    /// Closes the device if it is open (cutting a sounding chime), names the file and opens it.
+    void reopen(const QString& wavePath);
+    /// Starts one chime when some are pending and the device is idle, and counts it off.
+    void ringStep(int& chimeCount);
+
+private:
+    ChimeDevice& m_device;
+};

@@ -1,0 +1,1 @@
+#include "count_pattern.h"

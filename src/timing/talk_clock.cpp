@@ -1,0 +1,1 @@
+#include "talk_clock.h"

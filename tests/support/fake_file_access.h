@@ -1,0 +1,43 @@
+#pragma once
+
+#include "file_access.h"
+
+#include <QHash>
+
+/// Files held in memory; a write can be made to fail, leaving the old content whole.
+class FakeFileAccess final : public FileAccess {
+public:
+    QString programFolder() const override { return m_folder; }
+    std::optional<QByteArray> readOrdinaryFile(const QString& path, qint64 maxBytes) const override
+    {
+        const auto it = m_files.constFind(path);
+        if (it == m_files.constEnd() || it->size() > maxBytes)
+            return std::nullopt;
+        return *it;
+    }
+    WriteResult writeWhole(const QString& path, const QByteArray& bytes) override
+    {
+        ++m_writes;
+        if (!m_writeError.isEmpty())
+            return {false, m_writeError};
+        m_files.insert(path, bytes);
+        return {true, {}};
+    }
+
+    void setProgramFolder(const QString& folder) { m_folder = folder; }
+    void put(const QString& path, const QByteArray& bytes) { m_files.insert(path, bytes); }
+    std::optional<QByteArray> get(const QString& path) const
+    {
+        const auto it = m_files.constFind(path);
+        return it == m_files.constEnd() ? std::nullopt : std::optional<QByteArray>(*it);
+    }
+    /// Every later write fails with this reason (an empty reason lets writes succeed again).
+    void failWrites(const QString& reason) { m_writeError = reason; }
+    int writes() const { return m_writes; }
+
+private:
+    QString m_folder = QStringLiteral("/opt/lectern");
+    QHash<QString, QByteArray> m_files;
+    QString m_writeError;
+    int m_writes = 0;
+};
