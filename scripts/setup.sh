@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
     libsdl2-dev libsndfile1-dev
     fonts-ipafont-gothic
-    xvfb xauth xdotool openbox wmctrl x11-utils imagemagick
+    xvfb xauth xdotool openbox wmctrl x11-utils imagemagick sox
     clang libclang-rt-14-dev clang-format
 )
 

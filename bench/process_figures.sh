@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# Whole-process figures of Lectern beside a bare Qt program (bench/bare_qt), measured in the same run on one
+# private X server (Xvfb with openbox):
+#   CPU       % of one core, from /proc/PID/stat utime+stime over the measuring span while the count runs
+#             (the scheduler's nanosecond run time from /proc/PID/task/*/schedstat is shown beside it)
+#   wake-ups  voluntary + involuntary context switches of all threads (/proc/PID/task/*/status) per second
+#   RSS       VmRSS after the warm-up and at the end of the span
+#   start-up  exec to the first viewable window of the process (median of several starts, each program in turn)
+# Lectern runs from a copy in a temporary folder with a settings file of long periods, so no bell rings while it
+# is measured. Both programs run side by side during the span, so a busy machine weighs on both alike.
+#
+# Usage: bench/process_figures.sh [--lectern PATH] [--bare PATH] [--seconds 60] [--warmup 10] [--starts 7]
+# Exit status 0 when every figure meets its target, 1 when one does not, 2 on a failure to measure.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../scripts/e2e_lib.sh
+source "$root/scripts/e2e_lib.sh"
+
+lectern=
+bare=
+seconds=60
+warmup=10
+starts=7
+while [ $# -gt 0 ]; do
+    case $1 in
+    --lectern) lectern=$2; shift 2 ;;
+    --bare) bare=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    --warmup) warmup=$2; shift 2 ;;
+    --starts) starts=$2; shift 2 ;;
+    *) echo "usage: $0 [--lectern PATH] [--bare PATH] [--seconds N] [--warmup N] [--starts N]" >&2; exit 2 ;;
+    esac
+done
+
+# The newest build of a target among the build folders, unless given.
+newest() {
+    local f best=
+    for f in "$root"/build*/"$1"; do
+        [ -x "$f" ] || continue
+        if [ -z "$best" ] || [ "$f" -nt "$best" ]; then best=$f; fi
+    done
+    echo "$best"
+}
+[ -n "$lectern" ] || lectern=$(newest src/app/lectern)
+[ -n "$bare" ] || bare=$(newest bench/bare_qt/bare_qt)
+for f in "$lectern" "$bare"; do
+    if [ ! -x "$f" ]; then
+        echo "no executable '$f': build the targets lectern and bare_qt first" >&2
+        exit 2
+    fi
+done
+if nm -C "$lectern" 2>/dev/null | grep -q __asan_init; then
+    echo "warning: $lectern is a sanitizer build; its figures say little" >&2
+fi
+
+e2e_begin lectern-figures
+e2e_start_x 1024x768
+
+# Lectern's folder: a copy of the program and a settings file whose periods outlast the measurement.
+mkdir -p "$E2E_DIR/lectern" "$E2E_DIR/bare"
+cp "$lectern" "$E2E_DIR/lectern/lectern"
+cp "$bare" "$E2E_DIR/bare/bare_qt"
+e2e_write_ini "$E2E_DIR/lectern" '600,300,2,""' '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \
+    '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+export LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy
+unset QT_QPA_PLATFORM
+
+# Starts program $1 (lectern or bare) in its folder as a child of this shell (so that it can be reaped at
+# once); its pid goes to $launched.
+launched=
+launch() {
+    local exe=lectern
+    [ "$1" = bare ] && exe=bare_qt
+    (cd "$E2E_DIR/$1" && exec "./$exe") >>"$E2E_DIR/$1.log" 2>&1 &
+    launched=$!
+}
+
+stop() {
+    kill -TERM "$1" 2>/dev/null
+    for _ in $(seq 50); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+
+visible() { [ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]; }
+
+# Seconds from exec to the first viewable window, polled every 10 ms, appended to file $2.
+startup_once() {
+    local t0 pid t1
+    t0=$(e2e_now)
+    launch "$1"
+    pid=$launched
+    for _ in $(seq 3000); do
+        if visible "$pid"; then
+            t1=$(e2e_now)
+            stop "$pid"
+            awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f\n", b - a }' >>"$2"
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.01
+    done
+    stop "$pid"
+    return 1
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+e2e_log "start-up: one unmeasured start each, then $starts each in turn"
+startup_once lectern /dev/null || { echo "lectern showed no window; see $E2E_DIR/lectern.log" >&2; E2E_KEEP=1; exit 2; }
+startup_once bare /dev/null || { echo "bare_qt showed no window" >&2; E2E_KEEP=1; exit 2; }
+: >"$E2E_DIR/startup.lectern"
+: >"$E2E_DIR/startup.bare"
+for _ in $(seq "$starts"); do
+    for p in lectern bare; do
+        startup_once "$p" "$E2E_DIR/startup.$p" || { echo "$p: no window" >&2; exit 2; }
+    done
+done
+start_lectern=$(median <"$E2E_DIR/startup.lectern")
+start_bare=$(median <"$E2E_DIR/startup.bare")
+
+clk_tck=$(getconf CLK_TCK)
+
+# utime+stime of the whole process, in clock ticks.
+cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+# Run time of all threads in nanoseconds, from the scheduler.
+run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
+# Context switches of all threads.
+switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { printf "%.0f\n", s }'
+}
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+threads() { awk '/^Threads:/ { print $2 }' "/proc/$1/status"; }
+
+e2e_log "steady state: both programs side by side, ${warmup} s warm-up, ${seconds} s measured"
+declare -A pid
+for p in lectern bare; do
+    launch "$p"
+    pid[$p]=$launched
+    e2e_track "${pid[$p]}"
+    if ! e2e_wait_until 30 visible "${pid[$p]}"; then
+        echo "$p showed no window" >&2
+        E2E_KEEP=1
+        exit 2
+    fi
+done
+# Side by side, not overlapping, so each paints what it would paint alone.
+xdotool windowmove "$(xdotool search --onlyvisible --pid "${pid[lectern]}" | head -1)" 0 0
+xdotool windowmove "$(xdotool search --onlyvisible --pid "${pid[bare]}" | head -1)" 0 300
+sleep "$warmup"
+
+declare -A c0 n0 s0 r0 t0 c1 n1 s1 r1 t1 th
+for p in lectern bare; do
+    c0[$p]=$(cpu_ticks "${pid[$p]}")
+    n0[$p]=$(run_ns "${pid[$p]}")
+    s0[$p]=$(switches "${pid[$p]}")
+    r0[$p]=$(rss_kb "${pid[$p]}")
+done
+w0=$(e2e_now)
+sleep "$seconds"
+w1=$(e2e_now)
+for p in lectern bare; do
+    if ! kill -0 "${pid[$p]}" 2>/dev/null; then
+        echo "$p ended during the measurement; see $E2E_DIR/$p.log" >&2
+        E2E_KEEP=1
+        exit 2
+    fi
+    c1[$p]=$(cpu_ticks "${pid[$p]}")
+    n1[$p]=$(run_ns "${pid[$p]}")
+    s1[$p]=$(switches "${pid[$p]}")
+    r1[$p]=$(rss_kb "${pid[$p]}")
+    th[$p]=$(threads "${pid[$p]}")
+done
+e2e_screenshot "$E2E_DIR/screen.png"
+
+span=$(awk -v a="$w0" -v b="$w1" 'BEGIN { printf "%.3f", b - a }')
+declare -A cpu cpu_ns wake rss rss_warm
+for p in lectern bare; do
+    cpu[$p]=$(awk -v a="${c0[$p]}" -v b="${c1[$p]}" -v hz="$clk_tck" -v s="$span" \
+        'BEGIN { printf "%.3f", (b - a) / hz / s * 100 }')
+    cpu_ns[$p]=$(awk -v a="${n0[$p]}" -v b="${n1[$p]}" -v s="$span" 'BEGIN { printf "%.3f", (b - a) / 1e9 / s * 100 }')
+    wake[$p]=$(awk -v a="${s0[$p]}" -v b="${s1[$p]}" -v s="$span" 'BEGIN { printf "%.2f", (b - a) / s }')
+    rss[$p]=$(awk -v k="${r1[$p]}" 'BEGIN { printf "%.1f", k / 1024 }')
+    rss_warm[$p]=$(awk -v k="${r0[$p]}" 'BEGIN { printf "%.1f", k / 1024 }')
+done
+
+verdict() { if awk "BEGIN { exit !($1) }"; then echo ok; else echo MISSED; fi; }
+cpu_ratio=$(awk -v a="${cpu_ns[lectern]}" -v b="${cpu_ns[bare]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+cpu_ratio_ticks=$(awk -v a="${cpu[lectern]}" -v b="${cpu[bare]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+rss_diff=$(awk -v a="${rss[lectern]}" -v b="${rss[bare]}" 'BEGIN { printf "%+.1f", a - b }')
+start_ratio=$(awk -v a="$start_lectern" -v b="$start_bare" 'BEGIN { printf "%.2f", a / b }')
+v_cpu=$(verdict "$cpu_ratio_ticks <= 1.2")
+v_wake=$(verdict "${wake[lectern]} <= 15")
+v_rss=$(verdict "$rss_diff <= 15")
+v_start=$(verdict "$start_ratio <= 1.5")
+
+echo
+echo "Whole-process figures, $(date -u +%Y-%m-%dT%H:%MZ), $(nproc) cores, span ${span} s after ${warmup} s warm-up"
+echo "  lectern: $lectern"
+echo "  bare_qt: $bare"
+printf '%-34s %12s %12s %14s %12s %s\n' figure lectern bare_qt "lectern/bare" target verdict
+printf '%-34s %12s %12s %14s %12s %s\n' "CPU % of a core (utime+stime)" "${cpu[lectern]}" "${cpu[bare]}" \
+    "${cpu_ratio_ticks}x" "<= 1.2x" "$v_cpu"
+printf '%-34s %12s %12s %14s\n' "CPU % of a core (scheduler ns)" "${cpu_ns[lectern]}" "${cpu_ns[bare]}" \
+    "${cpu_ratio}x"
+printf '%-34s %12s %12s %14s %12s %s\n' "wake-ups per second, all threads" "${wake[lectern]}" "${wake[bare]}" "" \
+    "<= 15" "$v_wake"
+printf '%-34s %12s %12s %14s %12s %s\n' "RSS MB at end of span" "${rss[lectern]}" "${rss[bare]}" "${rss_diff} MB" \
+    "<= +15 MB" "$v_rss"
+printf '%-34s %12s %12s\n' "RSS MB after warm-up" "${rss_warm[lectern]}" "${rss_warm[bare]}"
+printf '%-34s %12s %12s\n' "threads" "${th[lectern]}" "${th[bare]}"
+printf '%-34s %12s %12s %14s %12s %s\n' "start-up to window s (median of $starts)" "$start_lectern" "$start_bare" \
+    "${start_ratio}x" "<= 1.5x" "$v_start"
+echo "  start-up samples lectern: $(tr '\n' ' ' <"$E2E_DIR/startup.lectern")"
+echo "  start-up samples bare_qt: $(tr '\n' ' ' <"$E2E_DIR/startup.bare")"
+
+case "$v_cpu$v_wake$v_rss$v_start" in
+*MISSED*) exit 1 ;;
+*) exit 0 ;;
+esac

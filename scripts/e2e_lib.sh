@@ -1,0 +1,170 @@
+# shellcheck shell=bash
+# Helpers shared by the end-to-end tests (tests/e2e) and the whole-process benchmark (bench/process_figures.sh).
+# Source it, then call e2e_begin once; everything started through it is ended again at exit, by process id.
+#
+# Conventions: every helper that waits takes its limit in seconds and scales it by E2E_SLOWDOWN (set it to 3 or
+# so for a sanitizer build, which starts and paints several times slower); failures go through e2e_fail, which
+# prints what the screen and the program looked like and keeps the work folder for a post-mortem.
+
+E2E_PIDS=()
+E2E_DIR=
+E2E_KEEP=0
+E2E_T0=$(date +%s.%N)
+: "${E2E_SLOWDOWN:=1}"
+
+e2e_now() { date +%s.%N; }
+
+# Seconds since e2e_begin, with a millisecond fraction.
+e2e_elapsed() { awk -v a="$E2E_T0" -v b="$(e2e_now)" 'BEGIN { printf "%.3f", b - a }'; }
+
+e2e_log() { printf '[%7s] %s\n' "$(e2e_elapsed)" "$*" >&2; }
+
+# Scales a limit in seconds by E2E_SLOWDOWN.
+e2e_scaled() { awk -v s="$1" -v k="$E2E_SLOWDOWN" 'BEGIN { printf "%.2f", s * k }'; }
+
+# Remembers a process to end at exit (last started, first ended).
+e2e_track() { E2E_PIDS+=("$1"); }
+
+e2e_cleanup() {
+    local i pid
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${E2E_PIDS[i]}
+        kill -TERM "$pid" 2>/dev/null || continue
+        for _ in $(seq 30); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    E2E_PIDS=()
+    if [ -n "$E2E_DIR" ] && [ "$E2E_KEEP" = 0 ] && [ -z "${E2E_KEEP_DIR:-}" ]; then
+        rm -rf "$E2E_DIR"
+    elif [ -n "$E2E_DIR" ]; then
+        echo "e2e: work folder kept: $E2E_DIR" >&2
+    fi
+}
+
+# Creates the work folder ($E2E_DIR) and installs the clean-up. $1 names the folder.
+e2e_begin() {
+    E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/${1:-lectern-e2e}.XXXXXX")
+    E2E_T0=$(e2e_now)
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT TERM
+}
+
+# Every window of the process, visible or not, one id a line.
+e2e_windows_of() { xdotool search --pid "$1" 2>/dev/null || true; }
+
+# Lists the process's windows with title, map state and geometry (for diagnostics).
+e2e_describe_windows() {
+    local w
+    for w in $(e2e_windows_of "$1"); do
+        printf '  window %s title=%q %s %s\n' "$w" "$(xdotool getwindowname "$w" 2>/dev/null)" \
+            "$(xwininfo -id "$w" 2>/dev/null | awk '/Map State/ { print $3 }')" \
+            "$(xwininfo -id "$w" 2>/dev/null | awk '/-geometry/ { print $2 }')"
+    done
+}
+
+# Prints the first viewable window of process $1 whose title is exactly $2. xdotool's --name takes a regular
+# expression and silently matches nothing when it cannot compile one (as with some Japanese titles), so the titles
+# are compared here. $3 (optional) is a window id to leave out.
+e2e_window_titled() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        [ "$w" = "${3:-}" ] && continue
+        if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Runs the command until it succeeds or $1 seconds (scaled) have passed; polls every 50 ms.
+e2e_wait_until() {
+    local limit deadline
+    limit=$(e2e_scaled "$1")
+    shift
+    deadline=$(awk -v t="$(e2e_now)" -v l="$limit" 'BEGIN { printf "%.3f", t + l }')
+    until "$@"; do
+        if awk -v t="$(e2e_now)" -v d="$deadline" 'BEGIN { exit !(t > d) }'; then
+            return 1
+        fi
+        sleep 0.05
+    done
+}
+
+# Starts Xvfb on a display it picks itself (-displayfd, so tests running side by side never collide) and
+# openbox on it; exports DISPLAY. $1: screen size, default 1024x768.
+e2e_start_x() {
+    local fdfile="$E2E_DIR/displayfd" n
+    : >"$fdfile"
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -dpi 96 -nolisten tcp -noreset 3>"$fdfile" \
+        >"$E2E_DIR/xvfb.log" 2>&1 &
+    e2e_track $!
+    if ! e2e_wait_until 20 grep -q '^[0-9][0-9]*$' "$fdfile"; then
+        cat "$E2E_DIR/xvfb.log" >&2
+        e2e_fail "Xvfb did not start"
+    fi
+    n=$(head -1 "$fdfile")
+    export DISPLAY=":$n"
+    openbox --sm-disable >"$E2E_DIR/openbox.log" 2>&1 &
+    e2e_track $!
+    if ! e2e_wait_until 20 e2e_wm_ready; then
+        cat "$E2E_DIR/openbox.log" >&2
+        e2e_fail "openbox did not take the display $DISPLAY"
+    fi
+    e2e_log "X server on $DISPLAY with openbox"
+}
+
+e2e_wm_ready() { wmctrl -m 2>/dev/null | grep -q '^Name: Openbox'; }
+
+# A whole-screen shot, for diagnostics and the documentation.
+e2e_screenshot() { import -window root "$1" 2>/dev/null; }
+
+# A shot of one window's inner area.
+e2e_window_shot() { import -window "$1" "$2" 2>/dev/null; }
+
+# Width and height of a window's inner area: prints "W H".
+e2e_window_size() {
+    xwininfo -id "$1" 2>/dev/null | awk '/^  Width:/ { w = $2 } /^  Height:/ { h = $2 } END { print w, h }'
+}
+
+# Colours of a region of a PNG, most frequent first: "count RRGGBB" lines. $2..$5: x y w h.
+e2e_region_colours() {
+    convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -format %c histogram:info:- 2>/dev/null |
+        sed -n 's/^ *\([0-9][0-9]*\):.*#\([0-9A-Fa-f]\{6\}\).*/\1 \2/p' | sort -rn
+}
+
+# Writes a settings file in the program's format: CR LF lines, CP932 text. Arguments: the folder, then the six
+# lines as the program writes them, in UTF-8 (quotes included).
+e2e_write_ini() {
+    local dir=$1 line
+    shift
+    : >"$dir/Lectern.ini"
+    for line in "$@"; do
+        printf '%s\r\n' "$line" | iconv -f UTF-8 -t CP932 >>"$dir/Lectern.ini" || e2e_fail "iconv CP932 failed"
+    done
+}
+
+# Prints the failure, what the X server shows and the program's output, keeps the work folder, exits 1.
+# Callers may set E2E_APP_PID and E2E_APP_LOG to have the program described.
+e2e_fail() {
+    E2E_KEEP=1
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ] && [ -n "$E2E_DIR" ]; then
+        if [ -n "${E2E_APP_PID:-}" ]; then
+            echo "windows of the program (pid $E2E_APP_PID):" >&2
+            e2e_describe_windows "$E2E_APP_PID" >&2
+        fi
+        echo "all top-level windows:" >&2
+        wmctrl -l -p 2>/dev/null | sed 's/^/  /' >&2
+        e2e_screenshot "$E2E_DIR/failure.png" && echo "screen at failure: $E2E_DIR/failure.png" >&2
+    fi
+    if [ -n "${E2E_APP_LOG:-}" ] && [ -s "$E2E_APP_LOG" ]; then
+        echo "program output (last 40 lines of $E2E_APP_LOG):" >&2
+        tail -n 40 "$E2E_APP_LOG" >&2
+    fi
+    exit 1
+}
