@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 QString DiskFileAccess::programFolder() const
@@ -36,8 +38,14 @@ FileAccess::WriteResult DiskFileAccess::writeWhole(const QString& path, const QB
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {false, file.errorString()};
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    errno = 0;
+    const qint64 written = file.write(bytes);
+    const int writeErrno = errno;
+    // Qt counts a write cut short by a full disk or a file-size limit as whole: the call after the short
+    // write fails, and that failure is dropped. The size on disk tells, before commit() puts the file in place.
+    if (written != bytes.size() || file.size() != bytes.size()) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(writeErrno ? writeErrno : EIO);
         file.cancelWriting();
         return {false, reason};
     }

@@ -1,0 +1,729 @@
+#include "disk_file_access.h"
+#include "fake_file_access.h"
+#include "number_rule.h"
+#include "record_snapshot.h"
+#include "settings_file.h"
+#include "settings_record.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using Text = SettingsRecord::Text;
+using Swatch = SettingsRecord::Swatch;
+using RowMode = SettingsRecord::RowMode;
+
+Q_DECLARE_METATYPE(RecordSnapshot)
+Q_DECLARE_METATYPE(SettingsRecord::RowMode)
+
+namespace {
+
+/// The file the writer makes from the default settings, byte for byte, in code page 932.
+const QByteArray defaultFile =
+    QByteArray("10,5,2,\"\"\r\n"
+               "\"\x8d\x75\x89\x89\x82\xcc\x8a\x4a\x8e\x6e\x82\xa9\x82\xe7\",16776960,0\r\n"
+               "\"\x94\xad\x95\x5c\x8e\x9e\x8a\xd4\x8f\x49\x97\xb9\x82\xdc\x82\xc5\",65535,0\r\n"
+               "\"\x8e\xbf\x8b\x5e\x89\x9e\x93\x9a\x8f\x49\x97\xb9\x82\xdc\x82\xc5\",65280,0\r\n"
+               "\"\x8d\x75\x89\x89\x8e\x9e\x8a\xd4\x82\xcc\x92\xb4\x89\xdf\x82\xcd\",65535,208\r\n"
+               "#TRUE#,#FALSE#,#FALSE#\r\n");
+
+/// The items of a valid file whose every value differs from the defaults and from `before()`.
+const QList<QList<QByteArray>> goodItems = {
+    {"12.5", "4", "3", "\"/srv/bell.wav\""},
+    {"\"A1\"", "1", "2"},
+    {"\"B2\"", "3", "4"},
+    {"\"C3\"", "5", "6"},
+    {"\"D4\"", "7", "8"},
+    {"#FALSE#", "#FALSE#", "#TRUE#"},
+};
+
+QByteArray joinLines(const QList<QList<QByteArray>>& lines, const QByteArray& lineEnd = "\r\n")
+{
+    QByteArray file;
+    for (const auto& line : lines)
+        file += line.join(',') + lineEnd;
+    return file;
+}
+
+const QByteArray goodFile = joinLines(goodItems);
+
+/// A record unlike the defaults, so that a reader falling back to the defaults is caught.
+RecordSnapshot before()
+{
+    RecordSnapshot s = RecordSnapshot::defaults()
+                           .withTimes(u"7"_s, u"3"_s, u"1"_s, u"/old/chime.wav"_s)
+                           .withPair(1, u"h1"_s, 101, 102)
+                           .withPair(2, u"h2"_s, 103, 104)
+                           .withPair(3, u"h3"_s, 105, 106)
+                           .withPair(4, u"h4"_s, 107, 108);
+    return s.with(RowMode::Option2);
+}
+
+/// What line `index` (0 to 5) of goodFile puts into the record.
+RecordSnapshot withGoodLine(const RecordSnapshot& s, int index)
+{
+    switch (index) {
+    case 0:
+        return s.withTimes(u"12.5"_s, u"4"_s, u"3"_s, u"/srv/bell.wav"_s);
+    case 5:
+        return s.with(RowMode::Option3);
+    default:
+        return s.withPair(index, QString(QChar(u'A' + index - 1)) + QString::number(index), ColourValue(2 * index - 1),
+                          ColourValue(2 * index));
+    }
+}
+
+RecordSnapshot withGoodLines(RecordSnapshot s, std::initializer_list<int> lines)
+{
+    for (const int line : lines)
+        s = withGoodLine(s, line);
+    return s;
+}
+
+const RecordSnapshot goodResult = withGoodLines(before(), {0, 1, 2, 3, 4, 5});
+
+RecordSnapshot readBytes(const QByteArray& bytes, const RecordSnapshot& start)
+{
+    FakeFileAccess files;
+    files.put(u"/opt/lectern/Lectern.ini"_s, bytes);
+    SettingsRecord record;
+    start.applyTo(record);
+    readSettings(files, u"/opt/lectern/Lectern.ini"_s, record);
+    return RecordSnapshot::of(record);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "(unreadable)";
+    return file.readAll();
+}
+
+} // namespace
+
+namespace QTest {
+template <> char* toString(const RecordSnapshot& s)
+{
+    return qstrdup(s.describe().toUtf8().constData());
+}
+} // namespace QTest
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private slots:
+    void settingsPathHasOneSeparator_data();
+    void settingsPathHasOneSeparator();
+    void programFolderIsTheRealProgramsFolder();
+
+    void writerMatchesTheFormatForDefaults();
+    void writerLines_data();
+    void writerLines();
+    void writerEncoding_data();
+    void writerEncoding();
+    void textThatWouldBreakTheFormat_data();
+    void textThatWouldBreakTheFormat();
+
+    void reader_data();
+    void reader();
+    void truncated_data();
+    void truncated();
+    void readerOnDisk_data();
+    void readerOnDisk();
+
+    void roundTrip();
+
+    void failedWriteKeepsThePreviousFile_data();
+    void failedWriteKeepsThePreviousFile();
+    void injectedWriteErrorIsReported();
+    void oversizedSettingsAreNotWritten();
+    void fullDiskKeepsThePreviousFile();
+};
+
+void TestSettingsFile::settingsPathHasOneSeparator_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("root folder") << u"/"_s << u"/Lectern.ini"_s;
+    QTest::newRow("no trailing separator") << u"/opt/lectern"_s << u"/opt/lectern/Lectern.ini"_s;
+    QTest::newRow("trailing separator") << u"/opt/lectern/"_s << u"/opt/lectern/Lectern.ini"_s;
+    QTest::newRow("blanks and Japanese") << u"/home/利用者/講演 タイマー"_s
+                                         << u"/home/利用者/講演 タイマー/Lectern.ini"_s;
+}
+
+void TestSettingsFile::settingsPathHasOneSeparator()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, path);
+    QCOMPARE(settingsPath(folder), path);
+}
+
+void TestSettingsFile::programFolderIsTheRealProgramsFolder()
+{
+    // The helper prints its program folder; started through a symbolic link in another folder it must still
+    // name the folder of the real program, where the settings file lies.
+    const QString helper = QCoreApplication::applicationDirPath() + u"/print_program_folder"_s;
+    QVERIFY2(QFileInfo(helper).isExecutable(), "print_program_folder is not built beside the test");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(u"lectern-link"_s);
+    QVERIFY(QFile::link(QFileInfo(helper).absoluteFilePath(), link));
+
+    for (const QString& program : {helper, link}) {
+        QProcess process;
+        process.start(program);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), QFileInfo(helper).canonicalPath());
+    }
+}
+
+void TestSettingsFile::writerMatchesTheFormatForDefaults()
+{
+    const SettingsRecord record;
+    QCOMPARE(settingsFileBytes(10, 5, 2, record), defaultFile);
+}
+
+void TestSettingsFile::writerLines_data()
+{
+    // The record starts from the defaults; `line` is the one line (1 to 6) of the file to look at.
+    QTest::addColumn<double>("presentation");
+    QTest::addColumn<double>("discussion");
+    QTest::addColumn<double>("warning");
+    QTest::addColumn<RecordSnapshot>("record");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QByteArray>("text");
+
+    const RecordSnapshot d = RecordSnapshot::defaults();
+    QTest::newRow("fractions with a leading zero") << 2.5 << 0.5 << 0.25 << d << 1 << QByteArray("2.5,0.5,0.25,\"\"");
+    QTest::newRow("no exponent for small numbers")
+        << 99999.0 << 0.001 << 1e-7 << d << 1 << QByteArray("99999,0.001,0.0000001,\"\"");
+    QTest::newRow("no exponent for large numbers")
+        << 1e21 << 1.0 << 1.0 << d << 1 << QByteArray("1000000000000000000000,1,1,\"\"");
+    QTest::newRow("no trailing zeros") << 12.5 << 10.0 << 0.1 << d << 1 << QByteArray("12.5,10,0.1,\"\"");
+    QTest::newRow("wave path with blanks and commas")
+        << 10.0 << 5.0 << 2.0 << d.with(Text::wavefile, u"/srv/a b,c.wav"_s) << 1
+        << QByteArray("10,5,2,\"/srv/a b,c.wav\"");
+    QTest::newRow("largest and smallest colour")
+        << 10.0 << 5.0 << 2.0 << d.withPair(2, u"x"_s, 0xFFFFFF, 0) << 3 << QByteArray("\"x\",16777215,0");
+    QTest::newRow("colour is 0x00BBGGRR in decimal")
+        << 10.0 << 5.0 << 2.0 << d.withPair(4, u"x"_s, 0x00123456, 0x000000FF) << 5 << QByteArray("\"x\",1193046,255");
+    QTest::newRow("upper row only") << 10.0 << 5.0 << 2.0 << d.with(RowMode::Option2) << 6
+                                    << QByteArray("#FALSE#,#TRUE#,#FALSE#");
+    QTest::newRow("lower row only") << 10.0 << 5.0 << 2.0 << d.with(RowMode::Option3) << 6
+                                    << QByteArray("#FALSE#,#FALSE#,#TRUE#");
+    QTest::newRow("no row mode") << 10.0 << 5.0 << 2.0 << d.with(RowMode::None) << 6
+                                 << QByteArray("#FALSE#,#FALSE#,#FALSE#");
+}
+
+void TestSettingsFile::writerLines()
+{
+    QFETCH(double, presentation);
+    QFETCH(double, discussion);
+    QFETCH(double, warning);
+    QFETCH(RecordSnapshot, record);
+    QFETCH(int, line);
+    QFETCH(QByteArray, text);
+    SettingsRecord r;
+    record.applyTo(r);
+    const QByteArray bytes = settingsFileBytes(presentation, discussion, warning, r);
+    // Six lines, each ending in CR LF, and no other CR or LF anywhere.
+    const QList<QByteArray> lines = bytes.split('\n');
+    QCOMPARE(lines.size(), 7);
+    QVERIFY(lines.last().isEmpty());
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(lines.at(i).endsWith('\r'));
+        QCOMPARE(lines.at(i).count('\r'), 1);
+    }
+    QCOMPARE(lines.at(line - 1).chopped(1), text);
+}
+
+void TestSettingsFile::writerEncoding_data()
+{
+    // A heading or wave path is set to `text`; the file must keep it exactly, in code page 932 when it can.
+    QTest::addColumn<Text>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("utf8");
+
+    QTest::newRow("Japanese path") << Text::wavefile << u"/home/利用者/音 声/ベル.wav"_s << false;
+    QTest::newRow("half-width katakana heading") << Text::Text2 << u"ﾊｯﾋﾟｮｳ"_s << false;
+    QTest::newRow("full-width tilde") << Text::Text3 << u"残り～"_s << false;
+    QTest::newRow("emoji heading") << Text::Text1 << u"開始😀"_s << true;
+    QTest::newRow("accented path") << Text::wavefile << u"/srv/café.wav"_s << true;
+    QTest::newRow("yen sign") << Text::Text4 << u"¥100"_s << true;
+    QTest::newRow("wave dash") << Text::Text3 << u"残り〜"_s << true;
+}
+
+void TestSettingsFile::writerEncoding()
+{
+    QFETCH(Text, field);
+    QFETCH(QString, text);
+    QFETCH(bool, utf8);
+    SettingsRecord record;
+    record.setText(field, text);
+    const QByteArray bytes = settingsFileBytes(10, 5, 2, record);
+    QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), utf8);
+    if (utf8)
+        QVERIFY(bytes.contains(text.toUtf8()));
+    // Read back into a record that differs everywhere: every field must come back, not only this one.
+    QCOMPARE(readBytes(bytes, before()), RecordSnapshot::of(record));
+}
+
+void TestSettingsFile::textThatWouldBreakTheFormat_data()
+{
+    QTest::addColumn<Text>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::newRow("quotes in a heading") << Text::Text2 << u"言う\"はい\",と"_s << u"言う＂はい＂,と"_s;
+    QTest::newRow("quote at the end of a heading") << Text::Text4 << u"end\""_s << u"end＂"_s;
+    QTest::newRow("quote in the wave path") << Text::wavefile << u"/srv/\"bell\".wav"_s << u"/srv/＂bell＂.wav"_s;
+    QTest::newRow("quote in a text that needs UTF-8") << Text::Text1 << u"\"😀\""_s << u"＂😀＂"_s;
+    QTest::newRow("line ends in a heading") << Text::Text3 << u"a\r\nb\nc\rd"_s << u"a  b c d"_s;
+}
+
+void TestSettingsFile::textThatWouldBreakTheFormat()
+{
+    QFETCH(Text, field);
+    QFETCH(QString, text);
+    QFETCH(QString, readBack);
+    SettingsRecord record;
+    record.setText(field, text);
+    const QByteArray bytes = settingsFileBytes(10, 5, 2, record);
+    // Only the quotes around the five text items remain.
+    QCOMPARE(bytes.count('"'), 10);
+    QCOMPARE(readBytes(bytes, before()), RecordSnapshot::of(record).with(field, readBack));
+}
+
+void TestSettingsFile::reader_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<RecordSnapshot>("start");
+    QTest::addColumn<RecordSnapshot>("expected");
+
+    const RecordSnapshot d = RecordSnapshot::defaults();
+    const RecordSnapshot b = before();
+    auto replaced = [](QByteArray file, const QByteArray& from, const QByteArray& to) {
+        return file.replace(from, to);
+    };
+    auto withLine = [](int index, const QByteArray& line) {
+        QList<QByteArray> lines = goodFile.split('\n');
+        lines[index] = line + '\r';
+        return lines.join('\n');
+    };
+    auto allBut = [](int skipped) {
+        RecordSnapshot s = before();
+        for (int i = 0; i < 6; ++i) {
+            if (i != skipped)
+                s = withGoodLine(s, i);
+        }
+        return s;
+    };
+
+    // The format's own cases.
+    QTest::newRow("default file") << defaultFile << b << d;
+    QTest::newRow("good file") << goodFile << b << goodResult;
+    QTest::newRow("zero times and an empty path")
+        << withLine(0, "0,0,0,\"\"") << b << allBut(0).withTimes(u"0"_s, u"0"_s, u"0"_s, QString());
+    QTest::newRow("warning after the presentation refused, lines 2-5 applied")
+        << joinLines({{"10", "5", "12", "\"\""}, goodItems[1], goodItems[2], goodItems[3], goodItems[4]}) << d
+        << withGoodLines(d, {1, 2, 3, 4});
+    QTest::newRow("refused line keeps the wave path") << withLine(0, "10,5,12,\"/new.wav\"") << b << allBut(0);
+    QTest::newRow("negative time refused") << withLine(0, "10,-1,2,\"/new.wav\"") << b << allBut(0);
+    QTest::newRow("negative zero accepted as 0")
+        << withLine(0, "-0,0,0,\"/new.wav\"") << b << allBut(0).withTimes(u"0"_s, u"0"_s, u"0"_s, u"/new.wav"_s);
+    QTest::newRow("warning equal to the presentation")
+        << withLine(0, "5,5,5,\"\"") << b << allBut(0).withTimes(u"5"_s, u"5"_s, u"5"_s, QString());
+    QTest::newRow("fractions come back rendered")
+        << withLine(0, "2.5,0.50,.25,\"\"") << b << allBut(0).withTimes(u"2.5"_s, u"0.5"_s, u"0.25"_s, QString());
+    QTest::newRow("whole numbers come back without a point")
+        << withLine(0, "10.0,5.00,2e0,\"\"") << b << allBut(0).withTimes(u"10"_s, u"5"_s, u"2"_s, QString());
+    QTest::newRow("five-line file keeps the row mode")
+        << joinLines(goodItems.mid(0, 5)) << b << withGoodLines(b, {0, 1, 2, 3, 4});
+    QTest::newRow("sixth line: last true wins")
+        << withLine(5, "#FALSE#,#TRUE#,#TRUE#") << b << allBut(5).with(RowMode::Option3);
+    QTest::newRow("sixth line: all false selects none")
+        << withLine(5, "#FALSE#,#FALSE#,#FALSE#") << b << allBut(5).with(RowMode::None);
+    QTest::newRow("sixth line: first true")
+        << withLine(5, "#TRUE#,#FALSE#,#FALSE#") << b << allBut(5).with(RowMode::Option1);
+    QTest::newRow("sixth line: numbers") << withLine(5, "0,0,2.5") << b << allBut(5).with(RowMode::Option3);
+    QTest::newRow("sixth line: numbers, first true") << withLine(5, "1,0,0") << b << allBut(5).with(RowMode::Option1);
+    QTest::newRow("sixth line: lower case")
+        << withLine(5, "#true#,#false#,#false#") << b << allBut(5).with(RowMode::Option1);
+
+    // How items are read.
+    QTest::newRow("CR line ends") << joinLines(goodItems, "\r") << b << goodResult;
+    QTest::newRow("LF line ends") << joinLines(goodItems, "\n") << b << goodResult;
+    QTest::newRow("no line end at the end") << goodFile.chopped(2) << b << goodResult;
+    QTest::newRow("blanks before items and before commas")
+        << withLine(0, "  12.5 ,\t4,  3  ,  \"/srv/bell.wav\"  ") << b << goodResult;
+    QTest::newRow("numbers end at a blank") << withLine(0, "12.5 4 3 \"/srv/bell.wav\"") << b << goodResult;
+    QTest::newRow("a line runs on over a line end")
+        << replaced(goodFile, "12.5,4,3,", "12.5,4\r\n3,") << b << goodResult;
+    QTest::newRow("commas inside quotes") << withLine(1, "\"A,1\",1,2") << b << allBut(1).withPair(1, u"A,1"_s, 1, 2);
+    QTest::newRow("text after the closing quote ignored") << withLine(1, "\"A1\"junk \"x\",1,2") << b << goodResult;
+    QTest::newRow("blanks inside quotes kept")
+        << withLine(1, "\"  A 1 \",1,2") << b << allBut(1).withPair(1, u"  A 1 "_s, 1, 2);
+    QTest::newRow("unquoted text") << withLine(0, "12.5,4,3,/srv/my bell.wav") << b
+                                   << allBut(0).withTimes(u"12.5"_s, u"4"_s, u"3"_s, u"/srv/my bell.wav"_s);
+    QTest::newRow("quote missing at the start")
+        << withLine(1, "A1\",1,2") << b << allBut(1).withPair(1, u"A1\""_s, 1, 2);
+    QTest::newRow("empty quoted heading") << withLine(2, "\"\",3,4") << b << allBut(2).withPair(2, QString(), 3, 4);
+    QTest::newRow("extra item on a line") << withLine(1, "\"A1\",1,2,99") << b << goodResult;
+    QTest::newRow("extra item on the sixth line") << withLine(5, "#FALSE#,#FALSE#,#TRUE#,#TRUE#") << b << goodResult;
+    QTest::newRow("blank lines between lines")
+        << replaced(goodFile, "\r\n\"B2\"", "\r\n\r\n  \r\n\"B2\"") << b << goodResult;
+    QTest::newRow("blank lines at the start") << "\r\n\r\n" + goodFile << b << goodResult;
+    QTest::newRow("blank line at the end") << goodFile + "\r\n" << b << goodResult;
+    QTest::newRow("blank line after the fifth is no sixth line")
+        << replaced(goodFile, "\r\n#FALSE#", "\r\n\r\n#FALSE#") << b << allBut(5);
+    QTest::newRow("blanks only after the fifth line") << joinLines(goodItems.mid(0, 5)) + "   " << b << allBut(5);
+    QTest::newRow("UTF-8 behind a byte-order mark")
+        << "\xEF\xBB\xBF" + withLine(2, "\"B😀\",3,4") << b << allBut(2).withPair(2, u"B😀"_s, 3, 4);
+    QTest::newRow("UTF-8 without a byte-order mark")
+        << withLine(2, "\"\xE8\xAC\x9B\xE6\xBC\x94\",3,4") << b << allBut(2).withPair(2, u"講演"_s, 3, 4);
+    QTest::newRow("code page 932 byte 0x5C inside a heading")
+        << withLine(2, "\"\x95\x5c\",3,4") << b << allBut(2).withPair(2, u"表"_s, 3, 4);
+
+    // Broken files: whatever a line does not fully supply stays as it was.
+    QTest::newRow("empty file") << QByteArray() << b << b;
+    QTest::newRow("byte-order mark only") << QByteArray("\xEF\xBB\xBF") << b << b;
+    QTest::newRow("blank lines only") << QByteArray("\r\n \r\n\n") << b << b;
+    QTest::newRow("binary noise") << QByteArray("\x00\x01\xff\xfe\x81\x81\"\r", 8) << b << b;
+    QTest::newRow("quote left open in the path") << withLine(0, "12.5,4,3,\"/srv/bell.wav") << b << allBut(0);
+    QTest::newRow("quote left open in a heading") << withLine(1, "\"A1,1,2") << b << allBut(1);
+    QTest::newRow("quote left open on the sixth line") << withLine(5, "#FALSE#,#FALSE#,\"#TRUE#") << b << allBut(5);
+    QTest::newRow("time as a word") << withLine(0, "ten,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time in quotes") << withLine(0, "\"12.5\",4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time with a unit") << withLine(0, "12.5分,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time with an empty exponent") << withLine(0, "1e,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time beyond a double") << withLine(0, "1e999,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time as infinity") << withLine(0, "inf,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time missing") << withLine(0, ",4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("time with two points") << withLine(0, "1.2.3,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+    QTest::newRow("colour as a word") << withLine(1, "\"A1\",red,2") << b << allBut(1);
+    QTest::newRow("negative colour") << withLine(2, "\"B2\",-1,4") << b << allBut(2);
+    QTest::newRow("colour above 0x00FFFFFF") << withLine(3, "\"C3\",5,16777216") << b << allBut(3);
+    QTest::newRow("colour 0x00FFFFFF") << withLine(3, "\"C3\",5,16777215") << b
+                                       << allBut(3).withPair(3, u"C3"_s, 5, 16777215);
+    QTest::newRow("colour with a fraction") << withLine(4, "\"D4\",7.5,8") << b << allBut(4);
+    QTest::newRow("colour beyond 64 bits") << withLine(4, "\"D4\",7,99999999999999999999999") << b << allBut(4);
+    QTest::newRow("colour in quotes") << withLine(4, "\"D4\",\"7\",8") << b << allBut(4);
+    QTest::newRow("colour missing") << withLine(4, "\"D4\",,8") << b << allBut(4);
+    QTest::newRow("Boolean as a word") << withLine(5, "#FALSE#,yes,#TRUE#") << b << allBut(5);
+    QTest::newRow("Boolean in quotes") << withLine(5, "\"#FALSE#\",#FALSE#,#TRUE#") << b << allBut(5);
+    QTest::newRow("two Booleans only") << withLine(5, "#FALSE#,#TRUE#") << b << allBut(5);
+    QTest::newRow("item missing from a line keeps the next lines") << withLine(2, "\"B2\",3") << b << allBut(2);
+    QTest::newRow("only the heading on a line") << withLine(3, "\"C3\"") << b << allBut(3);
+    QTest::newRow("invalid code page 932 byte before a blank")
+        << withLine(1, "\"A\x81 1\",1,2") << b << allBut(1).withPair(1, u"A\uFFFD 1"_s, 1, 2);
+    QTest::newRow("invalid code page 932 byte before the closing quote")
+        << withLine(1, "\"A\x81\",1,2") << b << allBut(1).withPair(1, u"A\uFFFD"_s, 1, 2);
+    QTest::newRow("bytes without a character in the path")
+        << withLine(0, "12.5,4,3,\"/srv/\xff\xa0.wav\"") << b
+        << allBut(0).withTimes(u"12.5"_s, u"4"_s, u"3"_s, u"/srv/\uFFFD\uFFFD.wav"_s);
+    QTest::newRow("invalid byte in a number") << withLine(0, "12\x81,4,3,\"/srv/bell.wav\"") << b << allBut(0);
+}
+
+void TestSettingsFile::reader()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(RecordSnapshot, start);
+    QFETCH(RecordSnapshot, expected);
+    QCOMPARE(readBytes(file, start), expected);
+}
+
+void TestSettingsFile::truncated_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<RecordSnapshot>("expected");
+
+    // Cut after every item, both before and after the separator that follows it: a line is applied only when
+    // all its items are in the file.
+    int itemCount = 0;
+    for (const auto& line : goodItems)
+        itemCount += int(line.size());
+    for (int kept = 0; kept <= itemCount; ++kept) {
+        QByteArray file;
+        QByteArray separated;
+        RecordSnapshot expected = before();
+        int left = kept;
+        for (int l = 0; l < goodItems.size() && left > 0; ++l) {
+            const auto& line = goodItems[l];
+            const int taken = std::min(left, int(line.size()));
+            left -= taken;
+            file = separated + line.mid(0, taken).join(',');
+            separated = file + (taken == line.size() ? "\r\n" : ",");
+            if (taken == line.size())
+                expected = withGoodLine(expected, l);
+        }
+        QTest::addRow("%d items", kept) << file << expected;
+        QTest::addRow("%d items and a separator", kept) << separated << expected;
+    }
+    // Cuts inside an item.
+    QTest::newRow("inside the quoted path") << goodFile.left(goodFile.indexOf("bell")) << before();
+    QTest::newRow("inside a quoted heading")
+        << goodFile.left(goodFile.indexOf("B2") + 1) << withGoodLines(before(), {0, 1});
+    QTest::newRow("inside a Boolean") << goodFile.left(goodFile.indexOf("#TRUE#") + 3)
+                                      << withGoodLines(before(), {0, 1, 2, 3, 4});
+}
+
+void TestSettingsFile::truncated()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(RecordSnapshot, expected);
+    QCOMPARE(readBytes(file, before()), expected);
+}
+
+void TestSettingsFile::readerOnDisk_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("applied");
+
+    QTest::newRow("missing") << u"missing"_s << false;
+    QTest::newRow("ordinary file") << u"file"_s << true;
+    QTest::newRow("symbolic link to a file") << u"link"_s << true;
+    QTest::newRow("directory named Lectern.ini") << u"directory"_s << false;
+    QTest::newRow("named pipe does not block") << u"fifo"_s << false;
+    QTest::newRow("no read permission") << u"unreadable"_s << false;
+    QTest::newRow("exactly 64 KiB") << u"64KiB"_s << true;
+    QTest::newRow("one byte over 64 KiB") << u"64KiB+1"_s << false;
+    QTest::newRow("10 MB") << u"10MB"_s << false;
+}
+
+void TestSettingsFile::readerOnDisk()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, applied);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = settingsPath(dir.path());
+    // Padding after the sixth line is never read, so a padded file is valid whatever its size.
+    auto padded = [](qsizetype size) {
+        return goodFile + QByteArray(size - goodFile.size(), ' ');
+    };
+
+    if (kind == u"file") {
+        QVERIFY(writeFile(path, goodFile));
+    } else if (kind == u"link") {
+        QVERIFY(writeFile(dir.filePath(u"elsewhere.ini"_s), goodFile));
+        QVERIFY(QFile::link(dir.filePath(u"elsewhere.ini"_s), path));
+    } else if (kind == u"directory") {
+        QVERIFY(QDir(dir.path()).mkdir(u"Lectern.ini"_s));
+    } else if (kind == u"fifo") {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == u"unreadable") {
+        if (::geteuid() == 0)
+            QSKIP("Running as root, where permission bits do not stop reading");
+        QVERIFY(writeFile(path, goodFile));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    } else if (kind == u"64KiB") {
+        QVERIFY(writeFile(path, padded(maxSettingsFileBytes)));
+    } else if (kind == u"64KiB+1") {
+        QVERIFY(writeFile(path, padded(maxSettingsFileBytes + 1)));
+    } else if (kind == u"10MB") {
+        QVERIFY(writeFile(path, padded(10 * 1000 * 1000)));
+    }
+
+    DiskFileAccess files;
+    SettingsRecord record;
+    before().applyTo(record);
+    readSettings(files, path, record);
+    QCOMPARE(RecordSnapshot::of(record), applied ? goodResult : before());
+}
+
+void TestSettingsFile::roundTrip()
+{
+    // Records the dialog could produce: headings of full-width and half-width characters with commas and
+    // blanks, paths with blanks and Japanese, any colour, times as typed; a few hold characters that only
+    // UTF-8 keeps.
+    const QString headingPool = u"講演の開始から発表時間終了まで質疑応答超過は残り"
+                                u"ａｂｃＡＢＣ０１２３！？（），．　ｱｲｳｴｵﾞﾟ"
+                                u"abcXYZ019 ,.!?()-_'"_s;
+    const QString pathPool = u"abcxyz0189 _-.音声ベル鐘講演ファイル"_s;
+    const QStringList unfit = {u"😀"_s, u"é"_s, u"¥"_s, u"〜"_s, u"ü"_s};
+    const QStringList typedTimes = {u"10"_s, u"12.50"_s, u"10分"_s, u" 7"_s, u"2.5"_s, u"0.1"_s, u"99999"_s, u"1e3"_s};
+    QRandomGenerator random(22);
+    auto pick = [&](const QString& pool, int maxLength) {
+        QString text;
+        const int length = int(random.bounded(maxLength + 1));
+        for (int i = 0; i < length; ++i)
+            text += pool.at(qsizetype(random.bounded(quint32(pool.size()))));
+        return text;
+    };
+
+    int utf8Files = 0;
+    for (int round = 0; round < 500; ++round) {
+        SettingsRecord record;
+        // Times that pass confirmation: all above zero, the warning no later than the presentation.
+        QString p;
+        QString w;
+        do {
+            p = typedTimes.at(qsizetype(random.bounded(quint32(typedTimes.size()))));
+            w = typedTimes.at(qsizetype(random.bounded(quint32(typedTimes.size()))));
+        } while (parseNumber(p) < parseNumber(w));
+        const QString d = renderNumber(double(1 + random.bounded(999)) / 4.0);
+        record.setText(Text::presenPeriod, p);
+        record.setText(Text::discussPeriod, d);
+        record.setText(Text::warnBefore, w);
+        QString path = u"/home/"_s + pick(pathPool, 12) + u"/"_s + pick(pathPool, 12) + u".wav"_s;
+        for (int k = 1; k <= 4; ++k) {
+            record.setText(Text(int(Text::Text1) + k - 1), pick(headingPool, 16));
+            record.setColour(SettingsRecord::foregroundSwatch(k), ColourValue(random.bounded(0x1000000)));
+            record.setColour(SettingsRecord::backgroundSwatch(k), ColourValue(random.bounded(0x1000000)));
+        }
+        if (round % 10 == 0) {
+            const QString extra = unfit.at(qsizetype(random.bounded(quint32(unfit.size()))));
+            if (round % 20 == 0)
+                path += extra;
+            else
+                record.setText(Text::Text3, record.text(Text::Text3) + extra);
+        }
+        record.setText(Text::wavefile, path);
+        if (round % 3 == 1)
+            record.setColour(Swatch::t2b, round % 2 ? 0xFFFFFFu : 0u);
+        record.setRowMode(RowMode(random.bounded(4)));
+
+        FakeFileAccess files;
+        const QString file = settingsPath(files.programFolder());
+        const auto written =
+            writeSettings(files, file, record.minutes(Text::presenPeriod), record.minutes(Text::discussPeriod),
+                          record.minutes(Text::warnBefore), record);
+        QVERIFY2(written.ok, qPrintable(written.error));
+        utf8Files += files.get(file)->startsWith("\xEF\xBB\xBF") ? 1 : 0;
+
+        SettingsRecord back;
+        readSettings(files, file, back);
+        RecordSnapshot expected = RecordSnapshot::of(record);
+        for (const Text t : {Text::presenPeriod, Text::discussPeriod, Text::warnBefore})
+            expected = expected.with(t, renderNumber(record.minutes(t)));
+        QCOMPARE(RecordSnapshot::of(back), expected);
+    }
+    QCOMPARE(utf8Files, 50);
+}
+
+void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder does not exist") << u"no folder"_s;
+    QTest::newRow("folder is a file") << u"folder is a file"_s;
+    QTest::newRow("Lectern.ini is a directory") << u"directory"_s;
+    QTest::newRow("read-only folder") << u"read-only"_s;
+}
+
+void TestSettingsFile::failedWriteKeepsThePreviousFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString path = settingsPath(dir.path());
+    QString kept; // what must still be there afterwards
+    if (kind == u"no folder") {
+        path = settingsPath(dir.filePath(u"gone"_s));
+    } else if (kind == u"folder is a file") {
+        QVERIFY(writeFile(dir.filePath(u"plain"_s), "x"));
+        path = settingsPath(dir.filePath(u"plain"_s));
+    } else if (kind == u"directory") {
+        QVERIFY(QDir(dir.path()).mkpath(u"Lectern.ini/inside"_s));
+    } else if (kind == u"read-only") {
+        if (::geteuid() == 0)
+            QSKIP("Running as root, where a read-only folder can still be written");
+        QVERIFY(writeFile(path, goodFile));
+        kept = path;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+
+    DiskFileAccess files;
+    const SettingsRecord record;
+    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    if (kind == u"directory")
+        QVERIFY(QFileInfo(dir.filePath(u"Lectern.ini/inside"_s)).isDir());
+    else if (!kept.isEmpty())
+        QCOMPARE(fileBytes(kept), goodFile);
+    else
+        QVERIFY(!QFileInfo::exists(path));
+    // No temporary file is left behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(u"Lectern"_s), QStringList());
+}
+
+void TestSettingsFile::injectedWriteErrorIsReported()
+{
+    FakeFileAccess files;
+    const QString path = settingsPath(files.programFolder());
+    files.put(path, goodFile);
+    files.failWrites(u"No space left on device"_s);
+    const SettingsRecord record;
+    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, u"No space left on device"_s);
+    QCOMPARE(files.get(path), std::optional<QByteArray>(goodFile));
+}
+
+void TestSettingsFile::oversizedSettingsAreNotWritten()
+{
+    FakeFileAccess files;
+    const QString path = settingsPath(files.programFolder());
+    files.put(path, goodFile);
+    SettingsRecord record;
+    record.setText(Text::Text4, QString(40000, u'超'));
+    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(files.writes(), 0);
+    QCOMPARE(files.get(path), std::optional<QByteArray>(goodFile));
+
+    // Just inside the bound is written and read back.
+    record.setText(Text::Text4, QString(maxSettingsFileBytes / 2 - 200, u'超'));
+    QVERIFY(writeSettings(files, path, 10, 5, 2, record).ok);
+    SettingsRecord back;
+    readSettings(files, path, back);
+    QCOMPARE(back.text(Text::Text4), record.text(Text::Text4));
+}
+
+void TestSettingsFile::fullDiskKeepsThePreviousFile()
+{
+    // A file-size limit makes every write past a few bytes fail as a full disk would, even for root.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = settingsPath(dir.path());
+    QVERIFY(writeFile(path, goodFile));
+
+    rlimit old{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 16;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    DiskFileAccess files;
+    const SettingsRecord record;
+    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!result.ok);
+    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(fileBytes(path), goodFile);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"Lectern.ini"_s});
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settings_file.moc"
