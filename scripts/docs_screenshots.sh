@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the real program on a private X server, with its frame as openbox draws it:
+# the main window a few seconds into a count with the default settings, and the settings window opened by a right
+# press. Usage: scripts/docs_screenshots.sh [PATH-TO-LECTERN] [OUTPUT-FOLDER, default docs]
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=e2e_lib.sh
+source "$root/scripts/e2e_lib.sh"
+
+binary=${1:-$root/build/src/app/lectern}
+out=${2:-$root/docs}
+[ -x "$binary" ] || { echo "not an executable: $binary (build first, or name it)" >&2; exit 1; }
+mkdir -p "$out"
+
+e2e_begin lectern-docs
+e2e_watchdog 60
+trap 'e2e_fail "ran out of time"' TERM
+mkdir -p "$E2E_DIR/app"
+cp "$binary" "$E2E_DIR/app/lectern"
+e2e_start_x 1024x768
+
+E2E_APP_LOG=$E2E_DIR/app.log
+(cd "$E2E_DIR/app" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy ./lectern) \
+    >"$E2E_APP_LOG" 2>&1 &
+E2E_APP_PID=$!
+e2e_track $E2E_APP_PID
+
+main_window() { e2e_window_titled "$E2E_APP_PID" Lectern; }
+e2e_wait_until 20 main_window >/dev/null || e2e_fail "no main window"
+main=$(main_window)
+xdotool windowmove "$main" 40 40
+sleep 3.2
+import -frame -window "$main" "$out/screenshot-main.png" || e2e_fail "screenshot of the main window failed"
+
+settings() { e2e_window_titled "$E2E_APP_PID" 設定; }
+xdotool mousemove --window "$main" 100 40 click 3
+e2e_wait_until 5 settings >/dev/null || e2e_fail "no settings window"
+dialog=$(settings)
+xdotool windowmove "$dialog" 40 240
+xdotool windowactivate --sync "$dialog" 2>/dev/null
+sleep 0.5
+import -frame -window "$dialog" "$out/screenshot-dialog.png" || e2e_fail "screenshot of the settings window failed"
+wmctrl -i -c "$main"
+echo "wrote $out/screenshot-main.png and $out/screenshot-dialog.png"
