@@ -81,6 +81,19 @@ e2e_window_titled() {
     return 1
 }
 
+# Ends this script with SIGTERM after $1 seconds (scaled), so that a hang inside CTest's limit still ends with
+# diagnostics (a TERM trap) and with every process ended. The sleep is ended with the watchdog, and neither holds
+# the script's output open.
+e2e_watchdog() {
+    (
+        trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+        sleep "$(e2e_scaled "$1")" &
+        sleeper=$!
+        wait "$sleeper" && kill -TERM $$
+    ) >/dev/null 2>&1 &
+    e2e_track $!
+}
+
 # Runs the command until it succeeds or $1 seconds (scaled) have passed; polls every 50 ms.
 e2e_wait_until() {
     local limit deadline
