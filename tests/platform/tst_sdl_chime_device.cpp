@@ -1,0 +1,349 @@
+#include "chime_output.h"
+#include "sdl_chime_device.h"
+#include "sound_files.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using Mode = ChimeDevice::Mode;
+using chime_output::findCopies;
+using chime_output::Output;
+using chime_output::RingDriver;
+
+char* toString(Mode mode)
+{
+    switch (mode) {
+    case Mode::NotOpen:
+        return qstrdup("NotOpen");
+    case Mode::Idle:
+        return qstrdup("Idle");
+    case Mode::Busy:
+        return qstrdup("Busy");
+    }
+    return qstrdup("?");
+}
+
+namespace {
+
+constexpr int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+
+} // namespace
+
+/// Tests the real sound device on SDL's disk driver, which writes what would be heard to a file in real time.
+class TestSdlChimeDevice : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void chimesFollowOneAnotherWhole_data();
+    void chimesFollowOneAnotherWhole();
+    void closeCutsTheChimeAndTheNextOpenTakesTheNewFile();
+    void unplayableFileStaysSilent_data();
+    void unplayableFileStaysSilent();
+    void commandsBeforeOpenAreHarmless();
+    void emptyNamePlaysTheBuiltInBell();
+    void missingOutputReadsNotOpenUntilTheNextOpen_data();
+    void missingOutputReadsNotOpenUntilTheNextOpen();
+    void outputSleepsBetweenBells();
+
+private:
+    QString diskFile() const { return m_dir->filePath(u"output.raw"_s); }
+    QString soundFile(const QString& name) const { return m_dir->filePath(name); }
+    static void useDiskFile(const QString& path) { qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path)); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSdlChimeDevice::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv("SDL_AUDIODRIVER", "disk");
+    useDiskFile(diskFile());
+}
+
+void TestSdlChimeDevice::cleanup()
+{
+    // Every device of the test is gone: SDL's audio must be shut down as often as it was started.
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    m_dir.reset();
+}
+
+void TestSdlChimeDevice::chimesFollowOneAnotherWhole_data()
+{
+    // Rates whose 8 ms output buffers are whole milliseconds, which SDL's disk driver needs to keep real time.
+    // The lengths put the end of a chime at different points between two polls; 109 ms ends just after one.
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("sampleRate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("milliseconds");
+    QTest::newRow("16-bit mono") << wav16 << 32000 << 1 << 120;
+    QTest::newRow("24-bit stereo") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 16000 << 2 << 109;
+    QTest::newRow("float mono") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 8000 << 1 << 150;
+}
+
+void TestSdlChimeDevice::chimesFollowOneAnotherWhole()
+{
+    QFETCH(int, format);
+    QFETCH(int, sampleRate);
+    QFETCH(int, channels);
+    QFETCH(int, milliseconds);
+    const qsizetype soundFrames = qsizetype(sampleRate) * milliseconds / 1000;
+    const auto sound = sound_files::pattern(soundFrames * channels);
+    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), format, sampleRate, channels, sound));
+
+    SdlChimeDevice device;
+    device.setFileName(soundFile(u"chime.wav"_s));
+    device.open();
+    QCOMPARE(device.mode(), Mode::Idle);
+    RingDriver driver(device, 3);
+    QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
+    QCOMPARE(driver.modesAfterPlay(), QList<Mode>(3, Mode::Busy));
+    device.close();
+
+    const Output out = findCopies(sound_files::readRaw(diskFile()), sound, channels);
+    QCOMPARE(out.strayFrame, -1);
+    QCOMPARE(out.copies.size(), 3);
+    for (const chime_output::Copy& copy : out.copies)
+        QCOMPARE(copy.frames, soundFrames);
+    const QList<double> gaps = chime_output::gapsMs(out, soundFrames, sampleRate);
+    for (qsizetype k = 0; k < gaps.size(); ++k) {
+        // One poll period and one output buffer at most; a poll that came late is the poller's delay.
+        const double boundMs = std::max(110.0, driver.pollSpansMs()[k] + 10.0);
+        QVERIFY2(gaps[k] < boundMs,
+                 qPrintable(u"%1 ms of silence after chime %2, bound %3 ms"_s.arg(gaps[k]).arg(k + 1).arg(boundMs)));
+    }
+}
+
+void TestSdlChimeDevice::closeCutsTheChimeAndTheNextOpenTakesTheNewFile()
+{
+    const int rate = 32000;
+    const auto first = sound_files::pattern(rate * 3 / 10); // 300 ms
+    QVERIFY(sound_files::write(soundFile(u"first.wav"_s), wav16, rate, 1, first));
+    const auto second = sound_files::pattern(2 * 16000 / 10, 77); // 100 ms of stereo at 16 kHz
+    QVERIFY(sound_files::write(soundFile(u"second.wav"_s), wav16, 16000, 2, second));
+
+    SdlChimeDevice device;
+    device.setFileName(soundFile(u"first.wav"_s));
+    device.open();
+    {
+        RingDriver driver(device, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(driver.pending(), 0, 5000);
+        // Let 100 ms of the second chime reach the output, then reset as a click on the window would.
+        const qint64 atSecondPlay = QFileInfo(diskFile()).size();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(diskFile()).size() >= atSecondPlay + rate / 10 * 2, 5000);
+        QCOMPARE(device.mode(), Mode::Busy);
+        device.close();
+    }
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    QVERIFY(!device.isOutputOpen());
+    const std::vector<std::int16_t> cut = sound_files::readRaw(diskFile());
+    const Output out = findCopies(cut, first, 1);
+    QCOMPARE(out.strayFrame, -1);
+    QCOMPARE(out.copies.size(), 2);
+    QCOMPARE(out.copies[0].frames, qsizetype(first.size()));
+    QVERIFY2(out.copies[1].frames < qsizetype(first.size()), "the close must cut the second chime");
+
+    // The next count names another file: its chime plays, in its own format, and the old output stays as it was.
+    const QString nextDiskFile = m_dir->filePath(u"next.raw"_s);
+    useDiskFile(nextDiskFile);
+    device.setFileName(soundFile(u"second.wav"_s));
+    device.open();
+    {
+        RingDriver driver(device, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
+    }
+    device.close();
+    QVERIFY(sound_files::readRaw(diskFile()) == cut);
+    const Output next = findCopies(sound_files::readRaw(nextDiskFile), second, 2);
+    QCOMPARE(next.strayFrame, -1);
+    QCOMPARE(next.copies.size(), 1);
+    QCOMPARE(next.copies[0].frames, qsizetype(second.size()) / 2);
+}
+
+void TestSdlChimeDevice::unplayableFileStaysSilent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("missing") << u"missing.wav"_s << QByteArray();
+    QTest::newRow("empty") << u"empty.wav"_s << QByteArray("");
+    QTest::newRow("text named .wav") << u"text.wav"_s << QByteArray("RIFF? no, a shopping list.\n");
+    QTest::newRow("header only") << u"header.wav"_s << QByteArray("RIFF\x24\x10\0\0WAVEfmt ", 16);
+    QTest::newRow("directory") << u"folder.wav"_s << QByteArray("/");
+}
+
+void TestSdlChimeDevice::unplayableFileStaysSilent()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    const QString path = soundFile(name);
+    if (content == "/") {
+        QVERIFY(QDir(m_dir->path()).mkdir(name));
+    } else if (!content.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+
+    SdlChimeDevice device;
+    device.setFileName(path);
+    device.open();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    device.rewind();
+    device.play();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    QVERIFY(!device.isOutputOpen());
+    QVERIFY2(!QFile::exists(diskFile()), "no output is opened for a file that cannot play");
+    device.close();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+}
+
+void TestSdlChimeDevice::commandsBeforeOpenAreHarmless()
+{
+    SdlChimeDevice device;
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    device.rewind();
+    device.play();
+    device.close();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    QVERIFY(!QFile::exists(diskFile()));
+}
+
+void TestSdlChimeDevice::emptyNamePlaysTheBuiltInBell()
+{
+    SdlChimeDevice device;
+    device.setFileName(QString());
+    device.open();
+    QCOMPARE(device.mode(), Mode::Idle);
+    {
+        RingDriver driver(device, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
+    }
+    device.close();
+
+    const std::vector<std::int16_t> out = sound_files::readRaw(diskFile());
+    const auto isSound = [](std::int16_t s) {
+        return s != 0;
+    };
+    const auto first = std::find_if(out.cbegin(), out.cend(), isSound);
+    QVERIFY2(first != out.cend(), "the bell must be heard");
+    const auto last = std::find_if(out.crbegin(), out.crend(), isSound).base();
+    const int rate = 48000; // the bell's own rate, which the output takes
+    const double seconds = double(last - first) / rate;
+    QVERIFY2(seconds > 0.9 && seconds < 1.1, qPrintable(u"the bell lasts %1 s"_s.arg(seconds)));
+
+    const auto magnitude = [](std::int16_t s) {
+        return std::abs(int(s));
+    };
+    int peak = 0;
+    for (auto it = first; it != last; ++it)
+        peak = std::max(peak, magnitude(*it));
+    QVERIFY2(peak > 32768 / 4, qPrintable(u"peak %1 is too quiet to be heard over a talk"_s.arg(peak)));
+    QVERIFY2(peak < 32768 * 9 / 10, qPrintable(u"peak %1 leaves no headroom against clipping"_s.arg(peak)));
+
+    double energy = 0;
+    for (auto it = first; it != first + rate / 5; ++it)
+        energy += double(*it) * double(*it);
+    QVERIFY2(std::sqrt(energy / (rate / 5)) > 32768 * 0.05, "the strike must be loud for the first 200 ms");
+
+    // No click: the bell rises from silence and dies back into it.
+    for (auto it = first; it != first + rate / 2000; ++it)
+        QVERIFY2(magnitude(*it) < peak / 4, "the first half millisecond must be soft");
+    for (auto it = last - rate / 100; it != last; ++it)
+        QVERIFY2(magnitude(*it) < peak / 20, "the last 10 ms must be nearly silent");
+}
+
+void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen_data()
+{
+    QTest::addColumn<QByteArray>("driver");
+    QTest::addColumn<bool>("outputFileWritable");
+    QTest::newRow("no such audio driver") << QByteArray("no-such-driver") << true;
+    QTest::newRow("driver that cannot open its output") << QByteArray("disk") << false;
+}
+
+void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
+{
+    QFETCH(QByteArray, driver);
+    QFETCH(bool, outputFileWritable);
+    const auto sound = sound_files::pattern(3200);
+    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
+    qputenv("SDL_AUDIODRIVER", driver);
+    if (!outputFileWritable)
+        useDiskFile(m_dir->filePath(u"no-such-folder/output.raw"_s));
+
+    SdlChimeDevice device;
+    device.setFileName(soundFile(u"chime.wav"_s));
+    device.open();
+    QCOMPARE(device.mode(), Mode::Idle); // the output is first tried at the first chime
+    device.rewind();
+    device.play();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+    QVERIFY(!device.isOutputOpen());
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    device.rewind();
+    device.play();
+    QCOMPARE(device.mode(), Mode::NotOpen);
+
+    // Once an output is there again, the next restart of the count rings.
+    qputenv("SDL_AUDIODRIVER", "disk");
+    useDiskFile(diskFile());
+    device.open();
+    QCOMPARE(device.mode(), Mode::Idle);
+    device.rewind();
+    device.play();
+    QCOMPARE(device.mode(), Mode::Busy);
+    QVERIFY(device.isOutputOpen());
+}
+
+void TestSdlChimeDevice::outputSleepsBetweenBells()
+{
+    const auto sound = sound_files::pattern(3200); // 100 ms
+    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
+
+    SdlChimeDevice device;
+    device.setFileName(soundFile(u"chime.wav"_s));
+    device.open();
+    // A count running without a bell: polled every tick, the device starts no audio at all.
+    for (int tick = 0; tick < 5; ++tick)
+        QCOMPARE(device.mode(), Mode::Idle);
+    QVERIFY(!device.isOutputOpen());
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    QVERIFY(!QFile::exists(diskFile()));
+
+    bool openWhenFirstIdle = false;
+    bool sawIdle = false;
+    QTimer ticker;
+    ticker.setInterval(100);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        const bool open = device.isOutputOpen();
+        if (device.mode() == Mode::Idle && !sawIdle) {
+            sawIdle = true;
+            openWhenFirstIdle = open;
+        }
+    });
+    device.rewind();
+    device.play();
+    QCOMPARE(device.mode(), Mode::Busy);
+    ticker.start();
+    QTRY_VERIFY_WITH_TIMEOUT(sawIdle, 5000);
+    QVERIFY2(openWhenFirstIdle, "the output must wait for a following chime of the same phase change");
+    QTRY_VERIFY_WITH_TIMEOUT(!device.isOutputOpen(), 5000);
+    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    QCOMPARE(device.mode(), Mode::Idle);
+
+    const Output out = findCopies(sound_files::readRaw(diskFile()), sound, 1);
+    QCOMPARE(out.copies.size(), 1);
+    QCOMPARE(out.copies[0].frames, qsizetype(sound.size()));
+}
+
+QTEST_GUILESS_MAIN(TestSdlChimeDevice)
+#include "tst_sdl_chime_device.moc"
