@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <vector>
+
 /// A display pattern in which every "nn" stands for the two-digit minute within the hour and every "ss" for
 /// the two-digit second of a count; all other characters are copied as they stand.
 class CountPattern {
@@ -19,7 +21,14 @@ public:
     QString render(qint64 count) const;
 
 private:
-    QString m_pattern;
+    struct Field {
+        qsizetype at; ///< where the two digits go in m_zero
+        bool minutes; ///< minute within the hour, else second within the minute
+    };
+
+    // The pattern is split once, so that a tick only copies m_zero and writes the digits into it.
+    QString m_zero; ///< the pattern rendered with a count of zero
+    std::vector<Field> m_fields;
 };
 
 /// Rounds to the nearest whole number, an exact half going to the even neighbour; saturates at the ends of

@@ -14,9 +14,12 @@ class Ticker;
 
 /// Counts one talk from a reset: the elapsed time in the upper row, the time left or over in the lower row,
 /// the four phases with their colours and chimes, and the caption while the window is minimised.
+/// The settings, clock, ticker, rows and device are borrowed and must outlive it.
 class TalkClock {
 public:
     TalkClock(const SettingsRecord& settings, Clock& clock, Ticker& ticker, Rows& rows, ChimeDevice& device);
+    ~TalkClock();
+    Q_DISABLE_COPY_MOVE(TalkClock)
 
     /// Starts a new count with the settings as they stand now.
     void resettimer();
@@ -31,6 +34,9 @@ public:
     int chimeCount() const { return m_chimeCount; }
 
 private:
+    /// Recolours the lower row with pair `phase` as the settings hold it now, and sets the chimes to ring.
+    void enterPhase(int phase, int chimes);
+
     const SettingsRecord& m_settings;
     Clock& m_clock;
     Ticker& m_ticker;
@@ -45,4 +51,8 @@ private:
     int m_phase = 1;
     int m_chimeCount = 0;
     int m_fmtIndex = 0;
+    bool m_rewriteDue = false;
+
+    const QString m_plainCaption;
+    const CountPattern m_minimisedCaption;
 };

@@ -1,0 +1,627 @@
+#include "fake_chime_device.h"
+#include "fake_clock.h"
+#include "fake_rows.h"
+#include "fake_ticker.h"
+#include "settings_record.h"
+#include "talk_clock.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using Text = SettingsRecord::Text;
+using Swatch = SettingsRecord::Swatch;
+using Colours = FakeRows::Colours;
+
+class TestTalkClock : public QObject {
+    Q_OBJECT
+private slots:
+    void afterReset();
+    void defaultTimeline_data();
+    void defaultTimeline();
+    void skippedPhases_data();
+    void skippedPhases();
+    void warningAtTheResetsOwnTick_data();
+    void warningAtTheResetsOwnTick();
+    void phaseChangeReplacesPendingChimes();
+    void colourEditDuringCount_data();
+    void colourEditDuringCount();
+    void displayFormChange();
+    void minimisedCaption_data();
+    void minimisedCaption();
+    void resetCutsSoundingChime();
+    void resetRewritesRowsShowingTheSameSecond_data();
+    void resetRewritesRowsShowingTheSameSecond();
+    void startInstantTakenAfterOpening();
+    void deviceThatCannotOpen();
+    void threeWholeChimes();
+    void tickerLeftAloneAfterDestruction();
+};
+
+namespace {
+
+const QString heading1 = u"講演の開始から"_s;
+const QString heading2 = u"発表時間終了まで"_s;
+const QString heading3 = u"質疑応答終了まで"_s;
+const QString heading4 = u"講演時間の超過は"_s;
+
+/// The whole program around one count, with every platform seam faked.
+struct Rig {
+    SettingsRecord settings;
+    FakeClock clock;
+    FakeTicker ticker;
+    FakeRows rows;
+    FakeChimeDevice device;
+    TalkClock talk{settings, clock, ticker, rows, device};
+
+    void periods(const QString& presentation, const QString& discussion, const QString& warning)
+    {
+        settings.setText(Text::presenPeriod, presentation);
+        settings.setText(Text::discussPeriod, discussion);
+        settings.setText(Text::warnBefore, warning);
+    }
+    /// Every swatch a colour of its own, so a pair taken from the wrong swatch shows.
+    void distinctColours()
+    {
+        for (int i = 0; i < SettingsRecord::swatchCount; ++i)
+            settings.setColour(Swatch(i), ColourValue(0x00102030u + 0x00010101u * ColourValue(i)));
+    }
+    Colours pair(int k) const { return {settings.foreground(k), settings.background(k)}; }
+    /// Moves the clock to `seconds` after `start` and lets the timer fire once.
+    void tickAt(double start, double seconds)
+    {
+        clock.set(start + seconds);
+        ticker.fire();
+    }
+};
+
+QString shown(int minutes, int seconds)
+{
+    return u"%1分%2秒"_s.arg(minutes, 2, 10, QChar(u'0')).arg(seconds, 2, 10, QChar(u'0'));
+}
+QString upperRow(int minutes, int seconds)
+{
+    return heading1 + u"   "_s + shown(minutes, seconds);
+}
+QString lowerRow(const QString& heading, int minutes, int seconds)
+{
+    return heading + u" "_s + shown(minutes, seconds);
+}
+
+/// A row in the one-line form taken apart: heading (fill removed) and count shown, or count -1 if the text
+/// is not in that form.
+struct Parsed {
+    QString heading;
+    int count = -1;
+};
+Parsed parseOneLine(const QString& text)
+{
+    static const QRegularExpression form(u"^(.*?) +([0-5][0-9])分([0-5][0-9])秒$"_s);
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return {};
+    return {m.captured(1), m.captured(2).toInt() * 60 + m.captured(3).toInt()};
+}
+
+} // namespace
+
+void TestTalkClock::afterReset()
+{
+    Rig rig;
+    rig.distinctColours();
+    rig.talk.resettimer();
+    QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 10, 0));
+    QCOMPARE(rig.rows.upperColours(), rig.pair(1));
+    QCOMPARE(rig.rows.lowerColours(), rig.pair(1));
+    QCOMPARE(rig.talk.phase(), 1);
+    QCOMPARE(rig.talk.chimeCount(), 0);
+    QCOMPARE(rig.rows.caption(), u"Lectern"_s);
+    QVERIFY(rig.ticker.isEnabled());
+    QCOMPARE(rig.device.log(), (QStringList{u"file:"_s, u"open"_s}));
+}
+
+void TestTalkClock::defaultTimeline_data()
+{
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("offset");
+
+    // Ticks on the tenths meet exact halves of a second, where rounding to even decides; ticks between the
+    // tenths are the usual case of a timer that does not fire on the whole-second grid.
+    QTest::newRow("ticks on the tenths") << 1000.0 << 0.0;
+    QTest::newRow("ticks between the tenths") << 1000.0 << 0.05;
+    QTest::newRow("fractional start instant") << 86399.73 << 0.05;
+    QTest::newRow("start after days of uptime") << 345678.125 << 0.03;
+}
+
+void TestTalkClock::defaultTimeline()
+{
+    QFETCH(double, start);
+    QFETCH(double, offset);
+
+    Rig rig;
+    rig.distinctColours();
+    rig.clock.set(start);
+    rig.talk.resettimer();
+
+    struct Change {
+        int phase;
+        QString upper;
+        QString lower;
+        int plays;
+        bool operator==(const Change&) const = default;
+    };
+    QList<Change> changes;
+    int lastPhase = 1;
+    int rewrites = 0;
+    for (int i = 0; i <= 9700; ++i) { // 16 min 10 s of 100 ms ticks
+        rig.device.finishPlayback();  // every chime ends within a tick
+        const QString upperBefore = rig.rows.upperText();
+        const int writesBefore = rig.rows.upperWrites();
+        rig.tickAt(start, offset + i * 0.1);
+
+        // Both rows change on the same tick, and only when the shown elapsed second changes.
+        const bool rewritten = rig.rows.upperWrites() != writesBefore;
+        QCOMPARE(rewritten, rig.rows.upperText() != upperBefore);
+        QCOMPARE(rig.rows.lowerWrites(), rig.rows.upperWrites());
+
+        if (rewritten) {
+            ++rewrites;
+            const Parsed up = parseOneLine(rig.rows.upperText());
+            const Parsed low = parseOneLine(rig.rows.lowerText());
+            QCOMPARE(up.heading, heading1);
+            QVERIFY2(low.count >= 0, qPrintable(rig.rows.lowerText()));
+            if (low.heading == heading2) {
+                QCOMPARE(up.count + low.count, 600);
+                QVERIFY2(low.count != 0, "the presentation's 00分00秒 is never shown");
+            } else if (low.heading == heading3) {
+                QCOMPARE(up.count + low.count, 900);
+                QVERIFY2(low.count != 0, "the discussion's 00分00秒 is never shown");
+            } else {
+                QCOMPARE(low.heading, heading4);
+                QCOMPARE(up.count - low.count, 900);
+            }
+        }
+
+        QCOMPARE(rig.rows.upperColours(), rig.pair(1));
+        QCOMPARE(rig.rows.lowerColours(), rig.pair(rig.talk.phase()));
+        QVERIFY(rig.talk.chimeCount() >= 0 && rig.talk.chimeCount() <= 3);
+        if (rig.talk.phase() != lastPhase) {
+            QCOMPARE(rig.talk.phase(), lastPhase + 1);
+            lastPhase = rig.talk.phase();
+            changes.append({lastPhase, rig.rows.upperText(), rig.rows.lowerText(), rig.device.plays()});
+        }
+    }
+
+    // At each change the first chime of the new phase rings on the same tick.
+    const QList<Change> expected{
+        {2, upperRow(8, 0), lowerRow(heading2, 2, 0), 1},
+        {3, upperRow(10, 0), lowerRow(heading3, 5, 0), 2},
+        {4, upperRow(15, 0), lowerRow(heading4, 0, 0), 4},
+    };
+    for (qsizetype k = 0; k < std::min(changes.size(), expected.size()); ++k) {
+        QCOMPARE(changes[k].phase, expected[k].phase);
+        QCOMPARE(changes[k].upper, expected[k].upper);
+        QCOMPARE(changes[k].lower, expected[k].lower);
+        QCOMPARE(changes[k].plays, expected[k].plays);
+    }
+    QCOMPARE(changes.size(), expected.size());
+    QCOMPARE(rig.device.plays(), 1 + 2 + 3);
+    QCOMPARE(rig.talk.chimeCount(), 0);
+    QCOMPARE(rig.rows.upperText(), upperRow(16, 10));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading4, 1, 10));
+    // One rewrite per shown second, not per tick.
+    QCOMPARE(rewrites, 16 * 60 + 10);
+}
+
+void TestTalkClock::skippedPhases_data()
+{
+    QTest::addColumn<QString>("presentation");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("firstLower");
+
+    // The warning needs less than one second left while the presentation region needs more than one second.
+    QTest::newRow("warning time 0") << u"10"_s << u"0"_s << lowerRow(heading2, 10, 0);
+    QTest::newRow("warning text without a number") << u"10"_s << u"なし"_s << lowerRow(heading2, 10, 0);
+    QTest::newRow("presentation of 0.9 s") << u"0.015"_s << u"2"_s << lowerRow(heading3, 5, 1);
+    QTest::newRow("no presentation") << u"0"_s << u"2"_s << lowerRow(heading3, 5, 0);
+}
+
+void TestTalkClock::skippedPhases()
+{
+    QFETCH(QString, presentation);
+    QFETCH(QString, warning);
+    QFETCH(QString, firstLower);
+
+    // Without a warning phase no later phase can follow: the lower row runs through its texts in pair 1
+    // and no chime rings at all.
+    Rig rig;
+    rig.distinctColours();
+    rig.periods(presentation, u"5"_s, warning);
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    QCOMPARE(rig.rows.lowerText(), firstLower);
+
+    QStringList headingsSeen;
+    for (int i = 1; i <= 9700; ++i) {
+        rig.tickAt(start, 0.05 + i * 0.1);
+        const QString heading = parseOneLine(rig.rows.lowerText()).heading;
+        if (headingsSeen.isEmpty() || headingsSeen.last() != heading)
+            headingsSeen.append(heading);
+        QCOMPARE(rig.talk.phase(), 1);
+        QCOMPARE(rig.rows.lowerColours(), rig.pair(1));
+    }
+    const QStringList all{heading2, heading3, heading4};
+    QCOMPARE(headingsSeen, all.mid(all.indexOf(parseOneLine(firstLower).heading)));
+    QCOMPARE(rig.device.plays(), 0);
+    QCOMPARE(rig.talk.chimeCount(), 0);
+}
+
+void TestTalkClock::warningAtTheResetsOwnTick_data()
+{
+    QTest::addColumn<QString>("presentation");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<int>("phase");
+
+    QTest::newRow("warning as long as the presentation") << u"10"_s << u"10"_s << 2;
+    QTest::newRow("warning longer than the presentation") << u"1"_s << u"5"_s << 2;
+    QTest::newRow("60 s with 59.4 s warning") << u"1"_s << u"0.99"_s << 2;
+    QTest::newRow("60 s with 58.8 s warning") << u"1"_s << u"0.98"_s << 1;
+}
+
+void TestTalkClock::warningAtTheResetsOwnTick()
+{
+    QFETCH(QString, presentation);
+    QFETCH(QString, warning);
+    QFETCH(int, phase);
+
+    Rig rig;
+    rig.distinctColours();
+    rig.periods(presentation, u"5"_s, warning);
+    rig.talk.resettimer();
+    QCOMPARE(rig.talk.phase(), phase);
+    QCOMPARE(rig.rows.lowerColours(), rig.pair(phase));
+    QCOMPARE(rig.device.plays(), phase == 2 ? 1 : 0);
+    QCOMPARE(rig.talk.chimeCount(), 0);
+}
+
+void TestTalkClock::phaseChangeReplacesPendingChimes()
+{
+    // The warning chime never ends, so the discussion's two chimes stay pending; the overtime then asks for
+    // three, not five, and the playback in progress is left to finish.
+    Rig rig;
+    rig.periods(u"1"_s, u"1"_s, u"0.5"_s);
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    rig.device.clearLog();
+
+    QList<int> countAtChange;
+    int lastPhase = rig.talk.phase();
+    for (int i = 1; i <= 1250; ++i) {
+        rig.tickAt(start, 0.05 + i * 0.1);
+        if (rig.talk.phase() != lastPhase) {
+            lastPhase = rig.talk.phase();
+            countAtChange.append(rig.talk.chimeCount());
+        }
+    }
+    QCOMPARE(countAtChange, (QList<int>{0, 2, 3}));
+    QCOMPARE(rig.device.log(), (QStringList{u"prev"_s, u"play"_s}));
+
+    for (int i = 1251; i <= 1300; ++i) {
+        rig.device.finishPlayback();
+        rig.tickAt(start, 0.05 + i * 0.1);
+    }
+    QCOMPARE(rig.device.plays(), 1 + 3);
+    QCOMPARE(rig.talk.chimeCount(), 0);
+}
+
+void TestTalkClock::colourEditDuringCount_data()
+{
+    QTest::addColumn<int>("pair");
+    QTest::newRow("warning pair") << 2;
+    QTest::newRow("discussion pair") << 3;
+    QTest::newRow("overtime pair") << 4;
+}
+
+void TestTalkClock::colourEditDuringCount()
+{
+    QFETCH(int, pair);
+
+    Rig rig;
+    rig.distinctColours();
+    rig.periods(u"1"_s, u"1"_s, u"0.5"_s);
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    const Colours firstPair = rig.pair(1);
+
+    // Pair `pair` and pair 1 are edited before the change into that phase, and again after it.
+    const Colours edited{0x00ABCDEFu, 0x00123456u};
+    const Colours lateEdit{0x00000001u, 0x00000002u};
+    int i = 1;
+    for (; i <= 1250 && rig.talk.phase() < pair; ++i) {
+        if (i == 10) {
+            rig.settings.setColour(SettingsRecord::foregroundSwatch(pair), edited.foreground);
+            rig.settings.setColour(SettingsRecord::backgroundSwatch(pair), edited.background);
+            rig.settings.setColour(Swatch::t1f, lateEdit.foreground);
+            rig.settings.setColour(Swatch::t1b, lateEdit.background);
+        }
+        rig.tickAt(start, 0.05 + i * 0.1);
+    }
+    QCOMPARE(rig.talk.phase(), pair);
+    QCOMPARE(rig.rows.lowerColours(), edited);
+    // Pair 1 of the running count stays as it was at the reset.
+    QCOMPARE(rig.rows.upperColours(), firstPair);
+
+    rig.settings.setColour(SettingsRecord::foregroundSwatch(pair), lateEdit.foreground);
+    for (const int stop = i + 20; i < stop; ++i)
+        rig.tickAt(start, 0.05 + i * 0.1);
+    if (rig.talk.phase() == pair)
+        QCOMPARE(rig.rows.lowerColours(), edited);
+
+    rig.talk.resettimer();
+    QCOMPARE(rig.rows.upperColours(), lateEdit);
+    QCOMPARE(rig.rows.lowerColours(), lateEdit);
+}
+
+void TestTalkClock::displayFormChange()
+{
+    Rig rig;
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    rig.tickAt(start, 0.1);
+    QCOMPARE(rig.rows.upperWrites(), 1);
+
+    // Within the same shown second: only the new form makes the upper text differ.
+    rig.talk.setFmtIndex(1);
+    rig.tickAt(start, 0.2);
+    QCOMPARE(rig.rows.upperText(), heading1 + u"\r\n00 分 00 秒"_s);
+    QCOMPARE(rig.rows.lowerText(), heading2 + u"\r\n10 分 00 秒"_s);
+    rig.tickAt(start, 0.3);
+    QCOMPARE(rig.rows.upperWrites(), 2);
+
+    rig.talk.setFmtIndex(0);
+    rig.tickAt(start, 0.4);
+    QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 10, 0));
+    QCOMPARE(rig.rows.upperWrites(), 3);
+    QCOMPARE(rig.rows.lowerWrites(), 3);
+}
+
+void TestTalkClock::minimisedCaption_data()
+{
+    QTest::addColumn<double>("elapsed");
+    QTest::addColumn<QString>("caption");
+
+    QTest::newRow("5 min 30 s") << 330.2 << u"05:30/Lectern"_s;
+    QTest::newRow("at the start") << 0.3 << u"00:00/Lectern"_s;
+    QTest::newRow("exact half rounds to even") << 330.5 << u"05:30/Lectern"_s;
+    QTest::newRow("past the hour") << 3725.4 << u"02:05/Lectern"_s;
+}
+
+void TestTalkClock::minimisedCaption()
+{
+    QFETCH(double, elapsed);
+    QFETCH(QString, caption);
+
+    Rig rig;
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    rig.tickAt(start, elapsed - 0.1);
+    const int writesBefore = rig.rows.captionWrites();
+
+    rig.rows.setMinimised(true);
+    rig.tickAt(start, elapsed);
+    QCOMPARE(rig.rows.caption(), caption);
+    // Written on every tick while minimised, even when the second has not changed.
+    rig.tickAt(start, elapsed + 0.01);
+    QCOMPARE(rig.rows.captionWrites(), writesBefore + 2);
+
+    rig.rows.setMinimised(false);
+    rig.tickAt(start, elapsed + 0.02);
+    QCOMPARE(rig.rows.caption(), u"Lectern"_s);
+    rig.tickAt(start, elapsed + 0.03);
+    QCOMPARE(rig.rows.captionWrites(), writesBefore + 3);
+}
+
+void TestTalkClock::resetCutsSoundingChime()
+{
+    Rig rig;
+    rig.settings.setText(Text::wavefile, u"/sounds/first.wav"_s);
+    rig.periods(u"1"_s, u"1"_s, u"0.5"_s);
+    double start = rig.clock.now();
+    rig.talk.resettimer();
+    // A new file chosen during the count is not used by the chimes of that count.
+    rig.settings.setText(Text::wavefile, u"/sounds/second.wav"_s);
+    int i = 1;
+    for (; rig.talk.phase() < 2; ++i)
+        rig.tickAt(start, 0.05 + i * 0.1);
+    QCOMPARE(rig.device.fileName(), u"/sounds/first.wav"_s);
+    QCOMPARE(rig.device.mode(), ChimeDevice::Mode::Busy);
+
+    rig.device.clearLog();
+    start = rig.clock.now();
+    rig.talk.resettimer();
+    QCOMPARE(rig.device.log(), (QStringList{u"close"_s, u"file:/sounds/second.wav"_s, u"open"_s}));
+    QCOMPARE(rig.talk.chimeCount(), 0);
+    QCOMPARE(rig.talk.phase(), 1);
+    QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 1, 0));
+
+    // Nothing of the old count rings once the device is idle again.
+    const int plays = rig.device.plays();
+    for (int k = 1; k <= 100; ++k)
+        rig.tickAt(start, 0.05 + k * 0.1);
+    QCOMPARE(rig.device.plays(), plays);
+}
+
+void TestTalkClock::resetRewritesRowsShowingTheSameSecond_data()
+{
+    QTest::addColumn<double>("oldCount");
+    QTest::addColumn<QString>("oldLower");
+
+    QTest::newRow("restart within the first half second") << 0.3 << lowerRow(heading2, 10, 0);
+    QTest::newRow("restart after a whole hour") << 3600.2 << lowerRow(heading4, 45, 0);
+}
+
+void TestTalkClock::resetRewritesRowsShowingTheSameSecond()
+{
+    QFETCH(double, oldCount);
+    QFETCH(QString, oldLower);
+
+    // The old count shows 00分00秒 in the upper row, as the new count will; the new periods must still
+    // reach the lower row at once, and nothing of the old count may stay there.
+    Rig rig;
+    rig.distinctColours();
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+    for (int i = 1; i * 0.1 <= oldCount; ++i)
+        rig.tickAt(start, i * 0.1);
+    rig.tickAt(start, oldCount);
+    QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
+    QCOMPARE(rig.rows.lowerText(), oldLower);
+
+    rig.periods(u"20"_s, u"5"_s, u"20"_s);
+    rig.talk.resettimer();
+    QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 20, 0));
+    // A warning as long as the presentation begins at the reset's own tick, whatever was shown before.
+    QCOMPARE(rig.talk.phase(), 2);
+    QCOMPARE(rig.rows.lowerColours(), rig.pair(2));
+}
+
+namespace {
+
+/// A device that takes two seconds to open and notes whether the periodic tick was stopped meanwhile.
+class SlowOpeningDevice final : public ChimeDevice {
+public:
+    SlowOpeningDevice(FakeClock& clock, FakeTicker& ticker) : m_clock(clock), m_ticker(ticker) {}
+    Mode mode() override { return m_inner.mode(); }
+    void close() override { m_inner.close(); }
+    void setFileName(const QString& path) override { m_inner.setFileName(path); }
+    void open() override
+    {
+        m_tickerRanDuringOpen = m_ticker.isEnabled();
+        m_clock.advance(2.0);
+        m_inner.open();
+    }
+    void rewind() override { m_inner.rewind(); }
+    void play() override { m_inner.play(); }
+
+    bool tickerRanDuringOpen() const { return m_tickerRanDuringOpen; }
+
+private:
+    FakeChimeDevice m_inner;
+    FakeClock& m_clock;
+    FakeTicker& m_ticker;
+    bool m_tickerRanDuringOpen = true;
+};
+
+} // namespace
+
+void TestTalkClock::startInstantTakenAfterOpening()
+{
+    SettingsRecord settings;
+    FakeClock clock;
+    FakeTicker ticker;
+    FakeRows rows;
+    SlowOpeningDevice device(clock, ticker);
+    TalkClock talk(settings, clock, ticker, rows, device);
+
+    talk.resettimer();
+    talk.resettimer(); // the second reset finds the ticker running
+    QVERIFY(!device.tickerRanDuringOpen());
+    QVERIFY(ticker.isEnabled());
+    QCOMPARE(ticker.disables(), 2);
+    // The time spent opening the file is not part of the talk.
+    QCOMPARE(rows.lowerText(), lowerRow(heading2, 10, 0));
+    clock.advance(1.4);
+    ticker.fire();
+    QCOMPARE(rows.upperText(), upperRow(0, 1));
+}
+
+void TestTalkClock::deviceThatCannotOpen()
+{
+    // No sound, no message: the chimes stay pending and the count goes on.
+    Rig rig;
+    rig.device.setFileOpens(false);
+    rig.settings.setText(Text::wavefile, u"/missing.wav"_s);
+    rig.periods(u"1"_s, u"1"_s, u"0.5"_s);
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+
+    QList<int> countAtChange;
+    int lastPhase = 1;
+    for (int i = 1; i <= 1300; ++i) {
+        rig.tickAt(start, 0.05 + i * 0.1);
+        if (rig.talk.phase() != lastPhase) {
+            lastPhase = rig.talk.phase();
+            countAtChange.append(rig.talk.chimeCount());
+        }
+    }
+    QCOMPARE(countAtChange, (QList<int>{1, 2, 3}));
+    QCOMPARE(rig.device.plays(), 0);
+    QCOMPARE(rig.rows.upperText(), upperRow(2, 10));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(heading4, 0, 10));
+
+    rig.talk.resettimer();
+    QCOMPARE(rig.talk.chimeCount(), 0);
+}
+
+void TestTalkClock::threeWholeChimes()
+{
+    // Each playback lasts 1.23 s of clock time; the next one begins on the first tick after it ended.
+    Rig rig;
+    rig.periods(u"0.5"_s, u"0.5"_s, u"0.25"_s);
+    const double start = rig.clock.now();
+    rig.talk.resettimer();
+
+    const double length = 1.23;
+    double endsAt = -1.0;
+    QList<int> startTicks;
+    QList<int> endTicks;
+    for (int i = 1; i <= 700; ++i) {
+        const double t = 0.05 + i * 0.1;
+        if (endsAt >= 0.0 && t >= endsAt) {
+            rig.device.finishPlayback();
+            endsAt = -1.0;
+            if (rig.talk.phase() == 4)
+                endTicks.append(i);
+        }
+        const int plays = rig.device.plays();
+        rig.tickAt(start, t);
+        if (rig.device.plays() != plays) {
+            QCOMPARE(rig.device.plays(), plays + 1);
+            endsAt = t + length;
+            if (rig.talk.phase() == 4)
+                startTicks.append(i);
+        }
+    }
+    QCOMPARE(startTicks.size(), 3);
+    // The overtime's first chime rings on the tick of the change: 60 s, the rewrite at 59.55 s.
+    QCOMPARE(startTicks[0], 595);
+    QCOMPARE(endTicks.mid(0, 2), (QList<int>{startTicks[0] + 13, startTicks[1] + 13}));
+    QCOMPARE(startTicks.mid(1), endTicks.mid(0, 2));
+    QCOMPARE(rig.device.plays(), 1 + 2 + 3);
+}
+
+void TestTalkClock::tickerLeftAloneAfterDestruction()
+{
+    FakeTicker ticker;
+    FakeRows rows;
+    {
+        SettingsRecord settings;
+        FakeClock clock;
+        FakeChimeDevice device;
+        TalkClock talk(settings, clock, ticker, rows, device);
+        talk.resettimer();
+        QVERIFY(ticker.isEnabled());
+    }
+    const int writes = rows.upperWrites();
+    ticker.setEnabled(true);
+    ticker.fire(); // must not reach the destroyed count
+    QCOMPARE(rows.upperWrites(), writes);
+}
+
+QTEST_GUILESS_MAIN(TestTalkClock)
+#include "tst_talk_clock.moc"
