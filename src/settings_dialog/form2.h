@@ -1,19 +1,31 @@
 #pragma once
 
+#include "settings_apply.h"
+#include "settings_record.h"
+
 #include <QDialog>
 #include <QString>
+
+#include <array>
+#include <memory>
 
 class Dialogs;
 class FileAccess;
 class MainWindowControl;
-class SettingsRecord;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
 
 /// The settings dialog "設定". Its controls are bound both ways to the one settings record, so an edit is seen
-/// by every reader at once; its three buttons confirm, confirm and restart, or cancel.
+/// by every reader at once; its three buttons confirm, confirm and restart, or cancel. A window of its own,
+/// owned by no other, so either it or the main window can be in front.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
+    /// Message boxes and pickers go through `dialogs`.
     Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent = nullptr);
+    /// Message boxes and pickers are the platform's own, shown over this dialog.
+    Form2(SettingsRecord& record, FileAccess& files, QWidget* parent = nullptr);
     ~Form2() override;
 
     /// Full path of the settings file, fixed once at start-up and used by every confirmation.
@@ -23,6 +35,49 @@ public:
     void setMainWindow(MainWindowControl* main);
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
+    const CancelCopy& cancelCopy() const { return m_apply.cancelCopy(); }
     /// Shows the dialog modeless, or brings it to the front when it is shown already; edits are kept.
     void showOrRaise();
+
+public slots:
+    void okBtn_Click();
+    void Command2_Click();
+    void clBtn_Click();
+    void Command1_Click();
+    void t1f_Click();
+    void t1b_Click();
+    void t2f_Click();
+    void t2b_Click();
+    void t3f_Click();
+    void t3b_Click();
+    void t4f_Click();
+    void t4b_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    Form2(SettingsRecord& record, FileAccess& files, Dialogs* dialogs, QWidget* parent);
+
+    void buildControls();
+    void bindRecord();
+    void showText(SettingsRecord::Text field);
+    void showColour(SettingsRecord::Swatch swatch);
+    void showRowMode();
+    void showIcon();
+    void pickColour(SettingsRecord::Swatch swatch);
+
+    SettingsRecord& m_record;
+    std::unique_ptr<Dialogs> m_ownDialogs;
+    Dialogs& m_dialogs;
+    SettingsApply m_apply;
+    /// The path last confirmed in the file dialog during this run; the dialog opens on it next time.
+    QString m_pickedWavePath;
+
+    std::array<QLineEdit*, SettingsRecord::textCount> m_fields{};
+    std::array<QLabel*, SettingsRecord::swatchCount> m_swatches{};
+    std::array<QRadioButton*, 3> m_options{};
+    QLabel* m_picture = nullptr;
 };
