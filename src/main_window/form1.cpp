@@ -1,0 +1,214 @@
+#include "form1.h"
+
+#include "chime_device.h"
+#include "dialogs.h"
+#include "layout.h"
+#include "row_font.h"
+#include "row_label.h"
+#include "settings_record.h"
+#include "widget_dialogs.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+#include <QResizeEvent>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The inner size the window is made with, in points.
+constexpr double initialWidth = 528.75;
+constexpr double initialHeight = 84.75;
+// The type size the rows have until the first layout pass.
+constexpr double initialTypeSize = 42.0;
+// Cyan on black, the rows' colours until the first reset gives them colour pair 1.
+constexpr ColourValue initialForeground = 0x00FFFF00;
+constexpr ColourValue initialBackground = 0x00000000;
+
+} // namespace
+
+Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
+             QWidget* parent)
+    : Form1(settings, clock, ticker, device, &dialogs, parent)
+{}
+
+Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent)
+    : Form1(settings, clock, ticker, device, nullptr, parent)
+{}
+
+Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
+             QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_device(device),
+      m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
+      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_rowFamily(chooseRowFamily(rowFamilyCandidates())),
+      m_label1(new RowLabel(u"講演の開始から\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
+      m_label2(new RowLabel(u"発表時間終了まで nn分ss秒"_s, initialForeground, initialBackground, this)),
+      m_talk(settings, clock, ticker, *this, device)
+{
+    setObjectName(u"Form1"_s);
+    setWindowTitle(u"Lectern"_s);
+    m_label1->setObjectName(u"Label1"_s);
+    m_label2->setObjectName(u"Label2"_s);
+    for (RowLabel* label : {m_label1, m_label2}) {
+        label->setFont(rowFont(m_rowFamily, initialTypeSize));
+        connect(label, &RowLabel::buttonPressed, this, [this](Qt::MouseButton b) { mouseDown(buttonNumber(b)); });
+        connect(label, &RowLabel::buttonReleased, this, [this](Qt::MouseButton b) { mouseUp(buttonNumber(b)); });
+    }
+    resize(pixelsX(initialWidth), pixelsY(initialHeight));
+}
+
+Form1::~Form1()
+{
+    // The sound device is released with the window; the count stops its tick on its own way out.
+    m_device.close();
+}
+
+int Form1::pixelsX(double points) const
+{
+    return qRound(points * logicalDpiX() / 72.0);
+}
+
+int Form1::pixelsY(double points) const
+{
+    return qRound(points * logicalDpiY() / 72.0);
+}
+
+double Form1::innerWidthPoints() const
+{
+    return width() * 72.0 / logicalDpiX();
+}
+
+double Form1::innerHeightPoints() const
+{
+    return height() * 72.0 / logicalDpiY();
+}
+
+void Form1::Form_Resize()
+{
+    const RowLayout layout = layoutRows(innerWidthPoints(), innerHeightPoints(), m_settings.option(1));
+    // Written one by one in a fixed order: lower top, widths, heights, form, then the type sizes.
+    m_label2->move(0, pixelsY(layout.lowerTop));
+    m_label1->resize(pixelsX(layout.width), m_label1->height());
+    m_label2->resize(pixelsX(layout.width), m_label2->height());
+    // Edges, not lengths, are rounded to whole pixels, so the rows meet without a gap or an overlap and the
+    // lower one ends exactly at the window's edge when half the height is a fraction of a pixel.
+    m_label1->resize(m_label1->width(), pixelsY(layout.height));
+    m_label2->resize(m_label2->width(), pixelsY(layout.lowerTop + layout.height) - pixelsY(layout.lowerTop));
+    m_talk.setFmtIndex(layout.fmtIndex);
+    m_label1->setFont(rowFont(m_rowFamily, layout.typeSize));
+    m_label2->setFont(rowFont(m_rowFamily, layout.typeSize));
+}
+
+void Form1::setRowsVisible(bool upper, bool lower)
+{
+    m_label1->setVisible(upper);
+    m_label2->setVisible(lower);
+}
+
+void Form1::showAndRaise()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1::resettimer()
+{
+    m_talk.resettimer();
+}
+
+int Form1::buttonNumber(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return LeftButton;
+    case Qt::RightButton:
+        return RightButton;
+    case Qt::MiddleButton:
+        return MiddleButton;
+    default:
+        return NoButton;
+    }
+}
+
+void Form1::mouseDown(int button)
+{
+    if (button == RightButton)
+        emit settingsRequested();
+}
+
+void Form1::mouseUp(int button)
+{
+    if (button != LeftButton)
+        return;
+    // The count runs on while the question is open; OK starts the new count at the moment of the answer.
+    if (m_dialogs.askOkCancel(u"Lectern"_s, u"カウントをリセットしますか？"_s))
+        resettimer();
+}
+
+void Form1::setUpperText(const QString& text)
+{
+    m_label1->setText(text);
+}
+
+void Form1::setLowerText(const QString& text)
+{
+    m_label2->setText(text);
+}
+
+void Form1::setUpperColours(ColourValue foreground, ColourValue background)
+{
+    m_label1->setColours(foreground, background);
+}
+
+void Form1::setLowerColours(ColourValue foreground, ColourValue background)
+{
+    m_label2->setColours(foreground, background);
+}
+
+void Form1::setCaption(const QString& caption)
+{
+    if (windowTitle() != caption)
+        setWindowTitle(caption);
+}
+
+QString Form1::caption() const
+{
+    return windowTitle();
+}
+
+QString Form1::upperText() const
+{
+    return m_label1->text();
+}
+
+bool Form1::isMinimised() const
+{
+    return windowState().testFlag(Qt::WindowMinimized);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    mouseDown(buttonNumber(event->button()));
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    mouseUp(buttonNumber(event->button()));
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    emit closed();
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "main_window_control.h"
+#include "rows.h"
+#include "talk_clock.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class ChimeDevice;
+class Clock;
+class Dialogs;
+class RowLabel;
+class SettingsRecord;
+class Ticker;
+
+/// The main window "Lectern": two display rows that fill it at one type size, the count that writes them,
+/// and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
+class Form1 final : public QWidget, public Rows, public MainWindowControl {
+    Q_OBJECT
+public:
+    /// Mouse button numbers as the commands take them.
+    enum Button { NoButton = 0, LeftButton = 1, RightButton = 2, MiddleButton = 4 };
+
+    /// The restart prompt goes through `dialogs`.
+    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
+          QWidget* parent = nullptr);
+    /// The restart prompt is the platform's own message box, shown over this window.
+    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    /// Lays the rows over the inner area and picks their type size and display form.
+    void Form_Resize() override;
+    void setRowsVisible(bool upper, bool lower) override;
+    /// Shows the window (restoring it when minimised) and brings it to the front.
+    void showAndRaise() override;
+    void resettimer() override;
+
+    /// A button went down on the window or a row: the right button asks for the settings dialog.
+    void mouseDown(int button);
+    /// A button came up on the window or a row: the left button offers to restart the count.
+    void mouseUp(int button);
+    static int buttonNumber(Qt::MouseButton button);
+
+    /// 0 one-line form, 1 two-line form, as the last layout pass chose.
+    int fmtIndex() const { return m_talk.fmtIndex(); }
+    /// The face both rows are written in, chosen once when the window is made.
+    QString rowFamily() const { return m_rowFamily; }
+    /// The inner area in points, 1/72 inch at the screen's logical resolution.
+    double innerWidthPoints() const;
+    double innerHeightPoints() const;
+
+    void setUpperText(const QString& text) override;
+    void setLowerText(const QString& text) override;
+    void setUpperColours(ColourValue foreground, ColourValue background) override;
+    void setLowerColours(ColourValue foreground, ColourValue background) override;
+    void setCaption(const QString& caption) override;
+    QString caption() const override;
+    QString upperText() const override;
+    bool isMinimised() const override;
+
+signals:
+    /// The right button was pressed: the settings dialog should be shown or brought to the front.
+    void settingsRequested();
+    /// The window was closed; the program ends.
+    void closed();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
+          QWidget* parent);
+    int pixelsX(double points) const;
+    int pixelsY(double points) const;
+
+    SettingsRecord& m_settings;
+    ChimeDevice& m_device;
+    std::unique_ptr<Dialogs> m_ownDialogs;
+    Dialogs& m_dialogs;
+    QString m_rowFamily;
+    RowLabel* m_label1;
+    RowLabel* m_label2;
+    TalkClock m_talk;
+};

@@ -1,0 +1,83 @@
+#include "row_font.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// What the rows show: the default headings, the fill spaces, the digits and the units.
+constexpr char16_t halfWidth[] = u"0123456789 ";
+constexpr char16_t fullWidth[] = u"講演の開始から発表時間終了まで質疑応答超過は分秒\u3000";
+
+bool doubleWidthAt(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const QString halves = QString::fromUtf16(halfWidth);
+    const QString fulls = QString::fromUtf16(fullWidth);
+    const double half = metrics.horizontalAdvance(halves.front());
+    if (!(half > 0.0))
+        return false;
+    // Widths are fractional at the sizes the rows use; allow only rounding noise.
+    const double tolerance = half * 1e-3;
+    for (const QChar c : halves) {
+        if (!metrics.inFont(c) || std::abs(metrics.horizontalAdvance(c) - half) > tolerance)
+            return false;
+    }
+    for (const QChar c : fulls) {
+        if (!metrics.inFont(c) || std::abs(metrics.horizontalAdvance(c) - 2.0 * half) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool hasDoubleWidthCharacters(const QFont& font)
+{
+    // Checked at a small and at a display size, so a face hinted to whole pixels at one size is caught.
+    for (const double size : {12.0, 41.3}) {
+        QFont sized = font;
+        sized.setPointSizeF(size);
+        if (!doubleWidthAt(sized))
+            return false;
+    }
+    return true;
+}
+
+QStringList rowFamilyCandidates()
+{
+    QStringList candidates{u"ＭＳ ゴシック"_s,    u"MS Gothic"_s,   u"Noto Sans Mono CJK JP"_s, u"Source Han Code JP"_s,
+                           u"IPAGothic"_s,        u"IPAゴシック"_s, u"TakaoGothic"_s,           u"VL Gothic"_s,
+                           u"Ricty Diminished"_s, u"Migu 1M"_s,     u"Droid Sans Japanese"_s};
+    for (const QString& family : QFontDatabase::families(QFontDatabase::Japanese)) {
+        if (!candidates.contains(family, Qt::CaseInsensitive))
+            candidates << family;
+    }
+    return candidates;
+}
+
+QString chooseRowFamily(const QStringList& candidates)
+{
+    for (const QString& family : candidates) {
+        if (QFontDatabase::hasFamily(family) && hasDoubleWidthCharacters(rowFont(family, 12.0)))
+            return family;
+    }
+    return QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+}
+
+QFont rowFont(const QString& family, double pointSize)
+{
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Normal);
+    font.setStyle(QFont::StyleNormal);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    return font;
+}

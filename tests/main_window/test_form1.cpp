@@ -1,0 +1,519 @@
+#include "fake_chime_device.h"
+#include "fake_clock.h"
+#include "fake_dialogs.h"
+#include "fake_ticker.h"
+#include "form1.h"
+#include "row_font.h"
+#include "row_label.h"
+#include "settings_record.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr ColourValue cyan = 0x00FFFF00;
+constexpr ColourValue black = 0x00000000;
+
+QRgb rgbOf(ColourValue c)
+{
+    return qRgb(redOf(c), greenOf(c), blueOf(c));
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void atCreation();
+    void layoutOnWidgets_data();
+    void layoutOnWidgets();
+    void rowsMeetAtEverySize();
+    void modeChangeThenLayout();
+    void formChangeReachesRowsAtNextTick();
+
+    void fontPassesTheWidthCheck();
+    void widthCheck_data();
+    void widthCheck();
+    void candidatesSkipFacesThatFail();
+    void timesLineUpInOneLineForm();
+
+    void lines_data();
+    void lines();
+    void lineBreakDrawsNoGlyph();
+    void tooWideLineIsCutNotWrapped();
+    void lineStart_data();
+    void lineStart();
+
+    void mouseRouting_data();
+    void mouseRouting();
+    void promptAnswer_data();
+    void promptAnswer();
+    void captionWhileMinimised();
+    void showAndRaiseRestores();
+    void closingEmitsClosed();
+
+private:
+    QWidget* row(const QString& name) const { return m_form->findChild<QWidget*>(name); }
+    RowLabel* label(const QString& name) const { return m_form->findChild<RowLabel*>(name); }
+    void showForm();
+
+    std::unique_ptr<SettingsRecord> m_settings;
+    std::unique_ptr<FakeClock> m_clock;
+    std::unique_ptr<FakeTicker> m_ticker;
+    std::unique_ptr<FakeChimeDevice> m_device;
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<Form1> m_form;
+};
+
+void TestForm1::initTestCase()
+{
+    // The pixel figures below are for the offscreen screen's 96 dots per inch: 3 points make 4 pixels.
+    QWidget probe;
+    QCOMPARE(probe.logicalDpiX(), 96);
+    QCOMPARE(probe.logicalDpiY(), 96);
+}
+
+void TestForm1::init()
+{
+    m_settings = std::make_unique<SettingsRecord>();
+    m_clock = std::make_unique<FakeClock>();
+    m_ticker = std::make_unique<FakeTicker>();
+    m_device = std::make_unique<FakeChimeDevice>();
+    m_dialogs = std::make_unique<FakeDialogs>();
+    m_form = std::make_unique<Form1>(*m_settings, *m_clock, *m_ticker, *m_device, *m_dialogs);
+}
+
+void TestForm1::cleanup()
+{
+    m_form.reset();
+    m_dialogs.reset();
+    m_device.reset();
+    m_ticker.reset();
+    m_clock.reset();
+    m_settings.reset();
+}
+
+void TestForm1::showForm()
+{
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void TestForm1::atCreation()
+{
+    QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
+    QVERIFY(!m_form->isVisible());
+    // 528.75 x 84.75 points.
+    QCOMPARE(m_form->size(), QSize(705, 113));
+    QCOMPARE(m_form->innerWidthPoints(), 528.75);
+    QCOMPARE(m_form->innerHeightPoints(), 84.75);
+
+    RowLabel* upper = label(u"Label1"_s);
+    RowLabel* lower = label(u"Label2"_s);
+    QVERIFY(upper && lower);
+    QCOMPARE(upper->text(), u"講演の開始から\u3000 nn分ss秒"_s);
+    QCOMPARE(lower->text(), u"発表時間終了まで nn分ss秒"_s);
+    for (RowLabel* row : {upper, lower}) {
+        QCOMPARE(row->foreground(), cyan);
+        QCOMPARE(row->background(), black);
+        QCOMPARE(row->palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(row->palette().color(QPalette::WindowText), QColor(Qt::cyan));
+        QVERIFY(row->autoFillBackground());
+        QCOMPARE(row->frameShadow(), QFrame::Sunken);
+        QCOMPARE(row->pos(), QPoint(0, 0));
+        QCOMPARE(row->font().pointSizeF(), 42.0);
+        QCOMPARE(row->font().weight(), QFont::Normal);
+        QVERIFY(!row->font().italic() && !row->font().underline() && !row->font().strikeOut());
+    }
+    // Each row has a font object of its own.
+    QVERIFY(&upper->font() != &lower->font());
+}
+
+void TestForm1::layoutOnWidgets_data()
+{
+    QTest::addColumn<QSize>("inner");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QRect>("upper");
+    QTest::addColumn<QRect>("lower");
+    QTest::addColumn<bool>("upperShown");
+    QTest::addColumn<bool>("lowerShown");
+    QTest::addColumn<double>("size");
+    QTest::addColumn<int>("form");
+
+    // 528.75 x 84.75 points: half of 113 pixels is 56.5; the rows meet at 57 and the lower one ends at 113.
+    QTest::newRow("size at creation, both rows")
+        << QSize(705, 113) << 1 << QRect(0, 0, 705, 57) << QRect(0, 57, 705, 56) << true << true << 41.3 << 0;
+    QTest::newRow("size at creation, upper row only")
+        << QSize(705, 113) << 2 << QRect(0, 0, 705, 113) << QRect(0, 0, 705, 113) << true << false << 41.3 << 0;
+    QTest::newRow("size at creation, lower row only")
+        << QSize(705, 113) << 3 << QRect(0, 0, 705, 113) << QRect(0, 0, 705, 113) << false << true << 41.3 << 0;
+    // 300 x 201 points: F1 = min(99.5, 23) = 23, F2 = min(45.23, 32.33) = 32.33.
+    QTest::newRow("narrow and tall, both rows")
+        << QSize(400, 268) << 1 << QRect(0, 0, 400, 134) << QRect(0, 134, 400, 134) << true << true << 32.333 << 1;
+    // 1002 x 99 points: F1 = min(48.5, 79.16) = 48.5, F2 = min(21.59, 110.33) = 21.59.
+    QTest::newRow("wide and low, both rows")
+        << QSize(1336, 132) << 1 << QRect(0, 0, 1336, 66) << QRect(0, 66, 1336, 66) << true << true << 48.5 << 0;
+    // 300.75 x 75.75 points: half of 101 pixels is 50.5; F1 = min(36.88, 23.06) = 23.06.
+    QTest::newRow("odd height, both rows")
+        << QSize(401, 101) << 1 << QRect(0, 0, 401, 51) << QRect(0, 51, 401, 50) << true << true << 23.06 << 0;
+    // 201 x 300 points: F1 = min(299, 15.08) = 15.08, F2 = min(135.9, 21.33) = 21.33.
+    QTest::newRow("tall, lower row only")
+        << QSize(268, 400) << 3 << QRect(0, 0, 268, 400) << QRect(0, 0, 268, 400) << false << true << 21.333 << 1;
+}
+
+void TestForm1::layoutOnWidgets()
+{
+    QFETCH(QSize, inner);
+    QFETCH(int, mode);
+    QFETCH(QRect, upper);
+    QFETCH(QRect, lower);
+    QFETCH(bool, upperShown);
+    QFETCH(bool, lowerShown);
+    QFETCH(double, size);
+    QFETCH(int, form);
+
+    m_settings->setOption(mode, true);
+    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    showForm();
+    // The window system's notice of the new size alone must lay the rows out.
+    m_form->resize(inner);
+    QTRY_COMPARE(m_form->size(), inner);
+    QTRY_COMPARE(row(u"Label1"_s)->geometry(), upper);
+    QCOMPARE(row(u"Label2"_s)->geometry(), lower);
+    QCOMPARE(row(u"Label1"_s)->isVisible(), upperShown);
+    QCOMPARE(row(u"Label2"_s)->isVisible(), lowerShown);
+    QVERIFY2(qAbs(row(u"Label1"_s)->font().pointSizeF() - size) < 0.001,
+             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(row(u"Label2"_s)->font().pointSizeF(), row(u"Label1"_s)->font().pointSizeF());
+    QCOMPARE(m_form->fmtIndex(), form);
+}
+
+void TestForm1::rowsMeetAtEverySize()
+{
+    for (int height = 1; height <= 240; ++height) {
+        m_form->resize(300, height);
+        m_form->Form_Resize();
+        const QRect upper = row(u"Label1"_s)->geometry();
+        const QRect lower = row(u"Label2"_s)->geometry();
+        const QByteArray at = QByteArray::number(height);
+        QVERIFY2(upper.top() == 0 && lower.top() == upper.bottom() + 1, at.data());
+        QVERIFY2(lower.bottom() + 1 == height, at.data());
+        QVERIFY2(qAbs(upper.height() - lower.height()) <= 1, at.data());
+    }
+}
+
+void TestForm1::modeChangeThenLayout()
+{
+    showForm();
+    QTRY_COMPARE(row(u"Label2"_s)->geometry(), QRect(0, 57, 705, 56));
+    // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge and size at once.
+    m_settings->setOption(2, true);
+    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->Form_Resize();
+    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, 705, 113));
+    QCOMPARE(row(u"Label2"_s)->geometry(), QRect(0, 0, 705, 113));
+    QVERIFY(!row(u"Label2"_s)->isVisible());
+    QCOMPARE(row(u"Label1"_s)->font().pointSizeF(), 41.3);
+    // A row mode of none leaves the rows as they are.
+    m_settings->setRowMode(SettingsRecord::RowMode::None);
+    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->Form_Resize();
+    QVERIFY(row(u"Label1"_s)->isVisible());
+    QVERIFY(!row(u"Label2"_s)->isVisible());
+    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, 705, 113));
+}
+
+void TestForm1::formChangeReachesRowsAtNextTick()
+{
+    showForm();
+    m_form->resettimer();
+    QVERIFY(!label(u"Label1"_s)->text().contains(u'\n'));
+    m_form->resize(400, 268);
+    QTRY_COMPARE(m_form->fmtIndex(), 1);
+    m_ticker->fire();
+    QCOMPARE(label(u"Label1"_s)->lines(), QStringList({u"講演の開始から"_s, u"00 分 00 秒"_s}));
+    QCOMPARE(label(u"Label2"_s)->lines(), QStringList({u"発表時間終了まで"_s, u"10 分 00 秒"_s}));
+}
+
+void TestForm1::fontPassesTheWidthCheck()
+{
+    const QString family = m_form->rowFamily();
+    QVERIFY2(hasDoubleWidthCharacters(rowFont(family, 20.0)), qPrintable(family));
+    // The face is really the one drawn, not a substitute the font system picked for a missing name.
+    showForm();
+    QCOMPARE(QFontInfo(row(u"Label1"_s)->font()).family(), QFontInfo(rowFont(family, 20.0)).family());
+    if (!QFontDatabase::hasFamily(u"ＭＳ ゴシック"_s) && QFontDatabase::hasFamily(u"IPAGothic"_s))
+        QCOMPARE(family, u"IPAGothic"_s);
+}
+
+void TestForm1::widthCheck_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<bool>("passes");
+
+    QTest::newRow("fixed-pitch Japanese") << u"IPAGothic"_s << true;
+    QTest::newRow("proportional Japanese") << u"IPAPGothic"_s << false;
+    QTest::newRow("fixed-pitch without Japanese") << u"DejaVu Sans Mono"_s << false;
+    QTest::newRow("proportional Latin") << u"DejaVu Sans"_s << false;
+}
+
+void TestForm1::widthCheck()
+{
+    QFETCH(QString, family);
+    QFETCH(bool, passes);
+    if (!QFontDatabase::hasFamily(family))
+        QSKIP("face not installed");
+    QCOMPARE(hasDoubleWidthCharacters(rowFont(family, 12.0)), passes);
+}
+
+void TestForm1::candidatesSkipFacesThatFail()
+{
+    if (!QFontDatabase::hasFamily(u"IPAGothic"_s) || !QFontDatabase::hasFamily(u"IPAPGothic"_s))
+        QSKIP("IPA faces not installed");
+    const QStringList candidates{u"No Such Face Anywhere"_s, u"IPAPGothic"_s, u"DejaVu Sans Mono"_s, u"IPAGothic"_s};
+    QCOMPARE(chooseRowFamily(candidates), u"IPAGothic"_s);
+    // The intended face comes first, under its own name.
+    QCOMPARE(rowFamilyCandidates().constFirst(), u"ＭＳ ゴシック"_s);
+}
+
+void TestForm1::timesLineUpInOneLineForm()
+{
+    showForm();
+    m_form->resettimer();
+    QCOMPARE(m_form->fmtIndex(), 0);
+    const QFont font = row(u"Label1"_s)->font();
+    const QFontMetricsF metrics(font);
+    const QString upper = label(u"Label1"_s)->text();
+    const QString lower = label(u"Label2"_s)->text();
+    QCOMPARE(upper, u"講演の開始から   00分00秒"_s);
+    QCOMPARE(lower, u"発表時間終了まで 10分00秒"_s);
+    // Centred lines of equal width put the two times under one another, to a hundredth of a pixel.
+    QVERIFY2(
+        qAbs(metrics.horizontalAdvance(upper) - metrics.horizontalAdvance(lower)) < 0.01,
+        qPrintable(
+            QStringLiteral("%1 vs %2").arg(metrics.horizontalAdvance(upper)).arg(metrics.horizontalAdvance(lower))));
+    // The line fits the row at the chosen size.
+    QVERIFY(metrics.horizontalAdvance(upper) <= row(u"Label1"_s)->contentsRect().width());
+}
+
+void TestForm1::lines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("one line") << u"発表時間終了まで 10分00秒"_s << QStringList{u"発表時間終了まで 10分00秒"_s};
+    QTest::newRow("CR LF") << u"発表時間終了まで\r\n10 分 00 秒"_s
+                           << QStringList{u"発表時間終了まで"_s, u"10 分 00 秒"_s};
+    QTest::newRow("empty heading") << u"\r\n10 分 00 秒"_s << QStringList{QString(), u"10 分 00 秒"_s};
+    QTest::newRow("lone LF") << u"a\nb"_s << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("lone CR") << u"a\rb"_s << QStringList{u"a"_s, u"b"_s};
+}
+
+void TestForm1::lines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    RowLabel* upper = label(u"Label1"_s);
+    m_form->setUpperText(text);
+    QCOMPARE(upper->text(), text);
+    QCOMPARE(upper->lines(), lines);
+}
+
+void TestForm1::lineBreakDrawsNoGlyph()
+{
+    showForm();
+    m_form->resize(400, 268);
+    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(400, 134));
+    RowLabel* upper = label(u"Label1"_s);
+    m_form->setUpperText(u"講演の開始から\r\n00 分 00 秒"_s);
+    const QImage withCr = upper->grab().toImage();
+    m_form->setUpperText(u"講演の開始から\n00 分 00 秒"_s);
+    const QImage withoutCr = upper->grab().toImage();
+    m_form->setUpperText(u"講演の開始から"_s);
+    const QImage headingOnly = upper->grab().toImage();
+    QCOMPARE(withCr, withoutCr);
+    // And the second line is drawn at all.
+    QVERIFY(withCr != headingOnly);
+}
+
+void TestForm1::tooWideLineIsCutNotWrapped()
+{
+    showForm();
+    m_form->resize(400, 268);
+    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(400, 134));
+    RowLabel* upper = label(u"Label1"_s);
+    const QFontMetricsF metrics(upper->font());
+    // Far wider than the row, with spaces where a wrapping label would break it.
+    const QString text = u"講演の開始から 講演の開始から 講演の開始から 12分34秒"_s;
+    QVERIFY(metrics.horizontalAdvance(text) > 2 * upper->width());
+    m_form->setUpperText(text);
+    const QImage image = upper->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect area = upper->contentsRect();
+    const int secondLineTop = area.top() + int(std::ceil(metrics.lineSpacing())) + 1;
+    QVERIFY(secondLineTop < area.bottom());
+    for (int y = secondLineTop; y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) != rgbOf(black))
+                QFAIL(qPrintable(QStringLiteral("text below the first line at %1,%2").arg(x).arg(y)));
+        }
+    }
+    // The first line is drawn right up to both edges.
+    bool nearLeft = false;
+    bool nearRight = false;
+    for (int y = area.top(); y < secondLineTop; ++y) {
+        for (int dx = 0; dx < 6; ++dx) {
+            nearLeft = nearLeft || image.pixel(area.left() + dx, y) != rgbOf(black);
+            nearRight = nearRight || image.pixel(area.right() - dx, y) != rgbOf(black);
+        }
+    }
+    QVERIFY(nearLeft && nearRight);
+}
+
+void TestForm1::lineStart_data()
+{
+    QTest::addColumn<double>("line");
+    QTest::addColumn<double>("row");
+    QTest::addColumn<double>("start");
+
+    QTest::newRow("narrow line centred") << 50.0 << 100.0 << 25.0;
+    QTest::newRow("exact fit") << 100.0 << 100.0 << 0.0;
+    QTest::newRow("too wide keeps its end") << 130.0 << 100.0 << -30.0;
+}
+
+void TestForm1::lineStart()
+{
+    QFETCH(double, line);
+    QFETCH(double, row);
+    QFETCH(double, start);
+    QCOMPARE(RowLabel::lineStart(line, row), start);
+}
+
+void TestForm1::mouseRouting_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<bool>("press");
+    QTest::addColumn<int>("prompts");
+    QTest::addColumn<int>("settingsRequests");
+
+    const QStringList sources{u"Form1"_s, u"Label1"_s, u"Label2"_s};
+    for (const QString& source : sources) {
+        const QByteArray s = source.toLatin1();
+        QTest::addRow("%s left press", s.data()) << source << Qt::LeftButton << true << 0 << 0;
+        QTest::addRow("%s left release", s.data()) << source << Qt::LeftButton << false << 1 << 0;
+        QTest::addRow("%s right press", s.data()) << source << Qt::RightButton << true << 0 << 1;
+        QTest::addRow("%s right release", s.data()) << source << Qt::RightButton << false << 0 << 0;
+        QTest::addRow("%s middle press", s.data()) << source << Qt::MiddleButton << true << 0 << 0;
+        QTest::addRow("%s middle release", s.data()) << source << Qt::MiddleButton << false << 0 << 0;
+    }
+}
+
+void TestForm1::mouseRouting()
+{
+    QFETCH(QString, source);
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(bool, press);
+    QFETCH(int, prompts);
+    QFETCH(int, settingsRequests);
+
+    showForm();
+    QSignalSpy requests(m_form.get(), &Form1::settingsRequested);
+    QWidget* target = source == u"Form1"_s ? static_cast<QWidget*>(m_form.get()) : row(source);
+    QVERIFY(target);
+    const QPoint where(10, 10);
+    if (press)
+        QTest::mousePress(target, button, {}, where);
+    else
+        QTest::mouseRelease(target, button, {}, where);
+
+    QCOMPARE(m_dialogs->shown().size(), prompts);
+    if (prompts > 0) {
+        QCOMPARE(m_dialogs->shown().constFirst().kind, u"ask"_s);
+        QCOMPARE(m_dialogs->shown().constFirst().caption, u"Lectern"_s);
+        QCOMPARE(m_dialogs->shown().constFirst().text, u"カウントをリセットしますか？"_s);
+    }
+    QCOMPARE(requests.size(), settingsRequests);
+}
+
+void TestForm1::promptAnswer_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+
+    QTest::newRow("OK restarts the count") << true << u"講演の開始から   00分00秒"_s << u"発表時間終了まで 10分00秒"_s;
+    QTest::newRow("Cancel leaves it running")
+        << false << u"講演の開始から   01分05秒"_s << u"発表時間終了まで 08分55秒"_s;
+}
+
+void TestForm1::promptAnswer()
+{
+    QFETCH(bool, ok);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+
+    showForm();
+    m_form->resettimer();
+    m_clock->advance(65.0);
+    m_ticker->fire();
+    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   01分05秒"_s);
+
+    m_dialogs->queueAnswer(ok);
+    QTest::mouseClick(row(u"Label2"_s), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(m_dialogs->shown().size(), 1);
+    QCOMPARE(label(u"Label1"_s)->text(), upper);
+    QCOMPARE(label(u"Label2"_s)->text(), lower);
+    QVERIFY(m_ticker->isEnabled());
+}
+
+void TestForm1::captionWhileMinimised()
+{
+    showForm();
+    m_form->resettimer();
+    m_form->setWindowState(Qt::WindowMinimized);
+    QVERIFY(m_form->isMinimised());
+    m_clock->advance(330.0);
+    m_ticker->fire();
+    QCOMPARE(m_form->windowTitle(), u"05:30/Lectern"_s);
+    m_form->setWindowState(Qt::WindowNoState);
+    QVERIFY(!m_form->isMinimised());
+    m_ticker->fire();
+    QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
+}
+
+void TestForm1::showAndRaiseRestores()
+{
+    m_form->showAndRaise();
+    QVERIFY(m_form->isVisible());
+    m_form->setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
+    m_form->showAndRaise();
+    QVERIFY(!m_form->isMinimised());
+    QVERIFY(m_form->windowState().testFlag(Qt::WindowMaximized));
+}
+
+void TestForm1::closingEmitsClosed()
+{
+    showForm();
+    QSignalSpy closed(m_form.get(), &Form1::closed);
+    QVERIFY(m_form->close());
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(!m_form->isVisible());
+    // Nothing was asked on the way out.
+    QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
