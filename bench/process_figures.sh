@@ -14,7 +14,7 @@
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-# shellcheck source=../scripts/e2e_lib.sh
+# shellcheck source-path=SCRIPTDIR source=../scripts/e2e_lib.sh
 source "$root/scripts/e2e_lib.sh"
 
 lectern=
