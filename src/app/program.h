@@ -1,0 +1,57 @@
+#pragma once
+
+#include "settings_record.h"
+
+#include <QObject>
+
+#include <memory>
+
+class ChimeDevice;
+class Clock;
+class Dialogs;
+class FileAccess;
+class Form1;
+class Form2;
+class Ticker;
+
+/// The platform the program runs on: the real services in main(), fakes in the tests.
+struct Services {
+    Clock& clock;
+    Ticker& ticker;
+    ChimeDevice& chime;
+    FileAccess& files;
+    /// Message boxes and pickers; null gives each window the platform's own, shown over it.
+    Dialogs* dialogs = nullptr;
+};
+
+/// The whole program: the settings record, the main window and the settings dialog, each once for the run.
+/// Closing the main window takes the dialog with it and ends the event loop; nothing is saved on the way.
+class Program final : public QObject {
+    Q_OBJECT
+public:
+    /// Makes the main window, not yet shown, and sets the program's icon for every window.
+    explicit Program(const Services& services, QObject* parent = nullptr);
+    ~Program() override;
+
+    /// The load step: the settings dialog with its defaults, the settings file read into it, the rows shown
+    /// and laid out by the row mode, the first count started; then the main window is shown.
+    void start();
+
+    Form1& mainWindow() { return *m_form1; }
+    /// Null before start() and after the main window was closed.
+    Form2* settingsDialog() const { return m_form2.get(); }
+    SettingsRecord& settings() { return m_record; }
+
+signals:
+    /// The main window was closed and the settings dialog destroyed.
+    void finished();
+
+private:
+    void showSettings();
+    void shutDown();
+
+    Services m_services;
+    SettingsRecord m_record;
+    std::unique_ptr<Form1> m_form1;
+    std::unique_ptr<Form2> m_form2;
+};
