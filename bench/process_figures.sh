@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Whole-process figures of Lectern beside a bare Qt program (bench/bare_qt), measured in the same run on one
 # private X server (Xvfb with openbox):
-#   CPU       % of one core, from /proc/PID/stat utime+stime over the measuring span while the count runs
-#             (the scheduler's nanosecond run time from /proc/PID/task/*/schedstat is shown beside it)
+#   CPU       % of one core over the measuring span while the count runs, from /proc/PID/stat utime+stime and
+#             from the scheduler's nanosecond run time of every thread (/proc/PID/task/*/schedstat). At about
+#             0.15 % of a core a minute holds only some 9 clock ticks of 10 ms, so utime+stime moves in steps of
+#             a tenth and the target is judged on the nanosecond figure (on ticks where schedstat is missing).
 #   wake-ups  voluntary + involuntary context switches of all threads (/proc/PID/task/*/status) per second
 #   RSS       VmRSS after the warm-up and at the end of the span
-#   start-up  exec to the first viewable window of the process (median of several starts, each program in turn)
+#   start-up  exec to the first viewable window of the process (median of several starts, the programs taking
+#             turns, so a busy moment of the machine falls on both)
 # Lectern runs from a copy in a temporary folder with a settings file of long periods, so no bell rings while it
 # is measured. Both programs run side by side during the span, so a busy machine weighs on both alike.
 #
-# Usage: bench/process_figures.sh [--lectern PATH] [--bare PATH] [--seconds 60] [--warmup 10] [--starts 7]
+# Usage: bench/process_figures.sh [--lectern PATH] [--bare PATH] [--seconds 60] [--warmup 10] [--starts 15]
 # Exit status 0 when every figure meets its target, 1 when one does not, 2 on a failure to measure.
 set -uo pipefail
 
@@ -21,7 +24,7 @@ lectern=
 bare=
 seconds=60
 warmup=10
-starts=7
+starts=15
 while [ $# -gt 0 ]; do
     case $1 in
     --lectern) lectern=$2; shift 2 ;;
@@ -108,6 +111,7 @@ startup_once() {
     return 1
 }
 
+minimum() { sort -n | head -1; }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.3f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 e2e_log "start-up: one unmeasured start each, then $starts each in turn"
@@ -122,6 +126,8 @@ for _ in $(seq "$starts"); do
 done
 start_lectern=$(median <"$E2E_DIR/startup.lectern")
 start_bare=$(median <"$E2E_DIR/startup.bare")
+min_lectern=$(minimum <"$E2E_DIR/startup.lectern")
+min_bare=$(minimum <"$E2E_DIR/startup.bare")
 
 clk_tck=$(getconf CLK_TCK)
 
@@ -194,7 +200,16 @@ cpu_ratio=$(awk -v a="${cpu_ns[lectern]}" -v b="${cpu_ns[bare]}" 'BEGIN { printf
 cpu_ratio_ticks=$(awk -v a="${cpu[lectern]}" -v b="${cpu[bare]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
 rss_diff=$(awk -v a="${rss[lectern]}" -v b="${rss[bare]}" 'BEGIN { printf "%+.1f", a - b }')
 start_ratio=$(awk -v a="$start_lectern" -v b="$start_bare" 'BEGIN { printf "%.2f", a / b }')
-v_cpu=$(verdict "$cpu_ratio_ticks <= 1.2")
+if awk -v a="${cpu_ns[bare]}" 'BEGIN { exit !(a > 0) }'; then
+    judged=ns
+    v_cpu=$(verdict "$cpu_ratio <= 1.2")
+else
+    judged=ticks
+    v_cpu=$(verdict "$cpu_ratio_ticks <= 1.2")
+fi
+v_cpu_ticks=$([ $judged = ticks ] && echo "$v_cpu")
+v_cpu_ns=$([ $judged = ns ] && echo "$v_cpu")
+min_ratio=$(awk -v a="$min_lectern" -v b="$min_bare" 'BEGIN { printf "%.2f", a / b }')
 v_wake=$(verdict "${wake[lectern]} <= 15")
 v_rss=$(verdict "$rss_diff <= 15")
 v_start=$(verdict "$start_ratio <= 1.5")
@@ -205,9 +220,9 @@ echo "  lectern: $lectern"
 echo "  bare_qt: $bare"
 printf '%-34s %12s %12s %14s %12s %s\n' figure lectern bare_qt "lectern/bare" target verdict
 printf '%-34s %12s %12s %14s %12s %s\n' "CPU % of a core (utime+stime)" "${cpu[lectern]}" "${cpu[bare]}" \
-    "${cpu_ratio_ticks}x" "<= 1.2x" "$v_cpu"
-printf '%-34s %12s %12s %14s\n' "CPU % of a core (scheduler ns)" "${cpu_ns[lectern]}" "${cpu_ns[bare]}" \
-    "${cpu_ratio}x"
+    "${cpu_ratio_ticks}x" "<= 1.2x" "$v_cpu_ticks"
+printf '%-34s %12s %12s %14s %12s %s\n' "CPU % of a core (scheduler ns)" "${cpu_ns[lectern]}" "${cpu_ns[bare]}" \
+    "${cpu_ratio}x" "<= 1.2x" "$v_cpu_ns"
 printf '%-34s %12s %12s %14s %12s %s\n' "wake-ups per second, all threads" "${wake[lectern]}" "${wake[bare]}" "" \
     "<= 15" "$v_wake"
 printf '%-34s %12s %12s %14s %12s %s\n' "RSS MB at end of span" "${rss[lectern]}" "${rss[bare]}" "${rss_diff} MB" \
@@ -216,6 +231,7 @@ printf '%-34s %12s %12s\n' "RSS MB after warm-up" "${rss_warm[lectern]}" "${rss_
 printf '%-34s %12s %12s\n' "threads" "${th[lectern]}" "${th[bare]}"
 printf '%-34s %12s %12s %14s %12s %s\n' "start-up to window s (median of $starts)" "$start_lectern" "$start_bare" \
     "${start_ratio}x" "<= 1.5x" "$v_start"
+printf '%-34s %12s %12s %14s\n' "start-up to window s (fastest)" "$min_lectern" "$min_bare" "${min_ratio}x"
 echo "  start-up samples lectern: $(tr '\n' ' ' <"$E2E_DIR/startup.lectern")"
 echo "  start-up samples bare_qt: $(tr '\n' ' ' <"$E2E_DIR/startup.bare")"
 
