@@ -76,7 +76,8 @@ upper=(6 4 $((W - 12)) $((half - 8)))
 lower=(6 $((half + 4)) $((W - 12)) $((H - half - 8)))
 
 # Background (most frequent colour) and text colour (next most frequent) of a row: "BG FG".
-row_colours() { e2e_region_colours "$1" "${@:2}" | awk 'NR <= 2 { printf "%s ", $2 } END { print "" }'; }
+# A row of one colour only (its text missing) reads as "BG -".
+row_colours() { e2e_region_colours "$1" "${@:2}" | awk 'NR <= 2 { c[NR] = $2 } END { print (1 in c ? c[1] : "-"), (2 in c ? c[2] : "-") }'; }
 phase_of() {
     local k
     for k in 1 2 3 4; do
@@ -128,7 +129,7 @@ show_timeline() {
 }
 
 # The upper row keeps pair 1 for the whole count.
-bad_upper=$(awk -v b="${bg[1]}" -v f="${fg[1]}" '$4 != b || $5 != f' "$timeline")
+bad_upper=$(awk -v b="${bg[1]}" -v f="${fg[1]}" '$4 "" != b "" || $5 "" != f ""' "$timeline")
 if [ -n "$bad_upper" ]; then
     show_timeline
     e2e_fail "the upper row left colour pair 1 (${fg[1]} on ${bg[1]}):"$'\n'"$bad_upper"
