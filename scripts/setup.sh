@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
     libsdl2-dev libsndfile1-dev
     fonts-ipafont-gothic
     xvfb xauth xdotool openbox wmctrl x11-utils imagemagick sox

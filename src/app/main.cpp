@@ -5,10 +5,20 @@
 #include "sdl_chime_device.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The interface is Japanese whatever the machine's locale, so Qt's own dialogs (colour, file) are too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     BootClock clock;
     QtTicker ticker;
     SdlChimeDevice chime;
