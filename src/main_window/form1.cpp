@@ -40,7 +40,7 @@ Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice
              QWidget* parent)
     : QWidget(parent), m_settings(settings), m_device(device),
       m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_rowFamily(chooseRowFamily(rowFamilyCandidates())),
+      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_rowFamily(chooseRowFamily()),
       m_label1(new RowLabel(u"講演の開始から\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_label2(new RowLabel(u"発表時間終了まで nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_talk(settings, clock, ticker, *this, device)

@@ -62,12 +62,18 @@ private:
 /// The face the design's dialog text was set in, or the nearest proportional Japanese face installed.
 QString proportionalJapaneseFamily()
 {
-    for (const QString& family : {u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"IPA Pゴシック"_s,
-                                  u"VL PGothic"_s, u"TakaoPGothic"_s, u"Noto Sans CJK JP"_s, u"Noto Sans JP"_s}) {
-        if (QFontDatabase::hasFamily(family))
-            return family;
-    }
-    return {};
+    // Looked up once in the list of installed faces: asking for each missing face by name makes the font
+    // system resolve it as an alias, which costs start-up time.
+    static const QString chosen = [] {
+        const QStringList installed = QFontDatabase::families();
+        for (const QString& family : {u"ＭＳ Ｐゴシック"_s, u"MS PGothic"_s, u"IPAPGothic"_s, u"IPA Pゴシック"_s,
+                                      u"VL PGothic"_s, u"TakaoPGothic"_s, u"Noto Sans CJK JP"_s, u"Noto Sans JP"_s}) {
+            if (installed.contains(family, Qt::CaseInsensitive))
+                return family;
+        }
+        return QString();
+    }();
+    return chosen;
 }
 
 QFont japaneseFont(QFont font, qreal points)
