@@ -14,8 +14,7 @@ public:
     void inform(const QString& caption, const QString& text) override;
     void warn(const QString& caption, const QString& text) override;
     std::optional<ColourValue> pickColour(ColourValue initial) override;
-    std::optional<QString> pickOpenFile(const QString& title, const QString& filter,
-                                        const QString& startPath) override;
+    std::optional<QString> pickOpenFile(const QString& title, const QString& filter, const QString& startPath) override;
 
 private:
     QPointer<QWidget> m_parent;

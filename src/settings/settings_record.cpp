@@ -7,19 +7,16 @@
 using namespace Qt::StringLiterals;
 
 SettingsRecord::SettingsRecord(QObject* parent)
-    : QObject(parent),
-      m_texts{u"10"_s,
-              u"5"_s,
-              u"2"_s,
-              QString(),
-              u"講演の開始から"_s,
-              u"発表時間終了まで"_s,
-              u"質疑応答終了まで"_s,
-              u"講演時間の超過は"_s},
-      m_colours{0x00FFFF00u, 0x00000000u, 0x0000FFFFu, 0x00000000u,
-                0x0000FF00u, 0x00000000u, 0x0000FFFFu, 0x000000D0u}
-{
-}
+    : QObject(parent), m_texts{u"10"_s,
+                               u"5"_s,
+                               u"2"_s,
+                               QString(),
+                               u"講演の開始から"_s,
+                               u"発表時間終了まで"_s,
+                               u"質疑応答終了まで"_s,
+                               u"講演時間の超過は"_s},
+      m_colours{0x00FFFF00u, 0x00000000u, 0x0000FFFFu, 0x00000000u, 0x0000FF00u, 0x00000000u, 0x0000FFFFu, 0x000000D0u}
+{}
 
 void SettingsRecord::setText(Text field, const QString& value)
 {

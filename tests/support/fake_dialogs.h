@@ -32,8 +32,7 @@ public:
         m_shown.append({QStringLiteral("colour"), {}, QString::number(initial)});
         return m_colours.isEmpty() ? std::nullopt : m_colours.takeFirst();
     }
-    std::optional<QString> pickOpenFile(const QString& title, const QString& filter,
-                                        const QString& startPath) override
+    std::optional<QString> pickOpenFile(const QString& title, const QString& filter, const QString& startPath) override
     {
         m_shown.append({QStringLiteral("file"), title, filter + QLatin1Char('|') + startPath});
         return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
