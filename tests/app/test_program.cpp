@@ -12,7 +12,10 @@
 #include "settings_record.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -36,6 +39,22 @@ QByteArray settingsFile(RowMode mode, double presentation = 10, double discussio
     record.setText(Text::Text1, heading1);
     record.setText(Text::wavefile, wave);
     return settingsFileBytes(presentation, discussion, warning, record);
+}
+
+/// Replaces a field's text the way a user does: select all, then type.
+void typeOver(QLineEdit* field, const QString& text)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
+}
+
+/// Replaces a field's text with Japanese, which reaches the field as an input method's committed string.
+void commitOver(QLineEdit* field, const QString& text)
+{
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(field, &commit);
 }
 
 int countSettingsDialogs()
@@ -94,12 +113,16 @@ private slots:
     void withoutSettingsFile();
     void rightPressTwiceGivesOneDialog();
     void leftReleaseAsksThroughTheProgramsDialogs();
+    void countsOnWhileSettingsShown();
+    void restartUsesUnconfirmedEdits_data();
+    void restartUsesUnconfirmedEdits();
     void closingEndsTheProgram_data();
     void closingEndsTheProgram();
     void iconOnBothWindows();
 
 private:
     QWidget* row(const QString& name) { return m_program->mainWindow().findChild<QWidget*>(name); }
+    RowLabel* label(const QString& name) { return m_program->mainWindow().findChild<RowLabel*>(name); }
 
     std::unique_ptr<FakeClock> m_clock;
     std::unique_ptr<FakeTicker> m_ticker;
@@ -264,6 +287,93 @@ void TestProgram::leftReleaseAsksThroughTheProgramsDialogs()
     QCOMPARE(m_dialogs->shown().size(), 1);
     QCOMPARE(m_dialogs->shown().constFirst().text, u"カウントをリセットしますか？"_s);
     QCOMPARE(m_program->mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+}
+
+void TestProgram::countsOnWhileSettingsShown()
+{
+    m_program->start();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_program->mainWindow()));
+    QTest::mousePress(row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
+    Form2* dialog = m_program->settingsDialog();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+
+    // Eight minutes of ticks, one every 100 ms. Every chime ends at once, so each chime due is one play.
+    const double start = m_clock->now();
+    for (int tick = 1; tick <= 4800; ++tick) {
+        m_clock->set(start + tick / 10.0);
+        m_ticker->fire();
+        m_chime->finishPlayback();
+    }
+
+    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   08分00秒"_s);
+    QCOMPARE(label(u"Label2"_s)->text(), u"発表時間終了まで 02分00秒"_s);
+    // The warning began with less than two minutes and a second left: yellow on black, and one chime.
+    QCOMPARE(label(u"Label2"_s)->foreground(), ColourValue(0x0000FFFF));
+    QCOMPARE(label(u"Label2"_s)->background(), ColourValue(0x00000000));
+    QCOMPARE(label(u"Label1"_s)->foreground(), ColourValue(0x00FFFF00));
+    QCOMPARE(m_chime->plays(), 1);
+    QVERIFY(dialog->isVisible());
+}
+
+void TestProgram::restartUsesUnconfirmedEdits_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<QString>("wave");
+
+    // The file holds 12 minutes and bell.wav; the user types 3 minutes, a new heading and gong.wav.
+    QTest::newRow("edits left unconfirmed") << false << u"発表の残り時間は 03分00秒"_s << u"/sounds/gong.wav"_s;
+    // Cancel puts back the times and the wave file but keeps the heading.
+    QTest::newRow("edits cancelled") << true << u"発表の残り時間は 12分00秒"_s << u"/sounds/bell.wav"_s;
+}
+
+void TestProgram::restartUsesUnconfirmedEdits()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, lower);
+    QFETCH(QString, wave);
+
+    const QByteArray original = settingsFile(RowMode::Option1, 12, 5, 2, u"講演の開始から"_s, u"/sounds/bell.wav"_s);
+    m_files->put(iniPath, original);
+    m_program->start();
+    Form1& form = m_program->mainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
+    Form2* dialog = m_program->settingsDialog();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+
+    auto* presenPeriod = dialog->findChild<QLineEdit*>(u"presenPeriod"_s);
+    auto* text2 = dialog->findChild<QLineEdit*>(u"Text2"_s);
+    auto* wavefile = dialog->findChild<QLineEdit*>(u"wavefile"_s);
+    QVERIFY(presenPeriod && text2 && wavefile);
+    typeOver(presenPeriod, u"3"_s);
+    commitOver(text2, u"発表の残り時間は"_s);
+    typeOver(wavefile, u"/sounds/gong.wav"_s);
+    QCOMPARE(presenPeriod->text(), u"3"_s);
+    QCOMPARE(text2->text(), u"発表の残り時間は"_s);
+    QCOMPARE(wavefile->text(), u"/sounds/gong.wav"_s);
+    if (cancel) {
+        auto* clBtn = dialog->findChild<QPushButton*>(u"clBtn"_s);
+        QVERIFY(clBtn);
+        QTest::mouseClick(clBtn, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    // The running count goes on with what it was started with.
+    m_clock->advance(30.0);
+    m_ticker->fire();
+    QCOMPARE(label(u"Label2"_s)->text(), u"発表時間終了まで 11分30秒"_s);
+
+    m_dialogs->queueAnswer(true);
+    QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(m_dialogs->shown().size(), 1);
+    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(label(u"Label2"_s)->text(), lower);
+    QCOMPARE(m_chime->fileName(), wave);
+    QCOMPARE(dialog->isVisible(), !cancel);
+    // Nothing was confirmed, so nothing was saved.
+    QCOMPARE(m_files->writes(), 0);
+    QCOMPARE(m_files->get(iniPath).value_or(QByteArray()), original);
 }
 
 void TestProgram::closingEndsTheProgram_data()

@@ -42,6 +42,7 @@ private slots:
     void layoutOnWidgets_data();
     void layoutOnWidgets();
     void rowsMeetAtEverySize();
+    void modeChangeThenLayout_data();
     void modeChangeThenLayout();
     void formChangeReachesRowsAtNextTick();
 
@@ -216,25 +217,65 @@ void TestForm1::rowsMeetAtEverySize()
     }
 }
 
+void TestForm1::modeChangeThenLayout_data()
+{
+    QTest::addColumn<QSize>("inner");
+    QTest::addColumn<QRect>("lowerBoth");
+    QTest::addColumn<double>("sizeBoth");
+    QTest::addColumn<int>("formBoth");
+    QTest::addColumn<double>("sizeUpper");
+    QTest::addColumn<int>("formUpper");
+
+    // 528.75 x 84.75 points: the width bounds the one-line form in either mode, so only the heights change.
+    QTest::newRow("size at creation") << QSize(705, 113) << QRect(0, 57, 705, 56) << 41.3 << 0 << 41.3 << 0;
+    // 1002 x 300 points. Both rows: F1 = min(149, 79.16) = 79.16 beats F2 = min(67.73, 110.33).
+    // One row: F2 = min(135.91, 110.33) = 110.33 beats F1 = min(299, 79.16), so size and form change too.
+    QTest::newRow("wide and tall") << QSize(1336, 400) << QRect(0, 200, 1336, 200) << 79.16 << 0 << 110.333 << 1;
+}
+
 void TestForm1::modeChangeThenLayout()
 {
+    QFETCH(QSize, inner);
+    QFETCH(QRect, lowerBoth);
+    QFETCH(double, sizeBoth);
+    QFETCH(int, formBoth);
+    QFETCH(double, sizeUpper);
+    QFETCH(int, formUpper);
+    const auto closeTo = [](double actual, double expected) {
+        return qAbs(actual - expected) < 0.01;
+    };
+
     showForm();
-    QTRY_COMPARE(row(u"Label2"_s)->geometry(), QRect(0, 57, 705, 56));
-    // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge and size at once.
+    m_form->resize(inner);
+    QTRY_COMPARE(row(u"Label2"_s)->geometry(), lowerBoth);
+    // The rows meet where the lower one starts.
+    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, inner.width(), lowerBoth.top()));
+    QVERIFY2(closeTo(row(u"Label1"_s)->font().pointSizeF(), sizeBoth),
+             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(m_form->fmtIndex(), formBoth);
+
+    // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge, type size and
+    // display form at once.
     m_settings->setOption(2, true);
     applyRowVisibilityRule(m_settings->rowMode(), *m_form);
     m_form->Form_Resize();
-    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, 705, 113));
-    QCOMPARE(row(u"Label2"_s)->geometry(), QRect(0, 0, 705, 113));
+    const QRect whole(QPoint(0, 0), inner);
+    QCOMPARE(row(u"Label1"_s)->geometry(), whole);
+    QCOMPARE(row(u"Label2"_s)->geometry(), whole);
+    QVERIFY(row(u"Label1"_s)->isVisible());
     QVERIFY(!row(u"Label2"_s)->isVisible());
-    QCOMPARE(row(u"Label1"_s)->font().pointSizeF(), 41.3);
+    QVERIFY2(closeTo(row(u"Label1"_s)->font().pointSizeF(), sizeUpper),
+             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(row(u"Label2"_s)->font().pointSizeF(), row(u"Label1"_s)->font().pointSizeF());
+    QCOMPARE(m_form->fmtIndex(), formUpper);
+
     // A row mode of none leaves the rows as they are.
     m_settings->setRowMode(SettingsRecord::RowMode::None);
     applyRowVisibilityRule(m_settings->rowMode(), *m_form);
     m_form->Form_Resize();
     QVERIFY(row(u"Label1"_s)->isVisible());
     QVERIFY(!row(u"Label2"_s)->isVisible());
-    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, 705, 113));
+    QCOMPARE(row(u"Label1"_s)->geometry(), whole);
 }
 
 void TestForm1::formChangeReachesRowsAtNextTick()
