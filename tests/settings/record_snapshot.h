@@ -3,6 +3,7 @@
 #include "settings_record.h"
 
 #include <QStringList>
+#include <QTest>
 
 #include <array>
 
@@ -81,3 +82,11 @@ struct RecordSnapshot {
         return parts.join(u", ");
     }
 };
+
+namespace QTest {
+/// Shows both records in a failed comparison.
+template <> inline char* toString(const RecordSnapshot& s)
+{
+    return qstrdup(s.describe().toUtf8().constData());
+}
+} // namespace QTest

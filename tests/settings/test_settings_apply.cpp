@@ -1,12 +1,11 @@
-#include "disk_file_access.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_main_window.h"
+#include "record_snapshot.h"
 #include "settings_apply.h"
+#include "settings_file.h"
 #include "settings_record.h"
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -19,13 +18,6 @@ const QString iniPath = u"/opt/lectern/Lectern.ini"_s;
 const QString invalidCaption = u"時間指定エラー"_s;
 const QStringList invalidLines{u"値の範囲が不正です．"_s, u"どれかの値がゼロ以下か、あるいは"_s,
                                u"発表終了前の予鈴指定が、発表時間より大きい値となっています．"_s};
-
-/// Lines 2 to 6 of the file for the default headings, colours and row mode, in code page 932.
-const QByteArray defaultTail = "\"\x8D\x75\x89\x89\x82\xCC\x8A\x4A\x8E\x6E\x82\xA9\x82\xE7\",16776960,0\r\n"
-                               "\"\x94\xAD\x95\x5C\x8E\x9E\x8A\xD4\x8F\x49\x97\xB9\x82\xDC\x82\xC5\",65535,0\r\n"
-                               "\"\x8E\xBF\x8B\x5E\x89\x9E\x93\x9A\x8F\x49\x97\xB9\x82\xDC\x82\xC5\",65280,0\r\n"
-                               "\"\x8D\x75\x89\x89\x8E\x9E\x8A\xD4\x82\xCC\x92\xB4\x89\xDF\x82\xCD\",65535,208\r\n"
-                               "#TRUE#,#FALSE#,#FALSE#\r\n";
 
 /// One settings record with the fakes around it, as the dialog wires them.
 struct Rig {
@@ -60,17 +52,13 @@ private slots:
     void acceptedTimes();
     void rejectedTimes_data();
     void rejectedTimes();
-    void fileBytes();
     void rowModeApplied_data();
     void rowModeApplied();
     void applyAndRestart_data();
     void applyAndRestart();
     void cancelRestoresConfirmed_data();
     void cancelRestoresConfirmed();
-    void cancelKeepsOtherEdits();
-    void cancelBeforeConfirmationUsesTakenCopy();
     void failedSaveIsReported();
-    void failedSaveOnDisk();
 };
 
 void TestSettingsApply::acceptedTimes_data()
@@ -78,14 +66,14 @@ void TestSettingsApply::acceptedTimes_data()
     QTest::addColumn<QString>("p");
     QTest::addColumn<QString>("d");
     QTest::addColumn<QString>("w");
-    QTest::addColumn<QByteArray>("firstLine");
+    QTest::addColumn<QList<double>>("minutes");
 
-    QTest::newRow("defaults") << u"10"_s << u"5"_s << u"2"_s << QByteArray("10,5,2,\"\"\r\n");
-    QTest::newRow("warning equal to presentation") << u"5"_s << u"5"_s << u"5"_s << QByteArray("5,5,5,\"\"\r\n");
-    QTest::newRow("unit after the number") << u"10分"_s << u"5"_s << u"2"_s << QByteArray("10,5,2,\"\"\r\n");
-    QTest::newRow("fractions") << u"12.50"_s << u"2.5"_s << u"0.25"_s << QByteArray("12.5,2.5,0.25,\"\"\r\n");
-    QTest::newRow("blanks before") << u" 30"_s << u"\t7"_s << u"3"_s << QByteArray("30,7,3,\"\"\r\n");
-    QTest::newRow("exponent") << u"1e1"_s << u"5"_s << u"2"_s << QByteArray("10,5,2,\"\"\r\n");
+    QTest::newRow("defaults") << u"10"_s << u"5"_s << u"2"_s << QList<double>{10, 5, 2};
+    QTest::newRow("warning equal to presentation") << u"5"_s << u"5"_s << u"5"_s << QList<double>{5, 5, 5};
+    QTest::newRow("unit after the number") << u"20分"_s << u"5"_s << u"2"_s << QList<double>{20, 5, 2};
+    QTest::newRow("fractions") << u"12.50"_s << u"2.5"_s << u"0.25"_s << QList<double>{12.5, 2.5, 0.25};
+    QTest::newRow("blanks before") << u" 30"_s << u"\t7"_s << u"3"_s << QList<double>{30, 7, 3};
+    QTest::newRow("exponent") << u"1e1"_s << u"5"_s << u"2"_s << QList<double>{10, 5, 2};
 }
 
 void TestSettingsApply::acceptedTimes()
@@ -93,21 +81,22 @@ void TestSettingsApply::acceptedTimes()
     QFETCH(QString, p);
     QFETCH(QString, d);
     QFETCH(QString, w);
-    QFETCH(QByteArray, firstLine);
+    QFETCH(QList<double>, minutes);
 
     Rig rig;
     rig.setTimes(p, d, w);
+    // The rest of the record differs from the defaults, so a file written from anything else shows.
+    rig.record.setText(Text::wavefile, u"/home/user/ベル 1.wav"_s);
+    rig.record.setText(Text::Text1, u"新しい見出し"_s);
+    rig.record.setColour(SettingsRecord::Swatch::t4b, 0x000000FFu);
+    rig.record.setRowMode(SettingsRecord::RowMode::Option2);
     QVERIFY(rig.apply.apply(iniPath));
 
     QVERIFY2(rig.dialogs.shown().isEmpty(), "an accepted confirmation shows no box");
-    QCOMPARE(rig.files.get(iniPath).value_or("<none>"), firstLine + defaultTail);
-    QCOMPARE(rig.hides, 1);
-    QCOMPARE(rig.main.calls(), (QStringList{u"rows:1,1"_s, u"resize"_s, u"show"_s}));
-    // The fields keep what the user typed; only the file and the cancel copy hold the numbers.
+    QCOMPARE(rig.files.get(iniPath).value_or("<none>"),
+             settingsFileBytes(minutes.at(0), minutes.at(1), minutes.at(2), rig.record));
+    // The fields keep what the user typed; only the file gets the numbers.
     QCOMPARE(rig.times(), (QStringList{p, d, w}));
-    QCOMPARE(rig.apply.cancelCopy().presentation, rig.record.minutes(Text::presenPeriod));
-    QCOMPARE(rig.apply.cancelCopy().discussion, rig.record.minutes(Text::discussPeriod));
-    QCOMPARE(rig.apply.cancelCopy().warning, rig.record.minutes(Text::warnBefore));
 }
 
 void TestSettingsApply::rejectedTimes_data()
@@ -156,32 +145,9 @@ void TestSettingsApply::rejectedTimes()
     QVERIFY(rig.main.calls().isEmpty());
     QCOMPARE(rig.times(), (QStringList{p, d, w}));
     QCOMPARE(rig.record.text(Text::wavefile), u"/snd/other.wav"_s);
-    QCOMPARE(rig.apply.cancelCopy().presentation, 10.0);
-    QCOMPARE(rig.apply.cancelCopy().discussion, 5.0);
-    QCOMPARE(rig.apply.cancelCopy().warning, 2.0);
-    QCOMPARE(rig.apply.cancelCopy().wavePath, u"/snd/bell.wav"_s);
-}
-
-void TestSettingsApply::fileBytes()
-{
-    Rig rig;
-    rig.setTimes(u"20分"_s, u"7.5"_s, u"3"_s);
-    rig.record.setText(Text::wavefile, u"/home/user/ベル 1.wav"_s);
-    rig.record.setText(Text::Text1, u"新しい見出し"_s);
-    rig.record.setColour(SettingsRecord::Swatch::t1f, 0x00123456u);
-    rig.record.setColour(SettingsRecord::Swatch::t4b, 0x000000FFu);
-    rig.record.setRowMode(SettingsRecord::RowMode::Option2);
-
-    QVERIFY(rig.apply.apply(iniPath));
-
-    const QByteArray expected = "20,7.5,3,\"/home/user/\x83\x78\x83\x8B\x20\x31.wav\"\r\n"
-                                "\"\x90\x56\x82\xB5\x82\xA2\x8C\xA9\x8F\x6F\x82\xB5\",1193046,0\r\n"
-                                "\"\x94\xAD\x95\x5C\x8E\x9E\x8A\xD4\x8F\x49\x97\xB9\x82\xDC\x82\xC5\",65535,0\r\n"
-                                "\"\x8E\xBF\x8B\x5E\x89\x9E\x93\x9A\x8F\x49\x97\xB9\x82\xDC\x82\xC5\",65280,0\r\n"
-                                "\"\x8D\x75\x89\x89\x8E\x9E\x8A\xD4\x82\xCC\x92\xB4\x89\xDF\x82\xCD\",65535,255\r\n"
-                                "#FALSE#,#TRUE#,#FALSE#\r\n";
-    QCOMPARE(rig.files.get(iniPath).value_or("<none>"), expected);
-    QCOMPARE(rig.apply.cancelCopy().wavePath, u"/home/user/ベル 1.wav"_s);
+    rig.apply.cancel();
+    QCOMPARE(rig.times(), (QStringList{u"10"_s, u"5"_s, u"2"_s}));
+    QCOMPARE(rig.record.text(Text::wavefile), u"/snd/bell.wav"_s);
 }
 
 void TestSettingsApply::rowModeApplied_data()
@@ -259,69 +225,54 @@ void TestSettingsApply::applyAndRestart()
 
 void TestSettingsApply::cancelRestoresConfirmed_data()
 {
-    QTest::addColumn<QString>("confirmed");
-    QTest::addColumn<QString>("shownAfterCancel");
+    // `copy` is how the cancel copy was last taken: by a confirmation, by start-up after reading the settings
+    // file, or only when SettingsApply was made, from the defaults.
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("shownAfterCancel");
+    QTest::addColumn<QString>("pathAfterCancel");
 
-    QTest::newRow("whole minutes") << u"12"_s << u"12"_s;
-    QTest::newRow("trailing zero") << u"12.50"_s << u"12.5"_s;
-    QTest::newRow("unit dropped") << u"12分"_s << u"12"_s;
-    QTest::newRow("blank dropped") << u" 8"_s << u"8"_s;
+    const QString path = u"/snd/confirmed.wav"_s;
+    QTest::newRow("whole minutes") << u"apply"_s << u"12"_s << QStringList{u"12"_s, u"4"_s, u"1.5"_s} << path;
+    QTest::newRow("trailing zero") << u"apply"_s << u"12.50"_s << QStringList{u"12.5"_s, u"4"_s, u"1.5"_s} << path;
+    QTest::newRow("unit dropped") << u"apply"_s << u"12分"_s << QStringList{u"12"_s, u"4"_s, u"1.5"_s} << path;
+    QTest::newRow("blank dropped") << u"apply"_s << u" 8"_s << QStringList{u"8"_s, u"4"_s, u"1.5"_s} << path;
+    QTest::newRow("copy taken at start-up") << u"take"_s << u"15"_s << QStringList{u"15"_s, u"4"_s, u"1.5"_s} << path;
+    QTest::newRow("copy of the defaults") << u"none"_s << u"15"_s << QStringList{u"10"_s, u"5"_s, u"2"_s} << QString();
 }
 
 void TestSettingsApply::cancelRestoresConfirmed()
 {
-    QFETCH(QString, confirmed);
-    QFETCH(QString, shownAfterCancel);
+    QFETCH(QString, copy);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, shownAfterCancel);
+    QFETCH(QString, pathAfterCancel);
 
     Rig rig;
-    rig.setTimes(confirmed, u"4"_s, u"1.5"_s);
+    rig.setTimes(typed, u"4"_s, u"1.5"_s);
     rig.record.setText(Text::wavefile, u"/snd/confirmed.wav"_s);
-    QVERIFY(rig.apply.apply(iniPath));
+    if (copy == u"apply")
+        QVERIFY(rig.apply.apply(iniPath));
+    else if (copy == u"take")
+        rig.apply.takeCancelCopy();
     rig.main.clearCalls();
+    const int hides = rig.hides;
 
     rig.setTimes(u"20"_s, u"9"_s, u"abc"_s);
     rig.record.setText(Text::wavefile, u"/snd/edited.wav"_s);
-    rig.apply.cancel();
-
-    QCOMPARE(rig.times(), (QStringList{shownAfterCancel, u"4"_s, u"1.5"_s}));
-    QCOMPARE(rig.record.text(Text::wavefile), u"/snd/confirmed.wav"_s);
-    QCOMPARE(rig.hides, 2);
-    QCOMPARE(rig.files.writes(), 1); // Cancel writes no file
-    QVERIFY(rig.main.calls().isEmpty());
-    QVERIFY(rig.dialogs.shown().isEmpty());
-}
-
-void TestSettingsApply::cancelKeepsOtherEdits()
-{
-    Rig rig;
     rig.record.setText(Text::Text1, u"経過時間"_s);
-    rig.record.setText(Text::Text4, u"超過"_s);
     rig.record.setColour(SettingsRecord::Swatch::t3b, 0x00404040u);
     rig.record.setRowMode(SettingsRecord::RowMode::Option2);
-
+    const RecordSnapshot edited = RecordSnapshot::of(rig.record);
     rig.apply.cancel();
 
-    QCOMPARE(rig.record.heading(1), u"経過時間"_s);
-    QCOMPARE(rig.record.heading(4), u"超過"_s);
-    QCOMPARE(rig.record.colour(SettingsRecord::Swatch::t3b), 0x00404040u);
-    QCOMPARE(rig.record.rowMode(), SettingsRecord::RowMode::Option2);
-    QCOMPARE(rig.times(), (QStringList{u"10"_s, u"5"_s, u"2"_s}));
-}
-
-void TestSettingsApply::cancelBeforeConfirmationUsesTakenCopy()
-{
-    Rig rig;
-    // The settings file put these into the record before start-up took the copy.
-    rig.setTimes(u"15"_s, u"4"_s, u"3"_s);
-    rig.record.setText(Text::wavefile, u"/snd/from-file.wav"_s);
-    rig.apply.takeCancelCopy();
-
-    rig.setTimes(u"1"_s, u"1"_s, u"1"_s);
-    rig.record.setText(Text::wavefile, QString());
-    rig.apply.cancel();
-
-    QCOMPARE(rig.times(), (QStringList{u"15"_s, u"4"_s, u"3"_s}));
-    QCOMPARE(rig.record.text(Text::wavefile), u"/snd/from-file.wav"_s);
+    // The three times and the wave path come back; headings, colours and the row mode keep their edits.
+    QCOMPARE(RecordSnapshot::of(rig.record),
+             edited.withTimes(shownAfterCancel.at(0), shownAfterCancel.at(1), shownAfterCancel.at(2), pathAfterCancel));
+    QCOMPARE(rig.hides, hides + 1);
+    QCOMPARE(rig.files.writes(), copy == u"apply" ? 1 : 0); // Cancel writes no file
+    QVERIFY(rig.main.calls().isEmpty());
+    QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
 void TestSettingsApply::failedSaveIsReported()
@@ -347,26 +298,6 @@ void TestSettingsApply::failedSaveIsReported()
     QCOMPARE(rig.hides, 1);
     QCOMPARE(rig.main.calls(), (QStringList{u"rows:0,1"_s, u"resize"_s, u"show"_s}));
     QCOMPARE(rig.apply.cancelCopy().presentation, 25.0);
-}
-
-void TestSettingsApply::failedSaveOnDisk()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // A folder that is not there cannot take the file, whoever runs the test.
-    const QString path = dir.filePath(u"gone/Lectern.ini"_s);
-    SettingsRecord record;
-    DiskFileAccess files;
-    FakeDialogs dialogs;
-    SettingsApply apply(record, files, dialogs, {});
-
-    QVERIFY(apply.apply(path));
-
-    QCOMPARE(dialogs.shown().size(), 1);
-    QCOMPARE(dialogs.shown().constFirst().caption, u"設定の保存エラー"_s);
-    QVERIFY(dialogs.shown().constFirst().text.contains(path));
-    QVERIFY(!QFileInfo::exists(path));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestSettingsApply)

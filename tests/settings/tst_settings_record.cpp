@@ -15,11 +15,7 @@ Q_DECLARE_METATYPE(SettingsRecord::RowMode)
 class TestSettingsRecord : public QObject {
     Q_OBJECT
 private slots:
-    void defaultTexts_data();
-    void defaultTexts();
-    void defaultColours_data();
-    void defaultColours();
-    void defaultRowMode();
+    void defaults();
     void pairsAndHeadings_data();
     void pairsAndHeadings();
     void optionGroup_data();
@@ -27,60 +23,27 @@ private slots:
     void textSignalsOnlyOnChange();
     void colourKeepsTheLow24Bits_data();
     void colourKeepsTheLow24Bits();
-    void minutesUseTheNumberRule();
 };
 
-void TestSettingsRecord::defaultTexts_data()
+void TestSettingsRecord::defaults()
 {
-    QTest::addColumn<Text>("field");
-    QTest::addColumn<QString>("value");
-    QTest::newRow("presenPeriod") << Text::presenPeriod << u"10"_s;
-    QTest::newRow("discussPeriod") << Text::discussPeriod << u"5"_s;
-    QTest::newRow("warnBefore") << Text::warnBefore << u"2"_s;
-    QTest::newRow("wavefile") << Text::wavefile << QString();
-    QTest::newRow("Text1") << Text::Text1 << u"講演の開始から"_s;
-    QTest::newRow("Text2") << Text::Text2 << u"発表時間終了まで"_s;
-    QTest::newRow("Text3") << Text::Text3 << u"質疑応答終了まで"_s;
-    QTest::newRow("Text4") << Text::Text4 << u"講演時間の超過は"_s;
-}
-
-void TestSettingsRecord::defaultTexts()
-{
-    QFETCH(Text, field);
-    QFETCH(QString, value);
+    // In the order of the enumerations: presenPeriod, discussPeriod, warnBefore, wavefile, Text1 to Text4, and
+    // t1f, t1b to t4f, t4b (cyan, yellow, green and yellow on black; yellow on dark red).
+    const QStringList texts{u"10"_s,
+                            u"5"_s,
+                            u"2"_s,
+                            QString(),
+                            u"講演の開始から"_s,
+                            u"発表時間終了まで"_s,
+                            u"質疑応答終了まで"_s,
+                            u"講演時間の超過は"_s};
+    const QList<ColourValue> colours{16776960, 0, 65535, 0, 65280, 0, 65535, 208};
     const SettingsRecord record;
-    QCOMPARE(record.text(field), value);
-}
-
-void TestSettingsRecord::defaultColours_data()
-{
-    QTest::addColumn<Swatch>("swatch");
-    QTest::addColumn<ColourValue>("value");
-    QTest::newRow("t1f cyan") << Swatch::t1f << ColourValue(16776960);
-    QTest::newRow("t1b black") << Swatch::t1b << ColourValue(0);
-    QTest::newRow("t2f yellow") << Swatch::t2f << ColourValue(65535);
-    QTest::newRow("t2b black") << Swatch::t2b << ColourValue(0);
-    QTest::newRow("t3f green") << Swatch::t3f << ColourValue(65280);
-    QTest::newRow("t3b black") << Swatch::t3b << ColourValue(0);
-    QTest::newRow("t4f yellow") << Swatch::t4f << ColourValue(65535);
-    QTest::newRow("t4b dark red") << Swatch::t4b << ColourValue(208);
-}
-
-void TestSettingsRecord::defaultColours()
-{
-    QFETCH(Swatch, swatch);
-    QFETCH(ColourValue, value);
-    const SettingsRecord record;
-    QCOMPARE(record.colour(swatch), value);
-}
-
-void TestSettingsRecord::defaultRowMode()
-{
-    const SettingsRecord record;
+    for (int i = 0; i < SettingsRecord::textCount; ++i)
+        QCOMPARE(record.text(Text(i)), texts.at(i));
+    for (int i = 0; i < SettingsRecord::swatchCount; ++i)
+        QCOMPARE(record.colour(Swatch(i)), colours.at(i));
     QCOMPARE(record.rowMode(), RowMode::Option1);
-    QVERIFY(record.option(1));
-    QVERIFY(!record.option(2));
-    QVERIFY(!record.option(3));
 }
 
 void TestSettingsRecord::pairsAndHeadings_data()
@@ -170,8 +133,6 @@ void TestSettingsRecord::textSignalsOnlyOnChange()
     QCOMPARE(texts.at(0).at(0).value<Text>(), Text::warnBefore);
     QCOMPARE(colours.count(), 1);
     QCOMPARE(colours.at(0).at(0).value<Swatch>(), Swatch::t3f);
-    QCOMPARE(record.text(Text::warnBefore), u"3"_s);
-    QCOMPARE(record.colour(Swatch::t3f), ColourValue(0x123456));
 }
 
 void TestSettingsRecord::colourKeepsTheLow24Bits_data()
@@ -195,16 +156,6 @@ void TestSettingsRecord::colourKeepsTheLow24Bits()
     record.setColour(Swatch::t1f, given);
     QCOMPARE(record.colour(Swatch::t1f), kept);
     QCOMPARE(spy.count(), changes);
-}
-
-void TestSettingsRecord::minutesUseTheNumberRule()
-{
-    SettingsRecord record;
-    record.setText(Text::presenPeriod, u"12.50分"_s);
-    record.setText(Text::discussPeriod, u"五"_s);
-    QCOMPARE(record.minutes(Text::presenPeriod), 12.5);
-    QCOMPARE(record.minutes(Text::discussPeriod), 0.0);
-    QCOMPARE(record.minutes(Text::warnBefore), 2.0);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsRecord)
