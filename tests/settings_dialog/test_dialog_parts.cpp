@@ -3,7 +3,6 @@
 #include "twips.h"
 
 #include <QFontMetricsF>
-#include <QLineEdit>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -13,8 +12,6 @@ class TestDialogParts : public QObject {
 private slots:
     void codePageWidth_data();
     void codePageWidth();
-    void validatorRefusesBeyondLimit_data();
-    void validatorRefusesBeyondLimit();
     void twipsRect_data();
     void twipsRect();
     void spacesNarrowedToFit_data();
@@ -42,34 +39,6 @@ void TestDialogParts::codePageWidth()
     QFETCH(QString, text);
     QFETCH(int, width);
     QCOMPARE(::codePageWidth(text), width);
-}
-
-void TestDialogParts::validatorRefusesBeyondLimit_data()
-{
-    QTest::addColumn<int>("limit");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-
-    QTest::newRow("five digits") << 5 << u"12345"_s << true;
-    QTest::newRow("six digits") << 5 << u"123456"_s << false;
-    QTest::newRow("unit fits") << 5 << u"120分"_s << true;
-    QTest::newRow("unit does not fit") << 5 << u"12.5分"_s << false;
-    QTest::newRow("eight full-width") << 16 << u"あいうえおかきく"_s << true;
-    QTest::newRow("nine full-width") << 16 << u"あいうえおかきくけ"_s << false;
-    QTest::newRow("sixteen half-width") << 16 << u"abcdefghijklmnop"_s << true;
-}
-
-void TestDialogParts::validatorRefusesBeyondLimit()
-{
-    QFETCH(int, limit);
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-
-    QLineEdit field;
-    auto* validator = new InputLimitValidator(limit, &field);
-    int pos = int(text.size());
-    QCOMPARE(validator->validate(text, pos), accepted ? QValidator::Acceptable : QValidator::Invalid);
-    QCOMPARE(field.validator(), validator);
 }
 
 void TestDialogParts::twipsRect_data()
