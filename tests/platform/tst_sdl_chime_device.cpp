@@ -20,15 +20,7 @@ using chime_output::RingDriver;
 
 char* toString(Mode mode)
 {
-    switch (mode) {
-    case Mode::NotOpen:
-        return qstrdup("NotOpen");
-    case Mode::Idle:
-        return qstrdup("Idle");
-    case Mode::Busy:
-        return qstrdup("Busy");
-    }
-    return qstrdup("?");
+    return qstrdup(mode == Mode::NotOpen ? "NotOpen" : mode == Mode::Idle ? "Idle" : "Busy");
 }
 
 namespace {
@@ -47,9 +39,8 @@ private slots:
     void chimesFollowOneAnotherWhole_data();
     void chimesFollowOneAnotherWhole();
     void closeCutsTheChimeAndTheNextOpenTakesTheNewFile();
-    void unplayableFileStaysSilent_data();
-    void unplayableFileStaysSilent();
-    void commandsBeforeOpenAreHarmless();
+    void deviceWithoutSoundStaysSilent_data();
+    void deviceWithoutSoundStaysSilent();
     void emptyNamePlaysTheBuiltInBell();
     void missingOutputReadsNotOpenUntilTheNextOpen_data();
     void missingOutputReadsNotOpenUntilTheNextOpen();
@@ -170,52 +161,37 @@ void TestSdlChimeDevice::closeCutsTheChimeAndTheNextOpenTakesTheNewFile()
     QCOMPARE(next.copies[0].frames, qsizetype(second.size()) / 2);
 }
 
-void TestSdlChimeDevice::unplayableFileStaysSilent_data()
+void TestSdlChimeDevice::deviceWithoutSoundStaysSilent_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("missing") << u"missing.wav"_s << QByteArray();
-    QTest::newRow("empty") << u"empty.wav"_s << QByteArray("");
+    // Which files the decoder refuses is its own test's business; here any refusal must leave the device silent.
+    QTest::addColumn<QString>("name");       // null: the device is never opened
+    QTest::addColumn<QByteArray>("content"); // null: no such file
+    QTest::newRow("never opened") << QString() << QByteArray();
+    QTest::newRow("missing file") << u"missing.wav"_s << QByteArray();
     QTest::newRow("text named .wav") << u"text.wav"_s << QByteArray("RIFF? no, a shopping list.\n");
-    QTest::newRow("header only") << u"header.wav"_s << QByteArray("RIFF\x24\x10\0\0WAVEfmt ", 16);
-    QTest::newRow("directory") << u"folder.wav"_s << QByteArray("/");
 }
 
-void TestSdlChimeDevice::unplayableFileStaysSilent()
+void TestSdlChimeDevice::deviceWithoutSoundStaysSilent()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
-    const QString path = soundFile(name);
-    if (content == "/") {
-        QVERIFY(QDir(m_dir->path()).mkdir(name));
-    } else if (!content.isNull()) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(content), content.size());
-    }
-
     SdlChimeDevice device;
-    device.setFileName(path);
-    device.open();
+    if (!name.isNull()) {
+        QFile file(soundFile(name));
+        if (!content.isNull())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        device.setFileName(soundFile(name));
+        device.open();
+    }
     QCOMPARE(device.mode(), Mode::NotOpen);
     device.rewind();
     device.play();
     QCOMPARE(device.mode(), Mode::NotOpen);
     QVERIFY(!device.isOutputOpen());
-    QVERIFY2(!QFile::exists(diskFile()), "no output is opened for a file that cannot play");
+    QVERIFY2(!QFile::exists(diskFile()), "no output is opened for a device without a sound");
     device.close();
     QCOMPARE(device.mode(), Mode::NotOpen);
-}
-
-void TestSdlChimeDevice::commandsBeforeOpenAreHarmless()
-{
-    SdlChimeDevice device;
-    QCOMPARE(device.mode(), Mode::NotOpen);
-    device.rewind();
-    device.play();
-    device.close();
-    QCOMPARE(device.mode(), Mode::NotOpen);
-    QVERIFY(!QFile::exists(diskFile()));
 }
 
 void TestSdlChimeDevice::emptyNamePlaysTheBuiltInBell()
