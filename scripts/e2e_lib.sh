@@ -161,6 +161,50 @@ e2e_write_ini() {
     done
 }
 
+# The common start of an end-to-end test: $1 names the work folder, $2 is the program under test. Arms an 80 s
+# watchdog and copies the program into a folder of its own, $E2E_APP_DIR, where it finds its settings file.
+e2e_test_begin() {
+    [ -x "$2" ] || { echo "not an executable: $2" >&2; exit 1; }
+    e2e_begin "$1"
+    e2e_watchdog 80
+    trap 'e2e_fail "the test ran out of time"' TERM
+    echo "work folder: $E2E_DIR" >&2
+    E2E_APP_DIR=$E2E_DIR/app
+    mkdir -p "$E2E_APP_DIR"
+    cp "$2" "$E2E_APP_DIR/lectern"
+}
+
+# The viewable window of the program titled $1, leaving out the window $2 if given.
+e2e_app_window() { e2e_window_titled "$E2E_APP_PID" "$@"; }
+
+e2e_app_shown_or_ended() { e2e_app_window Lectern >/dev/null || ! kill -0 "$E2E_APP_PID" 2>/dev/null; }
+
+# Starts the copy in $E2E_APP_DIR on the private X server, the arguments (VAR=VALUE) added to its environment, and
+# waits for its main window. Sets E2E_APP_PID, E2E_APP_LOG and E2E_MAIN (the main window's id).
+e2e_launch_app() {
+    E2E_APP_LOG=$E2E_DIR/app.log
+    (cd "$E2E_APP_DIR" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" ./lectern) \
+        >"$E2E_APP_LOG" 2>&1 &
+    E2E_APP_PID=$!
+    e2e_track "$E2E_APP_PID"
+    if ! e2e_wait_until 20 e2e_app_shown_or_ended || ! E2E_MAIN=$(e2e_app_window Lectern); then
+        e2e_fail "no window titled Lectern appeared"
+    fi
+}
+
+# Gone, or a zombie waiting to be reaped.
+e2e_app_ended() { [ ! -e "/proc/$E2E_APP_PID" ] || grep -q '^[^)]*) Z' "/proc/$E2E_APP_PID/stat" 2>/dev/null; }
+
+# Closes the main window through the window manager: the program must end by itself, with status 0.
+e2e_close_main_expect_exit() {
+    local status
+    wmctrl -i -c "$E2E_MAIN"
+    e2e_wait_until 10 e2e_app_ended || e2e_fail "the program did not end when its main window was closed"
+    wait "$E2E_APP_PID"
+    status=$?
+    [ "$status" = 0 ] || e2e_fail "the program ended with status $status"
+}
+
 # Prints the failure, what the X server shows and the program's output, keeps the work folder, exits 1.
 # Callers may set E2E_APP_PID and E2E_APP_LOG to have the program described.
 e2e_fail() {

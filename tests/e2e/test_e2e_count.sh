@@ -13,17 +13,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
 source "$here/../../scripts/e2e_lib.sh"
 
-binary=${1:?usage: $0 PATH-TO-LECTERN}
-[ -x "$binary" ] || { echo "not an executable: $binary" >&2; exit 1; }
-
-e2e_begin lectern-e2e-count
-e2e_watchdog 80
-trap 'e2e_fail "the test ran out of time"' TERM
-echo "work folder: $E2E_DIR" >&2
-
-app=$E2E_DIR/app
-mkdir -p "$app"
-cp "$binary" "$app/lectern"
+e2e_test_begin lectern-e2e-count "${1:?usage: $0 PATH-TO-LECTERN}"
+app=$E2E_APP_DIR
 
 # A bell that can be counted: 0.15 s of tone, then 0.3 s of true silence, so back-to-back bells stay apart.
 sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 1000 vol 0.8 pad 0 0.3 ||
@@ -55,17 +46,9 @@ e2e_track $drain
 
 e2e_start_x 1024x768
 
-E2E_APP_LOG=$E2E_DIR/app.log
 t_launch=$(e2e_elapsed)
-(cd "$app" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=disk \
-    SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo" ./lectern) >"$E2E_APP_LOG" 2>&1 &
-E2E_APP_PID=$!
-e2e_track $E2E_APP_PID
-
-main_window() { e2e_window_titled "$E2E_APP_PID" Lectern; }
-shown_or_ended() { main_window >/dev/null || ! kill -0 "$E2E_APP_PID" 2>/dev/null; }
-e2e_wait_until 20 shown_or_ended && main_window >/dev/null || e2e_fail "no window titled Lectern appeared"
-main=$(main_window)
+e2e_launch_app SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo"
+main=$E2E_MAIN
 t_map=$(e2e_elapsed)
 read -r W H < <(e2e_window_size "$main")
 e2e_log "main window $main, ${W}x${H}, shown $(awk -v a="$t_launch" -v b="$t_map" 'BEGIN { print b - a }') s after exec"
@@ -165,7 +148,7 @@ cp "$E2E_DIR/shot.png" "$E2E_DIR/before-restart.png"
 t_restart_asked=$(e2e_elapsed)
 
 # --- mouse commands -----------------------------------------------------------------------------------------
-prompt() { e2e_window_titled "$E2E_APP_PID" Lectern "$main"; }
+prompt() { e2e_app_window Lectern "$main"; }
 no_prompt() { ! prompt >/dev/null; }
 cx=$((W / 2))
 cy=$((H / 2))
@@ -192,7 +175,7 @@ e2e_log "Return: the count restarted"
 observe >"$E2E_DIR/after-restart.txt"
 cp "$E2E_DIR/shot.png" "$E2E_DIR/after-restart.png"
 
-settings() { e2e_window_titled "$E2E_APP_PID" 設定; }
+settings() { e2e_app_window 設定; }
 settings >/dev/null && e2e_fail "a window titled 設定 was shown before any right press"
 xdotool mousemove --window "$main" "$cx" "$cy" click 3
 e2e_wait_until 5 settings >/dev/null || e2e_fail "a right press opened no window titled 設定"
@@ -211,12 +194,7 @@ done
 [ "$count" = 1 ] || e2e_fail "after a second right press $count windows titled 設定 are shown"
 
 # Closing the main window ends the program, settings window and all, and saves nothing.
-wmctrl -i -c "$main"
-ended() { [ ! -e "/proc/$E2E_APP_PID" ] || grep -q '^[^)]*) Z' "/proc/$E2E_APP_PID/stat" 2>/dev/null; }
-e2e_wait_until 10 ended || e2e_fail "the program did not end when its main window was closed"
-wait "$E2E_APP_PID"
-status=$?
-[ "$status" = 0 ] || e2e_fail "the program ended with status $status"
+e2e_close_main_expect_exit
 cmp -s "$app/Lectern.ini" "$E2E_DIR/Lectern.ini.at-start" || e2e_fail "Lectern.ini changed though nothing was confirmed"
 e2e_log "main window closed: the program ended with status 0"
 

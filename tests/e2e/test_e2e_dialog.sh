@@ -18,17 +18,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
 source "$here/../../scripts/e2e_lib.sh"
 
-binary=${1:?usage: $0 PATH-TO-LECTERN}
-[ -x "$binary" ] || { echo "not an executable: $binary" >&2; exit 1; }
-
-e2e_begin lectern-e2e-dialog
-e2e_watchdog 80
-trap 'e2e_fail "the test ran out of time"' TERM
-echo "work folder: $E2E_DIR" >&2
-
-app=$E2E_DIR/app
-mkdir -p "$app"
-cp "$binary" "$app/lectern"
+e2e_test_begin lectern-e2e-dialog "${1:?usage: $0 PATH-TO-LECTERN}"
+app=$E2E_APP_DIR
 
 # Everything but the times differs from the defaults, so a writer that drops or mangles a field shows; the wave
 # path has a space and Japanese letters (it need not exist: a missing bell is silent).
@@ -42,21 +33,13 @@ mv "$E2E_DIR/Lectern.ini" "$E2E_DIR/expected.ini"
 
 e2e_start_x 1024x768
 
-E2E_APP_LOG=$E2E_DIR/app.log
-(cd "$app" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy ./lectern) \
-    >"$E2E_APP_LOG" 2>&1 &
-E2E_APP_PID=$!
-e2e_track $E2E_APP_PID
-
-main_window() { e2e_window_titled "$E2E_APP_PID" Lectern; }
-shown_or_ended() { main_window >/dev/null || ! kill -0 "$E2E_APP_PID" 2>/dev/null; }
-e2e_wait_until 20 shown_or_ended && main_window >/dev/null || e2e_fail "no window titled Lectern appeared"
-main=$(main_window)
+e2e_launch_app SDL_AUDIODRIVER=dummy
+main=$E2E_MAIN
 read -r MW MH < <(e2e_window_size "$main")
 
-settings() { e2e_window_titled "$E2E_APP_PID" 設定; }
+settings() { e2e_app_window 設定; }
 no_settings() { ! settings >/dev/null; }
-error_box() { e2e_window_titled "$E2E_APP_PID" 時間指定エラー; }
+error_box() { e2e_app_window 時間指定エラー; }
 no_error_box() { ! error_box >/dev/null; }
 
 open_settings() {
@@ -180,11 +163,6 @@ e2e_log "closing through the frame acted as Cancel"
 open_settings "before the end"
 click_control "${presenPeriod[@]}"
 type_text 9
-wmctrl -i -c "$main"
-ended() { [ ! -e "/proc/$E2E_APP_PID" ] || grep -q '^[^)]*) Z' "/proc/$E2E_APP_PID/stat" 2>/dev/null; }
-e2e_wait_until 10 ended || e2e_fail "the program did not end when its main window was closed"
-wait "$E2E_APP_PID"
-status=$?
-[ "$status" = 0 ] || e2e_fail "the program ended with status $status"
+e2e_close_main_expect_exit
 expect_file "$E2E_DIR/expected.ini" "closing the program with an unconfirmed edit changed Lectern.ini"
 echo "PASS: focus, apply, rejection message, Cancel, Escape/Return inert, frame close as Cancel, clean exit"
