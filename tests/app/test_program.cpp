@@ -266,7 +266,11 @@ void TestProgram::rightPressTwiceGivesOneDialog()
     QTest::mouseClick(row(u"Label2"_s), Qt::MiddleButton, {}, QPoint(5, 5));
     m_program->settings().setText(Text::presenPeriod, u"7"_s);
 
+    // With the main window in front, a second right press brings the same dialog back to the front.
+    m_program->mainWindow().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m_program->mainWindow()));
     QTest::mousePress(row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
+    QTRY_VERIFY(first->isActiveWindow());
     QCOMPARE(countSettingsDialogs(), 1);
     QCOMPARE(m_program->settingsDialog(), first.data());
     QVERIFY(first->isVisible());
