@@ -1,5 +1,6 @@
 #include "form2.h"
 
+#include "build_info.h"
 #include "dialogs.h"
 #include "input_limit.h"
 #include "space_run_label.h"
@@ -172,7 +173,8 @@ void Form2::buildControls()
     m_picture = label(u"Picture1"_s, {});
     m_picture->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     place(m_picture, 120, 120, 495, 615);
-    place(label(u"Label8"_s, u"Lectern 1.6"_s), 720, 120, 3015, 255);
+    place(label(u"Label8"_s, QString::fromUtf16(programName) + u' ' + QString::fromUtf16(programVersion)), 720, 120,
+          3015, 255);
     place(label(u"Label11"_s, noticeText), 720, 360, 2895, 255);
 
     // Display format and wave file.
