@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the real program on a private X server, with its frame as openbox draws it:
-# the main window a few seconds into a count with the default settings, and the settings window opened by a right
-# press. Usage: scripts/docs_screenshots.sh [PATH-TO-LECTERN] [OUTPUT-FOLDER, default docs]
+# the main window a few seconds into a count with the default settings, the settings window opened by a right
+# press, and the main window made 500 x 400 pixels, where the rows are written in the two-line form (at 96 dpi
+# that is 375 x 300 points: two lines of 40.7 points against one line of 29).
+# Usage: scripts/docs_screenshots.sh [PATH-TO-LECTERN] [OUTPUT-FOLDER, default docs]
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -41,5 +43,16 @@ xdotool windowmove "$dialog" 40 240
 xdotool windowactivate --sync "$dialog" 2>/dev/null
 sleep 0.5
 import -frame -window "$dialog" "$out/screenshot-dialog.png" || e2e_fail "screenshot of the settings window failed"
+
+# Closing the settings window through its frame hides it as Cancel does; the count runs on.
+wmctrl -i -c "$dialog"
+e2e_wait_until 5 eval '! settings >/dev/null' || e2e_fail "the settings window did not close"
+xdotool windowsize "$main" 500 400
+two_line_size() { [ "$(e2e_window_size "$main")" = "500 400" ]; }
+e2e_wait_until 5 two_line_size || e2e_fail "the main window did not take the size 500x400"
+# The rows change form at the next tick that rewrites them, within a second of the resize.
+sleep 1.5
+import -frame -window "$main" "$out/screenshot-two-line.png" || e2e_fail "screenshot of the two-line form failed"
+
 wmctrl -i -c "$main"
-echo "wrote $out/screenshot-main.png and $out/screenshot-dialog.png"
+echo "wrote $out/screenshot-main.png, $out/screenshot-dialog.png and $out/screenshot-two-line.png"
