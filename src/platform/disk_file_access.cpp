@@ -1,15 +1,12 @@
 #include "disk_file_access.h"
 
+#include "atomic_save.h"
 #include "build_info.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
-
-#include <cerrno>
 
 #include <unistd.h>
 
@@ -64,25 +61,5 @@ std::optional<QByteArray> DiskFileAccess::readOrdinaryFile(const QString& path, 
 
 FileAccess::WriteResult DiskFileAccess::writeWhole(const QString& path, const QByteArray& bytes)
 {
-    // The per-user settings folder does not exist before the first save; a failure shows at open().
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    // An atomic save needs a new file in the folder; a writable file in a read-only folder is saved in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, file.errorString()};
-    errno = 0;
-    const qint64 written = file.write(bytes);
-    const int writeErrno = errno;
-    // Qt counts a write cut short by a full disk or a file-size limit as whole: the call after the short
-    // write fails, and that failure is dropped. The size on disk tells, before commit() puts the file in place.
-    if (written != bytes.size() || file.size() != bytes.size()) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : qt_error_string(writeErrno ? writeErrno : EIO);
-        file.cancelWriting();
-        return {false, reason};
-    }
-    if (!file.commit())
-        return {false, file.errorString()};
-    return {true, {}};
+    return saveWhole(path, bytes);
 }

@@ -2,7 +2,7 @@
 
 #include "file_access.h"
 
-/// FileAccess on the real file system; writes go through QSaveFile.
+/// FileAccess on the real file system; writes go through saveWhole().
 class DiskFileAccess final : public FileAccess {
 public:
     QString programFolder() const override;

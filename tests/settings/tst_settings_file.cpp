@@ -651,16 +651,18 @@ void TestSettingsFile::roundTrip()
 void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("folder cannot be made") << u"no folder"_s;
-    QTest::newRow("folder is a file") << u"folder is a file"_s;
-    QTest::newRow("Lectern.ini is a directory") << u"directory"_s;
-    QTest::newRow("read-only folder") << u"read-only"_s;
-    QTest::newRow("full disk") << u"full disk"_s;
+    QTest::addColumn<QString>("reason"); // the common reasons are given in Japanese; the others as the system says
+    QTest::newRow("folder cannot be made") << u"no folder"_s << u"Not a directory"_s;
+    QTest::newRow("folder is a file") << u"folder is a file"_s << u"Not a directory"_s;
+    QTest::newRow("Lectern.ini is a directory") << u"directory"_s << u"同じ名前のフォルダーがあります"_s;
+    QTest::newRow("read-only folder") << u"read-only"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("full disk") << u"full disk"_s << u"ファイルが大きすぎます"_s;
 }
 
 void TestSettingsFile::failedWriteKeepsThePreviousFile()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QString path = settingsPath(dir.path());
@@ -700,7 +702,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QVERIFY(!result.ok);
-    QVERIFY(!result.error.isEmpty());
+    QCOMPARE(result.error, reason);
     if (kind == u"directory")
         QVERIFY(QFileInfo(dir.filePath(u"Lectern.ini/inside"_s)).isDir());
     else if (kept)
