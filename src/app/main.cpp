@@ -3,9 +3,12 @@
 #include "command_line.h"
 #include "disk_file_access.h"
 #include "display.h"
+#include "form1.h"
 #include "program.h"
 #include "qt_ticker.h"
+#include "quit_on_signals.h"
 #include "sdl_chime_device.h"
+#include "single_instance.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -36,6 +39,14 @@ int main(int argc, char* argv[])
     DiskFileAccess files;
 
     Program program({clock, ticker, chime, files});
+    SingleInstance instance(program.settingsFile().writePath);
+    if (!instance.claim())
+        return 0;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &program, &Program::bringToFront);
+    // Logging out or closing the terminal closes the window as its user would: status 0, the settings untouched.
+    QuitOnSignals endSignals;
+    QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
+
     program.start();
     return QApplication::exec();
 }

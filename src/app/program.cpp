@@ -24,7 +24,7 @@ QStringList installedFolders()
 } // namespace
 
 Program::Program(const Services& services, QObject* parent)
-    : QObject(parent), m_services(services),
+    : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
       m_form1(services.dialogs ? std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime,
                                                          *services.dialogs)
                                : std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime))
@@ -47,11 +47,10 @@ void Program::start()
     // The dialog is no child of the main window, so either can be in front of the other.
     m_form2 = m_services.dialogs ? std::make_unique<Form2>(m_record, files, *m_services.dialogs)
                                  : std::make_unique<Form2>(m_record, files);
-    const SettingsLocation location = settingsLocation(files, installedFolders());
-    m_form2->fileN = location.writePath;
+    m_form2->fileN = m_location.writePath;
     m_form2->setMainWindow(m_form1.get());
 
-    readSettings(files, location.readPath, m_record);
+    readSettings(files, m_location.readPath, m_record);
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
     m_form2->takeCancelCopy();
 
@@ -60,6 +59,11 @@ void Program::start()
     m_form1->resettimer();
     m_form1->setWindowState(Qt::WindowNoState);
     m_form1->show();
+}
+
+void Program::bringToFront()
+{
+    m_form1->showAndRaise();
 }
 
 void Program::showSettings()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings_location.h"
 #include "settings_record.h"
 
 #include <QObject>
@@ -37,6 +38,11 @@ public:
     /// and laid out by the row mode, the first count started; then the main window is shown.
     void start();
 
+    /// Where the settings are read and written, fixed when the program is made.
+    const SettingsLocation& settingsFile() const { return m_location; }
+    /// Shows the main window, restoring it when minimised, and brings it to the front.
+    void bringToFront();
+
     Form1& mainWindow() { return *m_form1; }
     /// Null before start() and after the main window was closed.
     Form2* settingsDialog() const { return m_form2.get(); }
@@ -51,6 +57,7 @@ private:
     void shutDown();
 
     Services m_services;
+    SettingsLocation m_location;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2;

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The life of the real program as a process, on a private X server, one row a case:
+#   - a second start from the same folder ends at once with status 0 and brings the first, minimised, back to
+#     the front;
+#   - SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing the terminal) close it in order: status 0, the
+#     settings file untouched, nothing on stderr;
+#   - a copy killed outright leaves its lock behind, and the next start is not kept from running by it.
+#
+# Usage: test_e2e_process.sh PATH-TO-LECTERN. E2E_SLOWDOWN and E2E_KEEP_DIR as for test_e2e_count.sh.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
+source "$here/../../scripts/e2e_lib.sh"
+
+e2e_test_begin lectern-e2e-process "${1:?usage: $0 PATH-TO-LECTERN}"
+app=$E2E_APP_DIR
+e2e_write_ini "$app" '7,3,1,""' '"開始から",16776960,0' '"発表残り",65535,0' '"質疑残り",65280,0' '"超過",65535,208' \
+    '#TRUE#,#FALSE#,#FALSE#'
+cp "$app/Lectern.ini" "$E2E_DIR/before.ini"
+# A runtime folder of the test's own, so the locks of other runs on the machine do not meet this one's.
+export XDG_RUNTIME_DIR=$E2E_DIR/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+e2e_start_x 1024x768
+
+map_state() { xwininfo -id "$1" 2>/dev/null | awk '/Map State/ { print $3 }'; }
+is_viewable() { [ "$(map_state "$1")" = IsViewable ]; }
+is_hidden() { ! is_viewable "$1"; }
+is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+status_of_app() {
+    e2e_wait_until 10 e2e_app_ended || e2e_fail "$1: the program did not end"
+    wait "$E2E_APP_PID"
+}
+
+# Second start.
+e2e_launch_app SDL_AUDIODRIVER=dummy
+first=$E2E_APP_PID
+xdotool windowminimize "$E2E_MAIN"
+e2e_wait_until 5 is_hidden "$E2E_MAIN" || e2e_fail "the main window was not minimised"
+(cd "$app" && exec env -u QT_QPA_PLATFORM SDL_AUDIODRIVER=dummy timeout 20 ./lectern) >"$E2E_DIR/second.log" 2>&1
+status=$?
+[ "$status" = 0 ] || e2e_fail "the second start ended with status $status: $(cat "$E2E_DIR/second.log")"
+[ -s "$E2E_DIR/second.log" ] && e2e_fail "the second start printed: $(cat "$E2E_DIR/second.log")"
+e2e_wait_until 5 is_viewable "$E2E_MAIN" || e2e_fail "the first window did not come back"
+e2e_wait_until 5 is_active "$E2E_MAIN" || e2e_fail "the first window did not come to the front"
+kill -0 "$first" || e2e_fail "the first copy ended"
+e2e_log "second start: status 0, the first copy came to the front"
+
+# Signals.
+for signal in TERM INT HUP; do
+    [ "$signal" = TERM ] || e2e_launch_app SDL_AUDIODRIVER=dummy
+    kill -"$signal" "$E2E_APP_PID"
+    status_of_app "SIG$signal"
+    status=$?
+    [ "$status" = 0 ] || e2e_fail "SIG$signal: the program ended with status $status"
+    [ -s "$E2E_APP_LOG" ] && e2e_fail "SIG$signal: the program printed: $(cat "$E2E_APP_LOG")"
+    cmp -s "$app/Lectern.ini" "$E2E_DIR/before.ini" || e2e_fail "SIG$signal: the settings file changed"
+    e2e_log "SIG$signal: closed in order, status 0"
+done
+
+# A lock left by a killed copy.
+e2e_launch_app SDL_AUDIODRIVER=dummy
+kill -KILL "$E2E_APP_PID"
+status_of_app "SIGKILL"
+e2e_launch_app SDL_AUDIODRIVER=dummy
+e2e_log "the start after a killed copy runs"
+e2e_close_main_expect_exit
+echo "PASS"
