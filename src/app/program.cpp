@@ -1,12 +1,27 @@
 #include "program.h"
 
 #include "app_icon.h"
+#include "build_info.h"
 #include "form1.h"
 #include "form2.h"
 #include "main_window_control.h"
 #include "settings_file.h"
+#include "settings_location.h"
 
 #include <QApplication>
+#include <QDir>
+
+namespace {
+
+QStringList installedFolders()
+{
+    QStringList folders;
+    for (const char16_t* folder : installedProgramFolders)
+        folders << QDir::cleanPath(QString::fromUtf16(folder));
+    return folders;
+}
+
+} // namespace
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services),
@@ -32,10 +47,11 @@ void Program::start()
     // The dialog is no child of the main window, so either can be in front of the other.
     m_form2 = m_services.dialogs ? std::make_unique<Form2>(m_record, files, *m_services.dialogs)
                                  : std::make_unique<Form2>(m_record, files);
-    m_form2->fileN = settingsPath(files.programFolder());
+    const SettingsLocation location = settingsLocation(files, installedFolders());
+    m_form2->fileN = location.writePath;
     m_form2->setMainWindow(m_form1.get());
 
-    readSettings(files, m_form2->fileN, m_record);
+    readSettings(files, location.readPath, m_record);
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
     m_form2->takeCancelCopy();
 

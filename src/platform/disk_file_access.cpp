@@ -1,11 +1,17 @@
 #include "disk_file_access.h"
 
+#include "build_info.h"
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <cerrno>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +22,29 @@ QString DiskFileAccess::programFolder() const
     if (!exe.isEmpty())
         return QFileInfo(exe).absolutePath();
     return QCoreApplication::applicationDirPath();
+}
+
+QString DiskFileAccess::userSettingsFolder() const
+{
+    // The generic folder, not AppConfigLocation: that one depends on the application's and organisation's names.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           QString::fromUtf16(programName);
+}
+
+bool DiskFileAccess::isWritable(const QString& path) const
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    // access() asks the kernel, so a read-only mount and the process's own rights are both taken into account.
+    const int mode = info.isDir() ? W_OK | X_OK : W_OK;
+    return ::access(QFile::encodeName(path).constData(), mode) == 0;
+}
+
+bool DiskFileAccess::isOrdinaryFile(const QString& path) const
+{
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
 }
 
 std::optional<QByteArray> DiskFileAccess::readOrdinaryFile(const QString& path, qint64 maxBytes) const
@@ -35,7 +64,11 @@ std::optional<QByteArray> DiskFileAccess::readOrdinaryFile(const QString& path, 
 
 FileAccess::WriteResult DiskFileAccess::writeWhole(const QString& path, const QByteArray& bytes)
 {
+    // The per-user settings folder does not exist before the first save; a failure shows at open().
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
+    // An atomic save needs a new file in the folder; a writable file in a read-only folder is saved in place.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return {false, file.errorString()};
     errno = 0;

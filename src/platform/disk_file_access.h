@@ -6,6 +6,9 @@
 class DiskFileAccess final : public FileAccess {
 public:
     QString programFolder() const override;
+    QString userSettingsFolder() const override;
+    bool isWritable(const QString& path) const override;
+    bool isOrdinaryFile(const QString& path) const override;
     std::optional<QByteArray> readOrdinaryFile(const QString& path, qint64 maxBytes) const override;
     WriteResult writeWhole(const QString& path, const QByteArray& bytes) override;
 };

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-/// Whole-file reads and atomic whole-file writes, and the folder the program lives in.
+/// Whole-file reads and atomic whole-file writes, the folder the program lives in and the user's own folder.
 class FileAccess {
 public:
     struct WriteResult {
@@ -16,9 +16,17 @@ public:
     virtual ~FileAccess() = default;
     /// The folder holding the running executable, symbolic links resolved.
     virtual QString programFolder() const = 0;
+    /// The per-user folder for the program's settings ($XDG_CONFIG_HOME/Lectern); it may not exist yet.
+    virtual QString userSettingsFolder() const = 0;
+    /// Whether a file or folder exists at the path and this process may change it (make files in it, for a
+    /// folder).
+    virtual bool isWritable(const QString& path) const = 0;
+    /// Whether an ordinary file (not a folder or a device) exists at the path.
+    virtual bool isOrdinaryFile(const QString& path) const = 0;
     /// The whole content of an ordinary file, or nothing when there is none at the path, it is not an
     /// ordinary file (a folder, a device), it cannot be read, or it is larger than maxBytes.
     virtual std::optional<QByteArray> readOrdinaryFile(const QString& path, qint64 maxBytes) const = 0;
-    /// Replaces the file whole: a failed or interrupted write leaves the previous file as it was.
+    /// Replaces the file whole, making its folder when missing: a failed or interrupted write leaves the previous
+    /// file as it was. A writable file in a folder that cannot take a new file is rewritten in place.
     virtual WriteResult writeWhole(const QString& path, const QByteArray& bytes) = 0;
 };

@@ -3,6 +3,7 @@
 #include "number_rule.h"
 #include "record_snapshot.h"
 #include "settings_file.h"
+#include "settings_location.h"
 #include "settings_record.h"
 
 #include <QDir>
@@ -124,6 +125,8 @@ private slots:
     void settingsPathHasOneSeparator_data();
     void settingsPathHasOneSeparator();
     void programFolderIsTheRealProgramsFolder();
+    void location_data();
+    void location();
 
     void writerMatchesTheFormatForDefaults();
     void writerLines_data();
@@ -142,6 +145,7 @@ private slots:
 
     void failedWriteKeepsThePreviousFile_data();
     void failedWriteKeepsThePreviousFile();
+    void savedInAFolderItCreatesOrCannotWrite();
     void oversizedSettingsAreNotWritten();
 };
 
@@ -181,6 +185,57 @@ void TestSettingsFile::programFolderIsTheRealProgramsFolder()
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), QFileInfo(helper).canonicalPath());
     }
+}
+
+void TestSettingsFile::location_data()
+{
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QStringList>("present");  // "beside" and "own": which settings files exist
+    QTest::addColumn<QStringList>("readOnly"); // "folder" and "beside": what the process may not change
+    QTest::addColumn<QString>("read");         // "beside" or "own"
+    QTest::addColumn<QString>("written");
+
+    const QString portable = u"/media/usb/lectern"_s;
+    const QString installed = u"/usr/bin"_s;
+    const QStringList none;
+    const QStringList folder{u"folder"_s};
+    const QStringList both{u"folder"_s, u"beside"_s};
+    QTest::newRow("writable folder, first run") << portable << none << none << u"beside"_s << u"beside"_s;
+    QTest::newRow("writable folder ignores an own file")
+        << portable << QStringList{u"beside"_s, u"own"_s} << none << u"beside"_s << u"beside"_s;
+    QTest::newRow("read-only folder, writable file")
+        << portable << QStringList{u"beside"_s} << folder << u"beside"_s << u"beside"_s;
+    QTest::newRow("read-only folder, no file") << portable << none << folder << u"beside"_s << u"own"_s;
+    QTest::newRow("read-only folder and file")
+        << portable << QStringList{u"beside"_s} << both << u"beside"_s << u"own"_s;
+    QTest::newRow("installed, preset only") << installed << QStringList{u"beside"_s} << both << u"beside"_s << u"own"_s;
+    QTest::newRow("installed, own file beats the preset")
+        << installed << QStringList{u"beside"_s, u"own"_s} << both << u"own"_s << u"own"_s;
+    QTest::newRow("installed, no file at all") << installed << none << folder << u"beside"_s << u"own"_s;
+    QTest::newRow("installed and writable (root)")
+        << installed << QStringList{u"beside"_s} << none << u"beside"_s << u"own"_s;
+}
+
+void TestSettingsFile::location()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, readOnly);
+    QFETCH(QString, read);
+    QFETCH(QString, written);
+
+    FakeFileAccess files;
+    files.setProgramFolder(programFolder);
+    const QHash<QString, QString> paths{{u"beside"_s, settingsPath(programFolder)},
+                                        {u"own"_s, settingsPath(files.userSettingsFolder())},
+                                        {u"folder"_s, programFolder}};
+    for (const QString& file : present)
+        files.put(paths[file], goodFile);
+    for (const QString& item : readOnly)
+        files.makeReadOnly(paths[item]);
+
+    const SettingsLocation expected{paths[read], paths[written]};
+    QCOMPARE(settingsLocation(files, {u"/usr/local/bin"_s, u"/usr/bin"_s}), expected);
 }
 
 void TestSettingsFile::writerMatchesTheFormatForDefaults()
@@ -596,7 +651,7 @@ void TestSettingsFile::roundTrip()
 void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("folder does not exist") << u"no folder"_s;
+    QTest::newRow("folder cannot be made") << u"no folder"_s;
     QTest::newRow("folder is a file") << u"folder is a file"_s;
     QTest::newRow("Lectern.ini is a directory") << u"directory"_s;
     QTest::newRow("read-only folder") << u"read-only"_s;
@@ -611,7 +666,8 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     QString path = settingsPath(dir.path());
     bool kept = false; // whether the previous file must still be there afterwards
     if (kind == u"no folder") {
-        path = settingsPath(dir.filePath(u"gone"_s));
+        QVERIFY(writeFile(dir.filePath(u"plain"_s), "x"));
+        path = settingsPath(dir.filePath(u"plain/gone"_s));
     } else if (kind == u"folder is a file") {
         QVERIFY(writeFile(dir.filePath(u"plain"_s), "x"));
         path = settingsPath(dir.filePath(u"plain"_s));
@@ -624,6 +680,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     if (kind == u"read-only") {
         if (::geteuid() == 0)
             QSKIP("Running as root, where a read-only folder can still be written");
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
 
@@ -653,6 +710,30 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     // No temporary file is left behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(u"Lectern"_s),
              kept ? QStringList{u"Lectern.ini"_s} : QStringList());
+}
+
+void TestSettingsFile::savedInAFolderItCreatesOrCannotWrite()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    DiskFileAccess files;
+    const SettingsRecord record;
+
+    // The per-user folder does not exist before the first save.
+    const QString own = settingsPath(dir.filePath(u"config/Lectern"_s));
+    QVERIFY(writeSettings(files, own, 10, 5, 2, record).ok);
+    QCOMPARE(fileBytes(own), settingsFileBytes(10, 5, 2, record));
+
+    // A writable file in a folder that takes no new file is rewritten in place.
+    if (::geteuid() == 0)
+        QSKIP("Running as root, where a read-only folder can still be written");
+    const QString beside = settingsPath(dir.path());
+    QVERIFY(writeFile(beside, goodFile));
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const auto result = writeSettings(files, beside, 12, 5, 2, record);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(fileBytes(beside), settingsFileBytes(12, 5, 2, record));
 }
 
 void TestSettingsFile::oversizedSettingsAreNotWritten()

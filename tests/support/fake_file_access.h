@@ -3,11 +3,19 @@
 #include "file_access.h"
 
 #include <QHash>
+#include <QSet>
 
-/// Files held in memory; a write can be made to fail, leaving the old content whole.
+/// Files held in memory; a write can be made to fail, leaving the old content whole. The program's folder and
+/// the user's settings folder exist; every file and folder is writable until made read-only.
 class FakeFileAccess final : public FileAccess {
 public:
     QString programFolder() const override { return m_folder; }
+    QString userSettingsFolder() const override { return m_userFolder; }
+    bool isWritable(const QString& path) const override
+    {
+        return !m_readOnly.contains(path) && (m_files.contains(path) || path == m_folder || path == m_userFolder);
+    }
+    bool isOrdinaryFile(const QString& path) const override { return m_files.contains(path); }
     std::optional<QByteArray> readOrdinaryFile(const QString& path, qint64 maxBytes) const override
     {
         const auto it = m_files.constFind(path);
@@ -25,6 +33,7 @@ public:
     }
 
     void setProgramFolder(const QString& folder) { m_folder = folder; }
+    void makeReadOnly(const QString& path) { m_readOnly.insert(path); }
     void put(const QString& path, const QByteArray& bytes) { m_files.insert(path, bytes); }
     std::optional<QByteArray> get(const QString& path) const
     {
@@ -37,6 +46,8 @@ public:
 
 private:
     QString m_folder = QStringLiteral("/opt/lectern");
+    QString m_userFolder = QStringLiteral("/home/chair/.config/Lectern");
+    QSet<QString> m_readOnly;
     QHash<QString, QByteArray> m_files;
     QString m_writeError;
     int m_writes = 0;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <optional>
+
+class QCoreApplication;
+
+/// Answers --help and --version before any window system is touched, so both work without a display.
+/// Returns the exit status when the program has answered and should end.
+std::optional<int> answerCommandLine(int argc, char* argv[]);
+
+/// Rejects what the program does not understand, once the application has taken the window system's own
+/// options (-display, -platform ...) out of the arguments; an unknown option ends the program with status 1.
+void checkCommandLine(const QCoreApplication& app);

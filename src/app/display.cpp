@@ -1,0 +1,68 @@
+#include "display.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray file;
+    int line;
+    QByteArray function;
+    QByteArray category;
+    QString text;
+};
+
+QList<HeldMessage> heldMessages;
+
+bool isUnset(const char* variable)
+{
+    return qEnvironmentVariableIsEmpty(variable);
+}
+
+QString reasonForNoDisplay(const QString& fatalText)
+{
+    if (isUnset("QT_QPA_PLATFORM") && isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY"))
+        return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    // The platform plugin says what went wrong before the general failure ("could not connect to display :5").
+    for (const HeldMessage& held : std::as_const(heldMessages)) {
+        if (held.category.startsWith("qt.qpa"))
+            return held.text;
+    }
+    return fatalText.section(u'\n', 0, 0);
+}
+
+// Holds the messages of the window system's start, so that a failure gives one line and not Qt's several.
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "lectern: cannot open a display: %s\n", qPrintable(reasonForNoDisplay(text)));
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    heldMessages.append({type, context.file, context.line, context.function, context.category, text});
+}
+
+} // namespace
+
+std::unique_ptr<QApplication> openDisplay(int& argc, char* argv[])
+{
+    if (isUnset("QT_QPA_PLATFORM") && !isUnset("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
+    // The start went well: whatever it had to say is passed on as usual.
+    for (const HeldMessage& held : std::as_const(heldMessages)) {
+        const QMessageLogContext context(held.file.constData(), held.line, held.function.constData(),
+                                         held.category.constData());
+        qt_message_output(held.type, context, held.text);
+    }
+    heldMessages.clear();
+    return app;
+}

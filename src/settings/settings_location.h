@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class FileAccess;
+
+/// Where the settings file is read at start-up and written on confirmation.
+struct SettingsLocation {
+    QString readPath;
+    QString writePath;
+
+    friend bool operator==(const SettingsLocation&, const SettingsLocation&) = default;
+};
+
+/// The settings file beside the program when the program's folder can take it (a build folder, an unpacked
+/// archive, a USB stick): the folder is writable, or it holds a writable settings file. Otherwise, and always for
+/// a program in one of `installedFolders` (where a package put it), the user's own file in the per-user settings
+/// folder; until that exists, a settings file beside the program is read as the administrator's preset.
+SettingsLocation settingsLocation(const FileAccess& files, const QStringList& installedFolders);

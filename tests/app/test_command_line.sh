@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The program's answers without any display: --version and --help print and end with status 0, and a start
+# with no display to open ends with status 1 and one line on stderr instead of a core dump.
+# Usage: test_command_line.sh PATH-TO-LECTERN EXPECTED-VERSION
+set -uo pipefail
+lectern=$1
+version=$2
+checks=0
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# expect MESSAGE COMMAND...: one check, failed with MESSAGE when the command fails.
+expect() {
+    local message=$1
+    shift
+    checks=$((checks + 1))
+    "$@" || fail "$message"
+}
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
+
+headless "$lectern" --version >"$out/stdout" 2>"$out/stderr"
+status=$?
+expect "--version ended with status $status" [ "$status" = 0 ]
+expect "--version printed '$(cat "$out/stdout")'" [ "$(cat "$out/stdout")" = "Lectern $version" ]
+
+headless "$lectern" --help >"$out/stdout" 2>"$out/stderr"
+status=$?
+expect "--help ended with status $status" [ "$status" = 0 ]
+expect "--help does not list --version" grep -q -- '--version' "$out/stdout"
+
+for display in "" ":97"; do
+    if [ -z "$display" ]; then
+        headless "$lectern" >"$out/stdout" 2>"$out/stderr"
+    else
+        headless env DISPLAY="$display" "$lectern" >"$out/stdout" 2>"$out/stderr"
+    fi
+    status=$?
+    expect "start without a display (DISPLAY='$display') ended with status $status" [ "$status" = 1 ]
+    expect "start without a display printed: $(cat "$out/stderr")" [ "$(wc -l <"$out/stderr")" = 1 ]
+    expect "unclear message: $(cat "$out/stderr")" grep -q '^lectern: cannot open a display: ' "$out/stderr"
+done
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" = 0 ]
