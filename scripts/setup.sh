@@ -9,6 +9,7 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth xdotool openbox wmctrl x11-utils imagemagick sox
     clang libclang-rt-14-dev clang-format
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()
