@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScreen>
 
 using namespace Qt::StringLiterals;
 
@@ -54,7 +55,9 @@ Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice
         connect(label, &RowLabel::buttonPressed, this, [this](Qt::MouseButton b) { mouseDown(buttonNumber(b)); });
         connect(label, &RowLabel::buttonReleased, this, [this](Qt::MouseButton b) { mouseUp(buttonNumber(b)); });
     }
-    resize(pixelsX(initialWidth), pixelsY(initialHeight));
+    // At a large scale factor on a small screen the size at creation would run off the screen's edge; the
+    // layout fills whatever size the window gets.
+    resize(QSize(pixelsX(initialWidth), pixelsY(initialHeight)).boundedTo(screen()->availableSize()));
 }
 
 Form1::~Form1()

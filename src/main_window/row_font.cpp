@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -87,7 +88,14 @@ QString chooseRowFamily(const QStringList& candidates)
     const QString family = firstDoubleWidthFamily(candidates);
     if (!family.isEmpty())
         return family;
-    return QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+    const QString fallback = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+    // Without a Japanese face the headings are boxes; the user must learn why, once, where it can be read.
+    static bool told = false;
+    if (!std::exchange(told, true)) {
+        qWarning("lectern: no Japanese font whose full-width characters are twice as wide as half-width ones is "
+                 "installed (fonts-ipafont-gothic has one); the headings may show as boxes");
+    }
+    return fallback;
 }
 
 QString chooseRowFamily()

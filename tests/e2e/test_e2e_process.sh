@@ -4,7 +4,9 @@
 #     the front;
 #   - SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing the terminal) close it in order: status 0, the
 #     settings file untouched, nothing on stderr;
-#   - a copy killed outright leaves its lock behind, and the next start is not kept from running by it.
+#   - a copy killed outright leaves its lock behind, and the next start is not kept from running by it;
+#   - with no Japanese font it says so in one line on stderr and still runs;
+#   - at a scale factor of 2 on a 1024-pixel screen the window at creation stays within the screen.
 #
 # Usage: test_e2e_process.sh PATH-TO-LECTERN. E2E_SLOWDOWN and E2E_KEEP_DIR as for test_e2e_count.sh.
 set -uo pipefail
@@ -65,4 +67,23 @@ status_of_app "SIGKILL"
 e2e_launch_app SDL_AUDIODRIVER=dummy
 e2e_log "the start after a killed copy runs"
 e2e_close_main_expect_exit
+
+# No Japanese font: the only faces are the Latin ones of DejaVu.
+cat >"$E2E_DIR/fonts.conf" <<CONF
+<?xml version="1.0"?>
+<fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>$E2E_DIR/font-cache</cachedir></fontconfig>
+CONF
+e2e_launch_app SDL_AUDIODRIVER=dummy FONTCONFIG_FILE="$E2E_DIR/fonts.conf"
+sleep "$(e2e_scaled 0.5)"
+[ "$(wc -l <"$E2E_APP_LOG")" = 1 ] && grep -q 'no Japanese font' "$E2E_APP_LOG" ||
+    e2e_fail "without a Japanese font the program printed: $(cat "$E2E_APP_LOG")"
+e2e_close_main_expect_exit
+e2e_log "no Japanese font: one line on stderr"
+
+# Twice the scale on a small screen.
+e2e_launch_app SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=2
+read -r width _ < <(e2e_window_size "$E2E_MAIN")
+[ "$width" -le 1024 ] || e2e_fail "at scale 2 the window is $width pixels wide on a 1024-pixel screen"
+e2e_close_main_expect_exit
+e2e_log "scale 2: the window is $width pixels wide"
 echo "PASS"
