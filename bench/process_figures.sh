@@ -12,7 +12,12 @@
 # Lectern runs from a copy in a temporary folder with a settings file of long periods, so no bell rings while it
 # is measured. Both programs run side by side during the span, so a busy machine weighs on both alike.
 #
+# With --full-screen WxH the X server's screen has that size and a second copy of Lectern (from a folder of its
+# own, with its own settings file) runs full screen on it during the same span; its CPU is set against the copy
+# at its size at creation, with a target of at most twice.
+#
 # Usage: bench/process_figures.sh [--lectern PATH] [--bare PATH] [--seconds 60] [--warmup 10] [--starts 15]
+#                                 [--full-screen WxH]
 # Exit status 0 when every figure meets its target, 1 when one does not, 2 on a failure to measure.
 set -uo pipefail
 
@@ -25,6 +30,7 @@ bare=
 seconds=60
 warmup=10
 starts=15
+full=
 while [ $# -gt 0 ]; do
     case $1 in
     --lectern) lectern=$2; shift 2 ;;
@@ -32,7 +38,11 @@ while [ $# -gt 0 ]; do
     --seconds) seconds=$2; shift 2 ;;
     --warmup) warmup=$2; shift 2 ;;
     --starts) starts=$2; shift 2 ;;
-    *) echo "usage: $0 [--lectern PATH] [--bare PATH] [--seconds N] [--warmup N] [--starts N]" >&2; exit 2 ;;
+    --full-screen) full=$2; shift 2 ;;
+    *)
+        echo "usage: $0 [--lectern PATH] [--bare PATH] [--seconds N] [--warmup N] [--starts N] [--full-screen WxH]" >&2
+        exit 2
+        ;;
     esac
 done
 
@@ -58,16 +68,24 @@ if nm -C "$lectern" 2>/dev/null | grep -q __asan_init; then
 fi
 
 e2e_begin lectern-figures
-e2e_start_x 1024x768
+e2e_start_x "${full:-1024x768}"
 
-# Lectern's folder: a copy of the program and a settings file whose periods outlast the measurement.
-mkdir -p "$E2E_DIR/lectern" "$E2E_DIR/bare"
-cp "$lectern" "$E2E_DIR/lectern/lectern"
+# Lectern's folders: a copy of the program and a settings file whose periods outlast the measurement.
+programs=(lectern bare)
+[ -n "$full" ] && programs+=(full)
+mkdir -p "$E2E_DIR/bare"
 cp "$bare" "$E2E_DIR/bare/bare_qt"
-e2e_write_ini "$E2E_DIR/lectern" '600,300,2,""' '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \
-    '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+for p in lectern full; do
+    mkdir -p "$E2E_DIR/$p"
+    cp "$lectern" "$E2E_DIR/$p/lectern"
+    e2e_write_ini "$E2E_DIR/$p" '600,300,2,""' '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \
+        '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+done
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy
 unset QT_QPA_PLATFORM
+# A runtime folder of this run's own, so a Lectern running elsewhere on the machine does not meet these copies.
+export XDG_RUNTIME_DIR=$E2E_DIR/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Starts program $1 (lectern or bare) in its folder as a child of this shell (so that it can be reaped at
 # once); its pid goes to $launched.
@@ -143,9 +161,9 @@ switches() {
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 threads() { awk '/^Threads:/ { print $2 }' "/proc/$1/status"; }
 
-e2e_log "steady state: both programs side by side, ${warmup} s warm-up, ${seconds} s measured"
+e2e_log "steady state: ${programs[*]} side by side, ${warmup} s warm-up, ${seconds} s measured"
 declare -A pid
-for p in lectern bare; do
+for p in "${programs[@]}"; do
     launch "$p"
     pid[$p]=$launched
     e2e_track "${pid[$p]}"
@@ -158,10 +176,16 @@ done
 # Side by side, not overlapping, so each paints what it would paint alone.
 xdotool windowmove "$(xdotool search --onlyvisible --pid "${pid[lectern]}" | head -1)" 0 0
 xdotool windowmove "$(xdotool search --onlyvisible --pid "${pid[bare]}" | head -1)" 0 300
+if [ -n "$full" ]; then
+    wmctrl -i -r "$(xdotool search --onlyvisible --pid "${pid[full]}" | head -1)" -b add,fullscreen
+    # shellcheck disable=SC2317 # called through e2e_wait_until
+    full_size() { [ "$(e2e_window_size "$(xdotool search --onlyvisible --pid "${pid[full]}" | head -1)")" = "${full/x/ }" ]; }
+    e2e_wait_until 10 full_size || { echo "the full-screen copy did not fill the screen" >&2; E2E_KEEP=1; exit 2; }
+fi
 sleep "$warmup"
 
 declare -A c0 n0 s0 r0 t0 c1 n1 s1 r1 t1 th
-for p in lectern bare; do
+for p in "${programs[@]}"; do
     c0[$p]=$(cpu_ticks "${pid[$p]}")
     n0[$p]=$(run_ns "${pid[$p]}")
     s0[$p]=$(switches "${pid[$p]}")
@@ -170,7 +194,7 @@ done
 w0=$(e2e_now)
 sleep "$seconds"
 w1=$(e2e_now)
-for p in lectern bare; do
+for p in "${programs[@]}"; do
     if ! kill -0 "${pid[$p]}" 2>/dev/null; then
         echo "$p ended during the measurement; see $E2E_DIR/$p.log" >&2
         E2E_KEEP=1
@@ -186,7 +210,7 @@ e2e_screenshot "$E2E_DIR/screen.png"
 
 span=$(awk -v a="$w0" -v b="$w1" 'BEGIN { printf "%.3f", b - a }')
 declare -A cpu cpu_ns wake rss rss_warm
-for p in lectern bare; do
+for p in "${programs[@]}"; do
     cpu[$p]=$(awk -v a="${c0[$p]}" -v b="${c1[$p]}" -v hz="$clk_tck" -v s="$span" \
         'BEGIN { printf "%.3f", (b - a) / hz / s * 100 }')
     cpu_ns[$p]=$(awk -v a="${n0[$p]}" -v b="${n1[$p]}" -v s="$span" 'BEGIN { printf "%.3f", (b - a) / 1e9 / s * 100 }')
@@ -234,8 +258,18 @@ printf '%-34s %12s %12s %14s %12s %s\n' "start-up to window s (median of $starts
 printf '%-34s %12s %12s %14s\n' "start-up to window s (fastest)" "$min_lectern" "$min_bare" "${min_ratio}x"
 echo "  start-up samples lectern: $(tr '\n' ' ' <"$E2E_DIR/startup.lectern")"
 echo "  start-up samples bare_qt: $(tr '\n' ' ' <"$E2E_DIR/startup.bare")"
+v_full=
+if [ -n "$full" ]; then
+    full_ratio=$(awk -v a="${cpu_ns[full]}" -v b="${cpu_ns[lectern]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+    v_full=$(verdict "$full_ratio <= 2")
+    printf '%-34s %12s %12s %14s %12s %s\n' figure "full screen" "at creation" "full/creation" target verdict
+    printf '%-34s %12s %12s %14s %12s %s\n' "CPU % of a core (scheduler ns)" "${cpu_ns[full]}" "${cpu_ns[lectern]}" \
+        "${full_ratio}x" "<= 2x" "$v_full"
+    printf '%-34s %12s %12s\n' "RSS MB at end of span" "${rss[full]}" "${rss[lectern]}"
+    echo "  full screen: $full"
+fi
 
-case "$v_cpu$v_wake$v_rss$v_start" in
+case "$v_cpu$v_wake$v_rss$v_start$v_full" in
 *MISSED*) exit 1 ;;
 *) exit 0 ;;
 esac

@@ -25,6 +25,9 @@ void describe(QCommandLineParser& parser)
 
 std::optional<int> answerCommandLine(int argc, char* argv[])
 {
+    // The usual start has no arguments and pays nothing for them.
+    if (argc < 2)
+        return std::nullopt;
     // A core application needs no display; the help text takes the program's name from it.
     const QCoreApplication probe(argc, argv);
     QCommandLineParser parser;
