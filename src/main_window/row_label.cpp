@@ -2,7 +2,10 @@
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -21,7 +24,53 @@ QStringList splitLines(const QString& text)
     return unified.split(QLatin1Char('\n'));
 }
 
+// Whether every character of the line stands on its own, so that any run of them can be drawn alone at the
+// place it has in the whole line (no surrogate pairs, no combining marks).
+bool drawnCharByChar(const QString& line)
+{
+    return std::none_of(line.begin(), line.end(), [](QChar c) { return c.isSurrogate() || c.isMark(); });
+}
+
+// A glyph may reach a little past its cell, and edges are smoothed into the next pixel.
+double inkMargin(const QFontMetricsF& metrics)
+{
+    return metrics.height() * 0.1 + 2.0;
+}
+
 } // namespace
+
+QRectF RowLabel::changedArea(const QStringList& before, const QStringList& after) const
+{
+    const QRectF area = contentsRect();
+    if (before.size() != after.size())
+        return area;
+    const QFontMetricsF metrics(font(), this);
+    const double margin = inkMargin(metrics);
+    QRectF changed;
+    double top = area.top();
+    for (qsizetype i = 0; i < after.size(); ++i, top += metrics.lineSpacing()) {
+        const QString& old = before.at(i);
+        const QString& line = after.at(i);
+        if (old == line)
+            continue;
+        const double width = metrics.horizontalAdvance(line);
+        // Of the same length and width, the line starts where it did and only the differing run moves.
+        if (old.size() != line.size() || metrics.horizontalAdvance(old) != width || !drawnCharByChar(old) ||
+            !drawnCharByChar(line))
+            return area;
+        qsizetype first = 0;
+        while (old.at(first) == line.at(first))
+            ++first;
+        qsizetype last = line.size() - 1;
+        while (old.at(last) == line.at(last))
+            --last;
+        const double start = area.left() + lineStart(width, area.width());
+        const double left = start + metrics.horizontalAdvance(line.left(first));
+        const double right = start + metrics.horizontalAdvance(line.left(last + 1));
+        changed |= QRectF(left - margin, top, right - left + 2 * margin, metrics.lineSpacing());
+    }
+    return changed & area;
+}
 
 RowLabel::RowLabel(const QString& text, ColourValue foreground, ColourValue background, QWidget* parent)
     : QFrame(parent), m_text(text), m_lines(splitLines(text)), m_foreground(foreground), m_background(background)
@@ -39,9 +88,13 @@ void RowLabel::setText(const QString& text)
 {
     if (text == m_text)
         return;
+    QStringList lines = splitLines(text);
+    // A count changes a digit or two a second; at full screen, drawing the whole row again each time would cost
+    // many times what the rest of the program does.
+    const QRect changed = changedArea(m_lines, lines).toAlignedRect();
     m_text = text;
-    m_lines = splitLines(text);
-    update(contentsRect());
+    m_lines = std::move(lines);
+    update(changed);
 }
 
 void RowLabel::setColours(ColourValue foreground, ColourValue background)
@@ -74,12 +127,28 @@ void RowLabel::paintEvent(QPaintEvent* event)
     painter.setFont(font());
     painter.setPen(toColor(m_foreground));
     const QFontMetricsF metrics(font(), this);
+    const double margin = inkMargin(metrics);
+    const QRectF exposed = event->rect();
     double baseline = area.top() + metrics.ascent();
     for (const QString& line : std::as_const(m_lines)) {
-        if (baseline - metrics.ascent() >= area.bottom() + 1)
+        const double top = baseline - metrics.ascent();
+        if (top >= area.bottom() + 1)
             break;
         const double x = area.left() + lineStart(metrics.horizontalAdvance(line), area.width());
-        painter.drawText(QPointF(x, baseline), line);
+        if (top + metrics.lineSpacing() >= exposed.top() && top <= exposed.bottom() + 1) {
+            // Only the characters whose cells meet the exposed area: each glyph of a huge size is a path to fill.
+            qsizetype first = 0;
+            qsizetype end = line.size();
+            if (drawnCharByChar(line)) {
+                while (first < end && x + metrics.horizontalAdvance(line.left(first + 1)) + margin < exposed.left())
+                    ++first;
+                while (end > first && x + metrics.horizontalAdvance(line.left(end - 1)) - margin > exposed.right() + 1)
+                    --end;
+            }
+            if (first < end)
+                painter.drawText(QPointF(x + metrics.horizontalAdvance(line.left(first)), baseline),
+                                 line.mid(first, end - first));
+        }
         baseline += metrics.lineSpacing();
     }
 }

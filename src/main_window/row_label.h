@@ -3,6 +3,7 @@
 #include "colour_value.h"
 
 #include <QFrame>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    /// The part of the contents that must be drawn again when the lines change from `before` to `after`.
+    QRectF changedArea(const QStringList& before, const QStringList& after) const;
+
     QString m_text;
     QStringList m_lines;
     ColourValue m_foreground;
