@@ -56,6 +56,8 @@ private slots:
     void lines();
     void lineBreakDrawsNoGlyph();
     void tooWideLineIsCutNotWrapped();
+    void changedTextDrawsAsIfWhole_data();
+    void changedTextDrawsAsIfWhole();
     void lineStart_data();
     void lineStart();
 
@@ -395,6 +397,42 @@ void TestForm1::lineBreakDrawsNoGlyph()
     QCOMPARE(withCr, withoutCr);
     // And the second line is drawn at all.
     QVERIFY(withCr != headingOnly);
+}
+
+void TestForm1::changedTextDrawsAsIfWhole_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("a second") << u"講演の開始から\r\n00 分 14 秒"_s << u"講演の開始から\r\n00 分 15 秒"_s;
+    QTest::newRow("ten seconds") << u"講演の開始から\r\n00 分 19 秒"_s << u"講演の開始から\r\n00 分 20 秒"_s;
+    QTest::newRow("a minute") << u"講演の開始から\r\n09 分 59 秒"_s << u"講演の開始から\r\n10 分 00 秒"_s;
+    QTest::newRow("heading") << u"発表時間終了まで\r\n00 分 00 秒"_s << u"質疑応答終了まで\r\n05 分 00 秒"_s;
+    QTest::newRow("one-line form") << u"講演の開始から\u3000 00分59秒"_s << u"講演の開始から\u3000 01分00秒"_s;
+    QTest::newRow("other length") << u"発表時間終了まで 00分01秒"_s << u"超過 00分01秒"_s;
+    QTest::newRow("other width") << u"開始 00分01秒"_s << u"開始 00分0１秒"_s;
+}
+
+void TestForm1::changedTextDrawsAsIfWhole()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    showForm();
+    m_form->resize(600, 268);
+    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(600, 134));
+    RowLabel* upper = label(u"Label1"_s);
+    const auto shown = [&] {
+        QCoreApplication::processEvents();
+        const QPoint at = upper->mapTo(m_form.get(), QPoint(0, 0));
+        // What the window holds: only what was drawn again changed in it.
+        return m_form->screen()->grabWindow(m_form->winId()).toImage().copy(QRect(at, upper->size()));
+    };
+    m_form->setUpperText(before);
+    shown();
+    m_form->setUpperText(after);
+    const QImage afterChange = shown().convertToFormat(QImage::Format_RGB32);
+    const QImage whole = upper->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(afterChange.size(), whole.size());
+    QVERIFY(afterChange == whole);
 }
 
 void TestForm1::tooWideLineIsCutNotWrapped()
