@@ -1,8 +1,8 @@
-#include "boot_clock.h"
-#include "disk_file_access.h"
-#include "program.h"
-#include "qt_ticker.h"
-#include "sdl_chime_device.h"
+#include "app/program.h"
+#include "platform/boot_clock.h"
+#include "platform/disk_file_access.h"
+#include "platform/qt_ticker.h"
+#include "platform/sdl_chime_device.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,10 +1,10 @@
-#include "program.h"
+#include "app/program.h"
 
-#include "app_icon.h"
-#include "form1.h"
-#include "form2.h"
-#include "main_window_control.h"
-#include "settings_file.h"
+#include "app/app_icon.h"
+#include "main_window/form1.h"
+#include "settings/main_window_control.h"
+#include "settings/settings_file.h"
+#include "settings_dialog/form2.h"
 
 #include <QApplication>
 

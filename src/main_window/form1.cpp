@@ -1,12 +1,12 @@
-#include "form1.h"
+#include "main_window/form1.h"
 
-#include "chime_device.h"
-#include "dialogs.h"
-#include "layout.h"
-#include "row_font.h"
-#include "row_label.h"
-#include "settings_record.h"
-#include "widget_dialogs.h"
+#include "main_window/layout.h"
+#include "main_window/row_font.h"
+#include "main_window/row_label.h"
+#include "platform/chime_device.h"
+#include "platform/dialogs.h"
+#include "platform/widget_dialogs.h"
+#include "settings/settings_record.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>

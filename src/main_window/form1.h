@@ -1,8 +1,8 @@
 #pragma once
 
-#include "main_window_control.h"
-#include "rows.h"
-#include "talk_clock.h"
+#include "platform/rows.h"
+#include "settings/main_window_control.h"
+#include "timing/talk_clock.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "row_font.h"
+#include "main_window/row_font.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,4 +1,4 @@
-#include "row_label.h"
+#include "main_window/row_label.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

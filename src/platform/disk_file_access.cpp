@@ -1,4 +1,4 @@
-#include "disk_file_access.h"
+#include "platform/disk_file_access.h"
 
 #include <QCoreApplication>
 #include <QFile>

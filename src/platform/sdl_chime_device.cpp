@@ -1,7 +1,7 @@
-#include "sdl_chime_device.h"
+#include "platform/sdl_chime_device.h"
 
-#include "builtin_bell.h"
-#include "sound_decoder.h"
+#include "platform/builtin_bell.h"
+#include "platform/sound_decoder.h"
 
 #include <SDL.h>
 

@@ -1,4 +1,4 @@
-#include "widget_dialogs.h"
+#include "platform/widget_dialogs.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

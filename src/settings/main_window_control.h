@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
 /// What confirming the settings, and start-up, do to the main window.
 class MainWindowControl {

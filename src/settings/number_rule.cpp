@@ -1,4 +1,4 @@
-#include "number_rule.h"
+#include "settings/number_rule.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "settings_apply.h"
+#include "settings/settings_apply.h"
 
-#include "dialogs.h"
-#include "main_window_control.h"
-#include "number_rule.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "platform/dialogs.h"
+#include "settings/main_window_control.h"
+#include "settings/number_rule.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,8 @@
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
-#include "cp932.h"
-#include "number_rule.h"
-#include "settings_record.h"
+#include "settings/cp932.h"
+#include "settings/number_rule.h"
+#include "settings/settings_record.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
-#include "number_rule.h"
+#include "settings/number_rule.h"
 
 #include <cassert>
 

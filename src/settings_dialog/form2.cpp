@@ -1,11 +1,11 @@
-#include "form2.h"
+#include "settings_dialog/form2.h"
 
 #include "build_info.h"
-#include "dialogs.h"
-#include "input_limit.h"
-#include "space_run_label.h"
-#include "twips.h"
-#include "widget_dialogs.h"
+#include "platform/dialogs.h"
+#include "platform/widget_dialogs.h"
+#include "settings_dialog/input_limit.h"
+#include "settings_dialog/space_run_label.h"
+#include "settings_dialog/twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>

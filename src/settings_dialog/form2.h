@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings_apply.h"
-#include "settings_record.h"
+#include "settings/settings_apply.h"
+#include "settings/settings_record.h"
 
 #include <QDialog>
 #include <QString>

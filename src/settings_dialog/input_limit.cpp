@@ -1,4 +1,4 @@
-#include "input_limit.h"
+#include "settings_dialog/input_limit.h"
 
 #include <QLineEdit>
 

@@ -1,9 +1,9 @@
-#include "talk_clock.h"
+#include "timing/talk_clock.h"
 
-#include "clock.h"
-#include "rows.h"
-#include "settings_record.h"
-#include "ticker.h"
+#include "platform/clock.h"
+#include "platform/rows.h"
+#include "platform/ticker.h"
+#include "settings/settings_record.h"
 
 using namespace Qt::StringLiterals;
 

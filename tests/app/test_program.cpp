@@ -1,15 +1,15 @@
-#include "app_icon.h"
+#include "app/app_icon.h"
+#include "app/program.h"
 #include "fake_chime_device.h"
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_ticker.h"
-#include "form1.h"
-#include "form2.h"
-#include "program.h"
-#include "row_label.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "main_window/form1.h"
+#include "main_window/row_label.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
+#include "settings_dialog/form2.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>

@@ -2,10 +2,10 @@
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_ticker.h"
-#include "form1.h"
-#include "row_font.h"
-#include "row_label.h"
-#include "settings_record.h"
+#include "main_window/form1.h"
+#include "main_window/row_font.h"
+#include "main_window/row_label.h"
+#include "settings/settings_record.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

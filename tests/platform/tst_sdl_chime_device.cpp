@@ -1,5 +1,5 @@
 #include "chime_output.h"
-#include "sdl_chime_device.h"
+#include "platform/sdl_chime_device.h"
 #include "sound_files.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "sound_decoder.h"
+#include "platform/sound_decoder.h"
 #include "sound_files.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 #include "fake_file_access.h"
 #include "fake_main_window.h"
 #include "record_snapshot.h"
-#include "settings_apply.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "settings/settings_apply.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "disk_file_access.h"
 #include "fake_file_access.h"
-#include "number_rule.h"
+#include "platform/disk_file_access.h"
 #include "record_snapshot.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "settings/number_rule.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_main_window.h"
-#include "form2.h"
-#include "settings_record.h"
-#include "space_run_label.h"
+#include "settings/settings_record.h"
+#include "settings_dialog/form2.h"
+#include "settings_dialog/space_run_label.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window_control.h"
+#include "settings/main_window_control.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "platform/rows.h"
 
 #include <QStringList>
 

@@ -1,5 +1,5 @@
-#include "chime_player.h"
 #include "fake_chime_device.h"
+#include "timing/chime_player.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // Fuzz entry for the settings-file reader: any bytes must be read without a crash, a hang or undefined
 // behaviour, and whatever the reader puts into the record must survive being written and read back.
-#include "number_rule.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "settings/number_rule.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 #include <cstdint>
 #include <cstdio>
