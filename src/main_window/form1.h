@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/rows.h"
 #include "settings/main_window_control.h"
+#include "timing/rows.h"
 #include "timing/talk_clock.h"
 
 #include <QString>

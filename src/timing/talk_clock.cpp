@@ -1,9 +1,9 @@
 #include "timing/talk_clock.h"
 
 #include "platform/clock.h"
-#include "platform/rows.h"
 #include "platform/ticker.h"
 #include "settings/settings_record.h"
+#include "timing/rows.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/rows.h"
+#include "timing/rows.h"
 
 #include <QStringList>
 
