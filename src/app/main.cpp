@@ -3,6 +3,7 @@
 #include "platform/disk_file_access.h"
 #include "platform/qt_ticker.h"
 #include "platform/sdl_chime_device.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -23,8 +24,9 @@ int main(int argc, char* argv[])
     QtTicker ticker;
     SdlChimeDevice chime;
     DiskFileAccess files;
+    WidgetDialogs dialogs;
 
-    Program program({clock, ticker, chime, files});
+    Program program({clock, ticker, chime, files, dialogs});
     program.start();
     return QApplication::exec();
 }

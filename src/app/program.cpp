@@ -10,9 +10,7 @@
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services),
-      m_form1(services.dialogs ? std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime,
-                                                         *services.dialogs)
-                               : std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime))
+      m_form1(std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime, services.dialogs))
 {
     QApplication::setWindowIcon(lecternIcon());
     connect(m_form1.get(), &Form1::settingsRequested, this, &Program::showSettings);
@@ -30,8 +28,7 @@ void Program::start()
 {
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
-    m_form2 = m_services.dialogs ? std::make_unique<Form2>(m_record, files, *m_services.dialogs)
-                                 : std::make_unique<Form2>(m_record, files);
+    m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs);
     m_form2->fileN = settingsPath(files.programFolder());
     m_form2->setMainWindow(m_form1.get());
 

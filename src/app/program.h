@@ -20,8 +20,8 @@ struct Services {
     Ticker& ticker;
     ChimeDevice& chime;
     FileAccess& files;
-    /// Message boxes and pickers; null gives each window the platform's own, shown over it.
-    Dialogs* dialogs = nullptr;
+    /// Message boxes and pickers, for both windows.
+    Dialogs& dialogs;
 };
 
 /// The whole program: the settings record, the main window and the settings dialog, each once for the run.

@@ -5,7 +5,6 @@
 #include "main_window/row_label.h"
 #include "platform/chime_device.h"
 #include "platform/dialogs.h"
-#include "platform/widget_dialogs.h"
 #include "settings/settings_record.h"
 
 #include <QCloseEvent>
@@ -29,18 +28,7 @@ constexpr ColourValue initialBackground = 0x00000000;
 
 Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
              QWidget* parent)
-    : Form1(settings, clock, ticker, device, &dialogs, parent)
-{}
-
-Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent)
-    : Form1(settings, clock, ticker, device, nullptr, parent)
-{}
-
-Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
-             QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_device(device),
-      m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_rowFamily(chooseRowFamily()),
+    : QWidget(parent), m_settings(settings), m_device(device), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
       m_label1(new RowLabel(u"講演の開始から\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_label2(new RowLabel(u"発表時間終了まで nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_talk(settings, clock, ticker, *this, device)

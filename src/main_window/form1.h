@@ -7,8 +7,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <memory>
-
 class ChimeDevice;
 class Clock;
 class Dialogs;
@@ -27,8 +25,6 @@ public:
     /// The restart prompt goes through `dialogs`.
     Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
           QWidget* parent = nullptr);
-    /// The restart prompt is the platform's own message box, shown over this window.
-    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent = nullptr);
     ~Form1() override;
 
     /// Lays the rows over the inner area and picks their type size and display form.
@@ -74,14 +70,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
-          QWidget* parent);
     int pixelsX(double points) const;
     int pixelsY(double points) const;
 
     SettingsRecord& m_settings;
     ChimeDevice& m_device;
-    std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs& m_dialogs;
     QString m_rowFamily;
     RowLabel* m_label1;

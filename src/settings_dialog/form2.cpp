@@ -2,7 +2,6 @@
 
 #include "build_info.h"
 #include "platform/dialogs.h"
-#include "platform/widget_dialogs.h"
 #include "settings_dialog/input_limit.h"
 #include "settings_dialog/space_run_label.h"
 #include "settings_dialog/twips.h"
@@ -96,16 +95,7 @@ constexpr int dialogHeightTwips = 4710;
 } // namespace
 
 Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent)
-    : Form2(record, files, &dialogs, parent)
-{}
-
-Form2::Form2(SettingsRecord& record, FileAccess& files, QWidget* parent) : Form2(record, files, nullptr, parent) {}
-
-Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs* dialogs, QWidget* parent)
-    : QDialog(parent), m_record(record),
-      // The platform's boxes and pickers have this dialog as their parent, so they open modal over it.
-      m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_apply(record, files, m_dialogs, [this] { hide(); })
+    : QDialog(parent), m_record(record), m_dialogs(dialogs), m_apply(record, files, m_dialogs, [this] { hide(); })
 {
     setObjectName(u"Form2"_s);
     setWindowTitle(u"設定"_s);

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <array>
-#include <memory>
 
 class Dialogs;
 class FileAccess;
@@ -24,8 +23,6 @@ class Form2 : public QDialog {
 public:
     /// Message boxes and pickers go through `dialogs`.
     Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent = nullptr);
-    /// Message boxes and pickers are the platform's own, shown over this dialog.
-    Form2(SettingsRecord& record, FileAccess& files, QWidget* parent = nullptr);
     ~Form2() override;
 
     /// Full path of the settings file, fixed once at start-up and used by every confirmation.
@@ -59,8 +56,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    Form2(SettingsRecord& record, FileAccess& files, Dialogs* dialogs, QWidget* parent);
-
     void buildControls();
     void bindRecord();
     void showText(SettingsRecord::Text field);
@@ -70,7 +65,6 @@ private:
     void pickColour(SettingsRecord::Swatch swatch);
 
     SettingsRecord& m_record;
-    std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs& m_dialogs;
     SettingsApply m_apply;
     /// The path last confirmed in the file dialog during this run; the dialog opens on it next time.

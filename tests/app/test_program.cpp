@@ -140,7 +140,7 @@ void TestProgram::init()
     m_files = std::make_unique<FakeFileAccess>();
     m_files->setProgramFolder(folder);
     m_dialogs = std::make_unique<FakeDialogs>();
-    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, m_dialogs.get()});
+    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, *m_dialogs});
 }
 
 void TestProgram::cleanup()

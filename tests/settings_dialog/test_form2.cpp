@@ -4,6 +4,7 @@
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
 #include "settings_dialog/space_run_label.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -642,8 +643,11 @@ void TestForm2::realInvalidTimesBox()
 {
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs);
     form.showOrRaise();
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
     record.setText(Text::warnBefore, u"12"_s);
 
     QString caption, text;
@@ -677,8 +681,11 @@ void TestForm2::realColourDialog()
 {
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs);
     form.showOrRaise();
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
 
     QColor initial;
     QWidget* parent = nullptr;
@@ -706,8 +713,11 @@ void TestForm2::realFileDialog()
     }
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs);
     form.showOrRaise();
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
 
     QString title;
     QStringList filters;
