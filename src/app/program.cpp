@@ -2,7 +2,6 @@
 
 #include "app/app_icon.h"
 #include "main_window/form1.h"
-#include "settings/main_window_control.h"
 #include "settings/settings_file.h"
 #include "settings_dialog/form2.h"
 
@@ -19,7 +18,7 @@ Program::Program(const Services& services, QObject* parent)
 
 Program::~Program()
 {
-    // The dialog goes first: it holds the main window as the target of its confirmations.
+    // The dialog goes first: its confirmations reach the main window.
     m_form2.reset();
     m_form1.reset();
 }
@@ -30,13 +29,14 @@ void Program::start()
     // The dialog is no child of the main window, so either can be in front of the other.
     m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs);
     m_form2->fileN = settingsPath(files.programFolder());
-    m_form2->setMainWindow(m_form1.get());
+    connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
+    connect(m_form2.get(), &Form2::restartRequested, m_form1.get(), &Form1::resettimer);
 
     readSettings(files, m_form2->fileN, m_record);
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
     m_form2->takeCancelCopy();
 
-    applyRowVisibilityRule(m_record.rowMode(), *m_form1);
+    m_form1->showRows(m_record.rowMode());
     m_form1->Form_Resize();
     m_form1->resettimer();
     m_form1->setWindowState(Qt::WindowNoState);
@@ -47,6 +47,13 @@ void Program::showSettings()
 {
     if (m_form2)
         m_form2->showOrRaise();
+}
+
+void Program::showConfirmed(SettingsRecord::RowMode mode)
+{
+    m_form1->showRows(mode);
+    m_form1->Form_Resize();
+    m_form1->showAndRaise();
 }
 
 void Program::shutDown()

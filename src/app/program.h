@@ -48,6 +48,8 @@ signals:
 
 private:
     void showSettings();
+    /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
+    void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
 
     Services m_services;

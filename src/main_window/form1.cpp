@@ -87,10 +87,24 @@ void Form1::Form_Resize()
     m_label2->setFont(rowFont(m_rowFamily, layout.typeSize));
 }
 
-void Form1::setRowsVisible(bool upper, bool lower)
+void Form1::showRows(SettingsRecord::RowMode mode)
 {
-    m_label1->setVisible(upper);
-    m_label2->setVisible(lower);
+    switch (mode) {
+    case SettingsRecord::RowMode::Option1:
+        m_label1->setVisible(true);
+        m_label2->setVisible(true);
+        break;
+    case SettingsRecord::RowMode::Option2:
+        m_label1->setVisible(true);
+        m_label2->setVisible(false);
+        break;
+    case SettingsRecord::RowMode::Option3:
+        m_label1->setVisible(false);
+        m_label2->setVisible(true);
+        break;
+    case SettingsRecord::RowMode::None:
+        break;
+    }
 }
 
 void Form1::showAndRaise()

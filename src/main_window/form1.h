@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/main_window_control.h"
+#include "settings/settings_record.h"
 #include "timing/rows.h"
 #include "timing/talk_clock.h"
 
@@ -11,12 +11,11 @@ class ChimeDevice;
 class Clock;
 class Dialogs;
 class RowLabel;
-class SettingsRecord;
 class Ticker;
 
 /// The main window "Lectern": two display rows that fill it at one type size, the count that writes them,
 /// and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
-class Form1 final : public QWidget, public Rows, public MainWindowControl {
+class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:
     /// Mouse button numbers as the commands take them.
@@ -28,11 +27,14 @@ public:
     ~Form1() override;
 
     /// Lays the rows over the inner area and picks their type size and display form.
-    void Form_Resize() override;
-    void setRowsVisible(bool upper, bool lower) override;
+    void Form_Resize();
+    /// The row visibility rule: both rows, upper only or lower only by the row mode; with no row mode selected
+    /// the rows stay as they are.
+    void showRows(SettingsRecord::RowMode mode);
     /// Shows the window (restoring it when minimised) and brings it to the front.
-    void showAndRaise() override;
-    void resettimer() override;
+    void showAndRaise();
+    /// Starts a new count with the settings as they stand.
+    void resettimer();
 
     /// A button went down on the window or a row: the right button asks for the settings dialog.
     void mouseDown(int button);

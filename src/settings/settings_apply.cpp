@@ -1,16 +1,14 @@
 #include "settings/settings_apply.h"
 
 #include "platform/dialogs.h"
-#include "settings/main_window_control.h"
 #include "settings/number_rule.h"
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 
 using namespace Qt::StringLiterals;
 
-SettingsApply::SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs,
-                             std::function<void()> hideDialog)
-    : m_record(record), m_files(files), m_dialogs(dialogs), m_hideDialog(std::move(hideDialog))
+SettingsApply::SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), m_record(record), m_files(files), m_dialogs(dialogs)
 {
     takeCancelCopy();
 }
@@ -40,13 +38,8 @@ bool SettingsApply::apply(const QString& path)
     if (!saved.ok)
         m_dialogs.warn(saveFailedCaption(), saveFailedText(path, saved.error));
 
-    if (m_hideDialog)
-        m_hideDialog();
-    if (m_main) {
-        applyRowVisibilityRule(m_record.rowMode(), *m_main);
-        m_main->Form_Resize();
-        m_main->showAndRaise();
-    }
+    emit finished();
+    emit confirmed(m_record.rowMode());
     return true;
 }
 
@@ -54,8 +47,7 @@ void SettingsApply::applyAndRestart(const QString& path)
 {
     apply(path);
     // After a rejection the count restarts with the texts the dialog shows, which every reader parses alike.
-    if (m_main)
-        m_main->resettimer();
+    emit restartRequested();
 }
 
 void SettingsApply::cancel()
@@ -65,8 +57,7 @@ void SettingsApply::cancel()
     m_record.setText(T::discussPeriod, renderNumber(m_copy.discussion));
     m_record.setText(T::warnBefore, renderNumber(m_copy.warning));
     m_record.setText(T::wavefile, m_copy.wavePath);
-    if (m_hideDialog)
-        m_hideDialog();
+    emit finished();
 }
 
 QString SettingsApply::invalidTimesCaption()

@@ -18,6 +18,7 @@ public:
     enum class Swatch { t1f, t1b, t2f, t2b, t3f, t3b, t4f, t4b };
     /// The row-mode option group; None when a settings file left all three flags false.
     enum class RowMode { None, Option1, Option2, Option3 };
+    Q_ENUM(RowMode)
 
     static constexpr int textCount = 8;
     static constexpr int swatchCount = 8;

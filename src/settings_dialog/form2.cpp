@@ -95,8 +95,11 @@ constexpr int dialogHeightTwips = 4710;
 } // namespace
 
 Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent), m_record(record), m_dialogs(dialogs), m_apply(record, files, m_dialogs, [this] { hide(); })
+    : QDialog(parent), m_record(record), m_dialogs(dialogs), m_apply(record, files, m_dialogs)
 {
+    connect(&m_apply, &SettingsApply::finished, this, &Form2::hide);
+    connect(&m_apply, &SettingsApply::confirmed, this, &Form2::confirmed);
+    connect(&m_apply, &SettingsApply::restartRequested, this, &Form2::restartRequested);
     setObjectName(u"Form2"_s);
     setWindowTitle(u"設定"_s);
     // An ordinary window rather than a dialog window: window managers keep a dialog above the program's other
@@ -309,11 +312,6 @@ void Form2::showIcon()
     if (icon.isNull())
         icon = QApplication::windowIcon();
     m_picture->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(QSize(32, 32), devicePixelRatioF()));
-}
-
-void Form2::setMainWindow(MainWindowControl* main)
-{
-    m_apply.setMainWindow(main);
 }
 
 void Form2::takeCancelCopy()

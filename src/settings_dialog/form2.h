@@ -10,14 +10,14 @@
 
 class Dialogs;
 class FileAccess;
-class MainWindowControl;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
 
 /// The settings dialog "設定". Its controls are bound both ways to the one settings record, so an edit is seen
-/// by every reader at once; its three buttons confirm, confirm and restart, or cancel. A window of its own,
-/// owned by no other, so either it or the main window can be in front.
+/// by every reader at once; its three buttons confirm, confirm and restart, or cancel, and it tells what was
+/// confirmed through its signals. A window of its own, owned by no other, so either it or the main window can
+/// be in front.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
@@ -28,13 +28,17 @@ public:
     /// Full path of the settings file, fixed once at start-up and used by every confirmation.
     QString fileN;
 
-    /// The main window that confirmation lays out, shows and restarts; set once during start-up.
-    void setMainWindow(MainWindowControl* main);
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
     const CancelCopy& cancelCopy() const { return m_apply.cancelCopy(); }
     /// Shows the dialog modeless, or brings it to the front when it is shown already; edits are kept.
     void showOrRaise();
+
+signals:
+    /// The settings were confirmed, after the dialog hid: the main window shows the rows of `mode`.
+    void confirmed(SettingsRecord::RowMode mode);
+    /// 設定変更して再スタート was pressed: a new count, whether or not the settings passed.
+    void restartRequested();
 
 public slots:
     void okBtn_Click();

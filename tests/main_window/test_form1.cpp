@@ -188,7 +188,7 @@ void TestForm1::layoutOnWidgets()
     QFETCH(int, form);
 
     m_settings->setOption(mode, true);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     showForm();
     // The window system's notice of the new size alone must lay the rows out.
     m_form->resize(inner);
@@ -257,7 +257,7 @@ void TestForm1::modeChangeThenLayout()
     // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge, type size and
     // display form at once.
     m_settings->setOption(2, true);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     m_form->Form_Resize();
     const QRect whole(QPoint(0, 0), inner);
     QCOMPARE(row(u"Label1"_s)->geometry(), whole);
@@ -271,7 +271,7 @@ void TestForm1::modeChangeThenLayout()
 
     // A row mode of none leaves the rows as they are.
     m_settings->setRowMode(SettingsRecord::RowMode::None);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     m_form->Form_Resize();
     QVERIFY(row(u"Label1"_s)->isVisible());
     QVERIFY(!row(u"Label2"_s)->isVisible());
