@@ -1,7 +1,6 @@
 #include "settings/settings_apply.h"
 
 #include "platform/dialogs.h"
-#include "settings/number_rule.h"
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 
@@ -15,26 +14,22 @@ SettingsApply::SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs&
 
 void SettingsApply::takeCancelCopy()
 {
-    using T = SettingsRecord::Text;
-    m_copy = {m_record.minutes(T::presenPeriod), m_record.minutes(T::discussPeriod), m_record.minutes(T::warnBefore),
-              m_record.text(T::wavefile)};
+    m_cancelTimes = m_record.times();
+    m_cancelWavePath = m_record.text(SettingsRecord::Text::wavefile);
 }
 
 bool SettingsApply::apply(const QString& path)
 {
-    using T = SettingsRecord::Text;
-    const double p = m_record.minutes(T::presenPeriod);
-    const double d = m_record.minutes(T::discussPeriod);
-    const double w = m_record.minutes(T::warnBefore);
-    if (p <= 0 || d <= 0 || w <= 0 || p < w) {
+    const TalkTimes times = m_record.times();
+    if (times.presentation <= 0 || times.discussion <= 0 || times.warning <= 0 || times.presentation < times.warning) {
         m_dialogs.inform(invalidTimesCaption(), invalidTimesText());
         return false;
     }
 
     // The copy is taken before the save: the times have passed and are in force whether or not the file
     // could be written, so Cancel brings back these values.
-    m_copy = {p, d, w, m_record.text(T::wavefile)};
-    const FileAccess::WriteResult saved = writeSettings(m_files, path, p, d, w, m_record);
+    takeCancelCopy();
+    const FileAccess::WriteResult saved = writeSettings(m_files, path, times, m_record);
     if (!saved.ok)
         m_dialogs.warn(saveFailedCaption(), saveFailedText(path, saved.error));
 
@@ -52,11 +47,8 @@ void SettingsApply::applyAndRestart(const QString& path)
 
 void SettingsApply::cancel()
 {
-    using T = SettingsRecord::Text;
-    m_record.setText(T::presenPeriod, renderNumber(m_copy.presentation));
-    m_record.setText(T::discussPeriod, renderNumber(m_copy.discussion));
-    m_record.setText(T::warnBefore, renderNumber(m_copy.warning));
-    m_record.setText(T::wavefile, m_copy.wavePath);
+    m_record.setTimes(m_cancelTimes);
+    m_record.setText(SettingsRecord::Text::wavefile, m_cancelWavePath);
     emit finished();
 }
 

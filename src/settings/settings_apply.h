@@ -8,14 +8,6 @@
 class Dialogs;
 class FileAccess;
 
-/// The three times, in minutes, and the wave path as they were last confirmed; Cancel puts them back.
-struct CancelCopy {
-    double presentation = 0.0;
-    double discussion = 0.0;
-    double warning = 0.0;
-    QString wavePath;
-};
-
 /// What the settings dialog's three buttons do: confirm (check the times, save the file, then tell that the
 /// dialog is done and the new row mode confirmed), confirm and ask for a new count, and cancel the edits of the
 /// times and the wave path. The times keep the texts the user typed; only the cancel copy and the file get
@@ -25,9 +17,11 @@ class SettingsApply : public QObject {
 public:
     SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QObject* parent = nullptr);
 
-    /// Takes the cancel copy from the record as it stands.
+    /// Takes the cancel copy, the three times and the wave path that Cancel puts back, from the record as it
+    /// stands.
     void takeCancelCopy();
-    const CancelCopy& cancelCopy() const { return m_copy; }
+    TalkTimes cancelTimes() const { return m_cancelTimes; }
+    QString cancelWavePath() const { return m_cancelWavePath; }
 
     /// Confirms the settings and saves them to the file at `path`. False, with the invalid-times box shown and
     /// nothing changed, when the times do not pass. A failed save is reported to the user, and the settings
@@ -59,5 +53,6 @@ private:
     SettingsRecord& m_record;
     FileAccess& m_files;
     Dialogs& m_dialogs;
-    CancelCopy m_copy;
+    TalkTimes m_cancelTimes;
+    QString m_cancelWavePath;
 };

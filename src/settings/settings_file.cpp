@@ -258,17 +258,11 @@ private:
     bool m_atLineStart = true;
 };
 
-struct TimesLine {
-    double presentation = 0;
-    double discussion = 0;
-    double warning = 0;
-    QString wavePath;
-};
-
-std::optional<TimesLine> readTimesLine(ItemReader& items)
+/// The first line of the table: the three times and the wave path.
+std::optional<std::pair<TalkTimes, QString>> readTimesLine(ItemReader& items)
 {
-    TimesLine line;
-    for (double* time : {&line.presentation, &line.discussion, &line.warning}) {
+    TalkTimes times;
+    for (double* time : {&times.presentation, &times.discussion, &times.warning}) {
         const auto value = items.number();
         if (!value)
             return std::nullopt;
@@ -277,8 +271,7 @@ std::optional<TimesLine> readTimesLine(ItemReader& items)
     auto path = items.text();
     if (!path)
         return std::nullopt;
-    line.wavePath = std::move(*path);
-    return line;
+    return std::pair{times, std::move(*path)};
 }
 
 struct PairLine {
@@ -360,15 +353,16 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record)
     ItemReader items(text);
 
     items.beginTableLine();
-    const auto times = readTimesLine(items);
-    items.endTableLine(times.has_value());
+    const auto timesLine = readTimesLine(items);
+    items.endTableLine(timesLine.has_value());
     // Negative times, or a warning before the presentation has begun, are refused together with their path.
-    if (times && times->presentation >= 0 && times->discussion >= 0 && times->warning >= 0 &&
-        times->presentation >= times->warning) {
-        record.setText(SettingsRecord::Text::presenPeriod, renderNumber(times->presentation));
-        record.setText(SettingsRecord::Text::discussPeriod, renderNumber(times->discussion));
-        record.setText(SettingsRecord::Text::warnBefore, renderNumber(times->warning));
-        record.setText(SettingsRecord::Text::wavefile, times->wavePath);
+    if (timesLine) {
+        const auto& [times, wavePath] = *timesLine;
+        if (times.presentation >= 0 && times.discussion >= 0 && times.warning >= 0 &&
+            times.presentation >= times.warning) {
+            record.setTimes(times);
+            record.setText(SettingsRecord::Text::wavefile, wavePath);
+        }
     }
 
     for (int k = 1; k <= 4; ++k) {
@@ -397,12 +391,12 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record)
         record.setOption(n, *flags[n - 1]);
 }
 
-QByteArray settingsFileBytes(double presentation, double discussion, double warning, const SettingsRecord& record)
+QByteArray settingsFileBytes(const TalkTimes& times, const SettingsRecord& record)
 {
     const QString lineEnd = u"\r\n"_s;
     QString text;
-    text += renderNumber(presentation) + u',' + renderNumber(discussion) + u',' + renderNumber(warning) + u',' +
-            quoted(record.text(SettingsRecord::Text::wavefile)) + lineEnd;
+    text += renderNumber(times.presentation) + u',' + renderNumber(times.discussion) + u',' +
+            renderNumber(times.warning) + u',' + quoted(record.text(SettingsRecord::Text::wavefile)) + lineEnd;
     for (int k = 1; k <= 4; ++k) {
         text += quoted(record.heading(k)) + u',' + QString::number(record.foreground(k)) + u',' +
                 QString::number(record.background(k)) + lineEnd;
@@ -414,10 +408,10 @@ QByteArray settingsFileBytes(double presentation, double discussion, double warn
     return QByteArray(utf8Bom) + text.toUtf8();
 }
 
-FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, double presentation, double discussion,
-                                      double warning, const SettingsRecord& record)
+FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, const TalkTimes& times,
+                                      const SettingsRecord& record)
 {
-    const QByteArray bytes = settingsFileBytes(presentation, discussion, warning, record);
+    const QByteArray bytes = settingsFileBytes(times, record);
     // The reader refuses a file this large, so writing it would lose every setting at the next start.
     if (bytes.size() > maxSettingsFileBytes) {
         return {false, u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(

@@ -70,6 +70,18 @@ double SettingsRecord::minutes(Text field) const
     return parseNumber(text(field));
 }
 
+TalkTimes SettingsRecord::times() const
+{
+    return {minutes(Text::presenPeriod), minutes(Text::discussPeriod), minutes(Text::warnBefore)};
+}
+
+void SettingsRecord::setTimes(const TalkTimes& times)
+{
+    setText(Text::presenPeriod, renderNumber(times.presentation));
+    setText(Text::discussPeriod, renderNumber(times.discussion));
+    setText(Text::warnBefore, renderNumber(times.warning));
+}
+
 SettingsRecord::RowMode SettingsRecord::optionMode(int n)
 {
     assert(n >= 1 && n <= 3);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/colour_value.h"
+#include "settings/talk_times.h"
 
 #include <QObject>
 #include <QString>
@@ -41,6 +42,10 @@ public:
 
     /// A time field read with the number rule, in minutes.
     double minutes(Text field) const;
+    /// The three time fields read with the number rule.
+    TalkTimes times() const;
+    /// Writes the three times into their fields as plain decimal text (renderNumber).
+    void setTimes(const TalkTimes& times);
 
     RowMode rowMode() const { return m_rowMode; }
     /// Flag n of the group (1 to 3): Option1, Option2, Option3.

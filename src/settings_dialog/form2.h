@@ -30,7 +30,8 @@ public:
 
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
-    const CancelCopy& cancelCopy() const { return m_apply.cancelCopy(); }
+    TalkTimes cancelTimes() const { return m_apply.cancelTimes(); }
+    QString cancelWavePath() const { return m_apply.cancelWavePath(); }
     /// Shows the dialog modeless, or brings it to the front when it is shown already; edits are kept.
     void showOrRaise();
 

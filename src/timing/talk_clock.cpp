@@ -52,9 +52,10 @@ void TalkClock::resettimer()
 
     // Taken after the device has opened, so the time spent opening the file is not counted.
     m_startTime = m_clock.now();
-    m_presenEnd = m_startTime + m_settings.minutes(Text::presenPeriod) * 60.0;
-    m_warnSpan = m_settings.minutes(Text::warnBefore) * 60.0;
-    m_discussEnd = m_presenEnd + m_settings.minutes(Text::discussPeriod) * 60.0;
+    const TalkTimes times = m_settings.times();
+    m_presenEnd = m_startTime + times.presentation * 60.0;
+    m_warnSpan = times.warning * 60.0;
+    m_discussEnd = m_presenEnd + times.discussion * 60.0;
 
     // The upper row may still show the same text as the new count's first second (00分00秒, or the old count
     // at a whole hour); the first tick rewrites both rows anyway so nothing of the old count stays on screen.

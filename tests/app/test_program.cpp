@@ -38,7 +38,7 @@ QByteArray settingsFile(RowMode mode, double presentation = 10, double discussio
     record.setRowMode(mode);
     record.setText(Text::Text1, heading1);
     record.setText(Text::wavefile, wave);
-    return settingsFileBytes(presentation, discussion, warning, record);
+    return settingsFileBytes({presentation, discussion, warning}, record);
 }
 
 /// Replaces a field's text the way a user does: select all, then type.
@@ -233,8 +233,8 @@ void TestProgram::startUpOrder()
     QVERIFY(dialog->isWindow());
     QCOMPARE(dialog->parentWidget(), nullptr);
     // The cancel copy holds the file's values, not the defaults.
-    QCOMPARE(dialog->cancelCopy().presentation, 12.0);
-    QCOMPARE(dialog->cancelCopy().wavePath, u"/sounds/bell.wav"_s);
+    QCOMPARE(dialog->cancelTimes(), (TalkTimes{12, 5, 2}));
+    QCOMPARE(dialog->cancelWavePath(), u"/sounds/bell.wav"_s);
     // Nothing was written at start.
     QCOMPARE(m_files->writes(), 0);
 }

@@ -95,7 +95,7 @@ void TestSettingsApply::acceptedTimes()
 
     QVERIFY2(rig.dialogs.shown().isEmpty(), "an accepted confirmation shows no box");
     QCOMPARE(rig.files.get(iniPath).value_or("<none>"),
-             settingsFileBytes(minutes.at(0), minutes.at(1), minutes.at(2), rig.record));
+             settingsFileBytes({minutes.at(0), minutes.at(1), minutes.at(2)}, rig.record));
     // The fields keep what the user typed; only the file gets the numbers.
     QCOMPARE(rig.times(), (QStringList{p, d, w}));
 }
@@ -292,7 +292,7 @@ void TestSettingsApply::failedSaveIsReported()
     QCOMPARE(rig.finished.size(), 1);
     QCOMPARE(rig.confirmed.size(), 1);
     QCOMPARE(rig.confirmed.constFirst().constFirst().value<RowMode>(), RowMode::Option3);
-    QCOMPARE(rig.apply.cancelCopy().presentation, 25.0);
+    QCOMPARE(rig.apply.cancelTimes(), (TalkTimes{25, 5, 2}));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsApply)

@@ -186,7 +186,7 @@ void TestSettingsFile::programFolderIsTheRealProgramsFolder()
 void TestSettingsFile::writerMatchesTheFormatForDefaults()
 {
     const SettingsRecord record;
-    QCOMPARE(settingsFileBytes(10, 5, 2, record), defaultFile);
+    QCOMPARE(settingsFileBytes({10, 5, 2}, record), defaultFile);
 }
 
 void TestSettingsFile::writerLines_data()
@@ -231,7 +231,7 @@ void TestSettingsFile::writerLines()
     QFETCH(QByteArray, text);
     SettingsRecord r;
     record.applyTo(r);
-    const QByteArray bytes = settingsFileBytes(presentation, discussion, warning, r);
+    const QByteArray bytes = settingsFileBytes({presentation, discussion, warning}, r);
     // Six lines, each ending in CR LF, and no other CR or LF anywhere.
     const QList<QByteArray> lines = bytes.split('\n');
     QCOMPARE(lines.size(), 7);
@@ -276,7 +276,7 @@ void TestSettingsFile::writtenTextReadsBack()
     QFETCH(QString, readBack);
     SettingsRecord record;
     record.setText(field, text);
-    const QByteArray bytes = settingsFileBytes(10, 5, 2, record);
+    const QByteArray bytes = settingsFileBytes({10, 5, 2}, record);
     QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), utf8);
     if (utf8)
         QVERIFY(bytes.contains(readBack.toUtf8()));
@@ -577,9 +577,7 @@ void TestSettingsFile::roundTrip()
 
         FakeFileAccess files;
         const QString file = settingsPath(files.programFolder());
-        const auto written =
-            writeSettings(files, file, record.minutes(Text::presenPeriod), record.minutes(Text::discussPeriod),
-                          record.minutes(Text::warnBefore), record);
+        const auto written = writeSettings(files, file, record.times(), record);
         QVERIFY2(written.ok, qPrintable(written.error));
         utf8Files += files.get(file)->startsWith("\xEF\xBB\xBF") ? 1 : 0;
 
@@ -637,7 +635,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     DiskFileAccess files;
     const SettingsRecord record;
-    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    const auto result = writeSettings(files, path, {10, 5, 2}, record);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -662,7 +660,7 @@ void TestSettingsFile::oversizedSettingsAreNotWritten()
     files.put(path, goodFile);
     SettingsRecord record;
     record.setText(Text::Text4, QString(40000, u'超'));
-    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    const auto result = writeSettings(files, path, {10, 5, 2}, record);
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(files.writes(), 0);
@@ -670,7 +668,7 @@ void TestSettingsFile::oversizedSettingsAreNotWritten()
 
     // Just inside the bound is written and read back.
     record.setText(Text::Text4, QString(maxSettingsFileBytes / 2 - 200, u'超'));
-    QVERIFY(writeSettings(files, path, 10, 5, 2, record).ok);
+    QVERIFY(writeSettings(files, path, {10, 5, 2}, record).ok);
     SettingsRecord back;
     readSettings(files, path, back);
     QCOMPARE(back.text(Text::Text4), record.text(Text::Text4));

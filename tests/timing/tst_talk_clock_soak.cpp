@@ -94,8 +94,8 @@ void TestTalkClockSoak::tenHours()
     bool periodsCheckable = true;
     const auto reset = [&] {
         start = clock.now();
-        presenEnd = start + settings.minutes(Text::presenPeriod) * 60.0;
-        discussEnd = presenEnd + settings.minutes(Text::discussPeriod) * 60.0;
+        presenEnd = start + settings.times().presentation * 60.0;
+        discussEnd = presenEnd + settings.times().discussion * 60.0;
         periodsCheckable = std::abs(presenEnd - start) < 1e9 && std::abs(discussEnd - start) < 1e9;
         for (int k = 1; k <= 4; ++k)
             heading[std::size_t(k - 1)] = settings.heading(k);
