@@ -6,10 +6,7 @@
 
 #include <QStringDecoder>
 
-#include <charconv>
-#include <cmath>
 #include <optional>
-#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -28,55 +25,6 @@ bool isBlank(QChar c)
 bool isLineEnd(QChar c)
 {
     return c == u'\r' || c == u'\n';
-}
-
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-/// A plain decimal number filling the whole item: sign, digits with at most one ".", and an exponent.
-std::optional<double> wholeNumber(QStringView text)
-{
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    bool digits = false;
-    while (i < n && isDigit(text[i])) {
-        ++i;
-        digits = true;
-    }
-    if (i < n && text[i] == u'.') {
-        ++i;
-        while (i < n && isDigit(text[i])) {
-            ++i;
-            digits = true;
-        }
-    }
-    if (!digits)
-        return std::nullopt;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < n && (text[i] == u'+' || text[i] == u'-'))
-            ++i;
-        if (i >= n || !isDigit(text[i]))
-            return std::nullopt;
-        while (i < n && isDigit(text[i]))
-            ++i;
-    }
-    if (i != n)
-        return std::nullopt;
-    // Only ASCII is left, and from_chars, unlike strtod, never looks at the locale.
-    const std::string ascii = text.toLatin1().toStdString();
-    const char* first = ascii.data();
-    if (*first == '+')
-        ++first;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(first, ascii.data() + ascii.size(), value);
-    if (error != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }
 
 /// Reads the items of a settings file in order.
@@ -130,7 +78,7 @@ public:
         const auto item = next(Kind::Number);
         if (!item || item->quoted)
             return std::nullopt;
-        return wholeNumber(item->text);
+        return parseWholeNumber(item->text);
     }
 
     std::optional<ColourValue> colour()
@@ -140,7 +88,7 @@ public:
             return std::nullopt;
         ColourValue value = 0;
         for (const QChar c : item->text) {
-            if (!isDigit(c))
+            if (!isDecimalDigit(c.unicode()))
                 return std::nullopt;
             value = value * 10 + ColourValue(c.unicode() - u'0');
             // Checked at every digit, so the sum never wraps however long the item is.
@@ -159,7 +107,7 @@ public:
             return true;
         if (item->text.compare(u"#FALSE#", Qt::CaseInsensitive) == 0)
             return false;
-        const auto value = wholeNumber(item->text);
+        const auto value = parseWholeNumber(item->text);
         if (!value)
             return std::nullopt;
         return *value != 0.0;
