@@ -4,6 +4,7 @@
 #include "main_window/form1.h"
 #include "settings/settings_file.h"
 #include "settings_dialog/form2.h"
+#include "widgets/show_and_raise.h"
 
 #include <QApplication>
 
@@ -27,8 +28,7 @@ void Program::start()
 {
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
-    m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs);
-    m_form2->fileN = settingsPath(files.programFolder());
+    m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs, settingsPath(files.programFolder()));
     connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
     connect(m_form2.get(), &Form2::restartRequested, m_form1.get(), &Form1::resettimer);
 
@@ -46,14 +46,14 @@ void Program::start()
 void Program::showSettings()
 {
     if (m_form2)
-        m_form2->showOrRaise();
+        showAndRaise(*m_form2);
 }
 
 void Program::showConfirmed(SettingsRecord::RowMode mode)
 {
     m_form1->showRows(mode);
     m_form1->Form_Resize();
-    m_form1->showAndRaise();
+    showAndRaise(*m_form1);
 }
 
 void Program::shutDown()

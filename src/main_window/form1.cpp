@@ -107,15 +107,6 @@ void Form1::showRows(SettingsRecord::RowMode mode)
     }
 }
 
-void Form1::showAndRaise()
-{
-    if (isMinimized())
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
-}
-
 void Form1::resettimer()
 {
     m_talk.resettimer();

@@ -31,8 +31,6 @@ public:
     /// The row visibility rule: both rows, upper only or lower only by the row mode; with no row mode selected
     /// the rows stay as they are.
     void showRows(SettingsRecord::RowMode mode);
-    /// Shows the window (restoring it when minimised) and brings it to the front.
-    void showAndRaise();
     /// Starts a new count with the settings as they stand.
     void resettimer();
 

@@ -1,5 +1,7 @@
 #include "main_window/row_label.h"
 
+#include "widgets/qt_colour.h"
+
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,11 +9,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QColor toColor(ColourValue value)
-{
-    return QColor(redOf(value), greenOf(value), blueOf(value));
-}
 
 QStringList splitLines(const QString& text)
 {
@@ -30,8 +27,8 @@ RowLabel::RowLabel(const QString& text, ColourValue foreground, ColourValue back
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toColor(background));
-    palette.setColor(QPalette::WindowText, toColor(foreground));
+    palette.setColor(QPalette::Window, toQColor(background));
+    palette.setColor(QPalette::WindowText, toQColor(foreground));
     setPalette(palette);
 }
 
@@ -51,8 +48,8 @@ void RowLabel::setColours(ColourValue foreground, ColourValue background)
     m_foreground = foreground;
     m_background = background;
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toColor(background));
-    palette.setColor(QPalette::WindowText, toColor(foreground));
+    palette.setColor(QPalette::Window, toQColor(background));
+    palette.setColor(QPalette::WindowText, toQColor(foreground));
     setPalette(palette);
 }
 
@@ -72,7 +69,7 @@ void RowLabel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setClipRect(area);
     painter.setFont(font());
-    painter.setPen(toColor(m_foreground));
+    painter.setPen(toQColor(m_foreground));
     const QFontMetricsF metrics(font(), this);
     double baseline = area.top() + metrics.ascent();
     for (const QString& line : std::as_const(m_lines)) {

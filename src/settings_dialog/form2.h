@@ -21,19 +21,18 @@ class QRadioButton;
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    /// Message boxes and pickers go through `dialogs`.
-    Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent = nullptr);
+    /// Message boxes and pickers go through `dialogs`; every confirmation saves to `settingsFile`.
+    Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, const QString& settingsFile,
+          QWidget* parent = nullptr);
     ~Form2() override;
 
-    /// Full path of the settings file, fixed once at start-up and used by every confirmation.
-    QString fileN;
+    /// Full path of the settings file, fixed when the dialog is made and used by every confirmation.
+    const QString fileN;
 
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
     TalkTimes cancelTimes() const { return m_apply.cancelTimes(); }
     QString cancelWavePath() const { return m_apply.cancelWavePath(); }
-    /// Shows the dialog modeless, or brings it to the front when it is shown already; edits are kept.
-    void showOrRaise();
 
 signals:
     /// The settings were confirmed, after the dialog hid: the main window shows the rows of `mode`.

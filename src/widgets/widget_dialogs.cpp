@@ -1,5 +1,7 @@
 #include "widgets/widget_dialogs.h"
 
+#include "widgets/qt_colour.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -31,11 +33,10 @@ void WidgetDialogs::warn(const QString& caption, const QString& text)
 
 std::optional<ColourValue> WidgetDialogs::pickColour(ColourValue initial)
 {
-    const QColor start(redOf(initial), greenOf(initial), blueOf(initial));
-    const QColor chosen = QColorDialog::getColor(start, QApplication::activeWindow());
+    const QColor chosen = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow());
     if (!chosen.isValid())
         return std::nullopt;
-    return colourFromRgb(chosen.red(), chosen.green(), chosen.blue());
+    return colourValueOf(chosen);
 }
 
 std::optional<QString> WidgetDialogs::pickOpenFile(const QString& title, const QString& filter,

@@ -64,7 +64,6 @@ private slots:
     void promptAnswer_data();
     void promptAnswer();
     void captionWhileMinimised();
-    void showAndRaiseRestores();
     void closingEmitsClosed();
 
 private:
@@ -540,16 +539,6 @@ void TestForm1::captionWhileMinimised()
     QVERIFY(!m_form->isMinimised());
     m_ticker->fire();
     QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
-}
-
-void TestForm1::showAndRaiseRestores()
-{
-    m_form->showAndRaise();
-    QVERIFY(m_form->isVisible());
-    m_form->setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
-    m_form->showAndRaise();
-    QVERIFY(!m_form->isMinimised());
-    QVERIFY(m_form->windowState().testFlag(Qt::WindowMaximized));
 }
 
 void TestForm1::closingEmitsClosed()

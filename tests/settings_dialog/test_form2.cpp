@@ -3,6 +3,7 @@
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
 #include "settings_dialog/space_run_label.h"
+#include "widgets/show_and_raise.h"
 #include "widgets/widget_dialogs.h"
 
 #include <QApplication>
@@ -36,12 +37,11 @@ struct Rig {
     SettingsRecord record;
     FakeFileAccess files;
     FakeDialogs dialogs;
-    Form2 form{record, files, dialogs};
+    Form2 form{record, files, dialogs, iniPath};
     QStringList told;
 
     Rig()
     {
-        form.fileN = iniPath;
         form.takeCancelCopy();
         QObject::connect(&form, &Form2::confirmed, &form,
                          [this](SettingsRecord::RowMode mode) { told << u"confirmed:%1"_s.arg(int(mode)); });
@@ -57,7 +57,7 @@ struct Rig {
     QLineEdit* field(const QString& name) const { return find<QLineEdit>(name); }
     bool showActive()
     {
-        form.showOrRaise();
+        showAndRaise(form);
         return QTest::qWaitForWindowActive(&form);
     }
 };
@@ -466,7 +466,7 @@ void TestForm2::frameCloseIsCancel()
     rig.field(u"Text2"_s)->setText(u"のこり"_s);
     rig.record.setColour(Swatch::t2b, 0x00111111u);
     // Asked for again while shown, the dialog keeps its edits.
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QCOMPARE(rig.field(u"presenPeriod"_s)->text(), u"30"_s);
 
     QVERIFY(rig.form.close());
@@ -479,7 +479,7 @@ void TestForm2::frameCloseIsCancel()
     QCOMPARE(rig.record.colour(Swatch::t2b), 0x00111111u);
     QCOMPARE(rig.files.writes(), 0);
 
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QCOMPARE(rig.field(u"Text2"_s)->text(), u"のこり"_s);
 }
 
@@ -510,7 +510,7 @@ void TestForm2::buttons()
     QFETCH(QStringList, calls);
     QFETCH(QString, shownAfter);
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     rig.field(u"presenPeriod"_s)->setText(presentation);
     rig.field(u"warnBefore"_s)->setText(u"2"_s);
     QTest::mouseClick(rig.find(u"Option2"_s), Qt::LeftButton);
@@ -566,7 +566,7 @@ void TestForm2::swatches()
     QFETCH(std::optional<ColourValue>, answer);
     QFETCH(QColor, shownAfter);
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QWidget* w = rig.find(name);
     QCOMPARE(swatchPixel(w), shown);
     QCOMPARE(w->focusPolicy(), Qt::NoFocus);
@@ -590,7 +590,7 @@ void TestForm2::swatches()
 void TestForm2::filePicker()
 {
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     const QString fromFile = u"/snd/from the file.wav"_s;
     rig.record.setText(Text::wavefile, fromFile);
     QWidget* command1 = rig.find(u"Command1"_s);
@@ -646,8 +646,8 @@ void TestForm2::realInvalidTimesBox()
     SettingsRecord record;
     FakeFileAccess files;
     WidgetDialogs dialogs;
-    Form2 form(record, files, dialogs);
-    form.showOrRaise();
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
     // The real boxes and pickers are shown over the active window.
     QVERIFY(QTest::qWaitForWindowActive(&form));
     record.setText(Text::warnBefore, u"12"_s);
@@ -684,8 +684,8 @@ void TestForm2::realColourDialog()
     SettingsRecord record;
     FakeFileAccess files;
     WidgetDialogs dialogs;
-    Form2 form(record, files, dialogs);
-    form.showOrRaise();
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
     // The real boxes and pickers are shown over the active window.
     QVERIFY(QTest::qWaitForWindowActive(&form));
 
@@ -716,8 +716,8 @@ void TestForm2::realFileDialog()
     SettingsRecord record;
     FakeFileAccess files;
     WidgetDialogs dialogs;
-    Form2 form(record, files, dialogs);
-    form.showOrRaise();
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
     // The real boxes and pickers are shown over the active window.
     QVERIFY(QTest::qWaitForWindowActive(&form));
 
