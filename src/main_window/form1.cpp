@@ -1,5 +1,7 @@
 #include "main_window/form1.h"
 
+#include "build_info.h"
+
 #include "main_window/layout.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
@@ -29,12 +31,12 @@ constexpr ColourValue initialBackground = 0x00000000;
 Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
              QWidget* parent)
     : QWidget(parent), m_settings(settings), m_device(device), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
-      m_label1(new RowLabel(u"講演の開始から\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_label2(new RowLabel(u"発表時間終了まで nn分ss秒"_s, initialForeground, initialBackground, this)),
+      m_label1(new RowLabel(defaultHeading(1) + u"\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
+      m_label2(new RowLabel(defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_talk(settings, clock, ticker, *this, device)
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(u"Lectern"_s);
+    setWindowTitle(QString::fromUtf16(programName));
     m_label1->setObjectName(u"Label1"_s);
     m_label2->setObjectName(u"Label2"_s);
     for (RowLabel* label : {m_label1, m_label2}) {
@@ -137,7 +139,7 @@ void Form1::mouseUp(int button)
     if (button != LeftButton)
         return;
     // The count runs on while the question is open; OK starts the new count at the moment of the answer.
-    if (m_dialogs.askOkCancel(u"Lectern"_s, u"カウントをリセットしますか？"_s))
+    if (m_dialogs.askOkCancel(QString::fromUtf16(programName), u"カウントをリセットしますか？"_s))
         resettimer();
 }
 

@@ -13,8 +13,8 @@ class Dialogs;
 class RowLabel;
 class Ticker;
 
-/// The main window "Lectern": two display rows that fill it at one type size, the count that writes them,
-/// and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
+/// The main window, captioned with the program's name: two display rows that fill it at one type size, the count that
+/// writes them, and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
 class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #include "platform/sdl_chime_device.h"
 
+#include "build_info.h"
+
 #include "platform/builtin_bell.h"
 #include "platform/sound_decoder.h"
 
@@ -152,7 +154,7 @@ bool SdlChimeDevice::openOutput()
 {
     // SDL would otherwise turn Ctrl+C and SIGTERM into quit events that nobody here reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Lectern");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, QString::fromUtf16(programName).toUtf8().constData());
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
 

@@ -8,6 +8,9 @@
 
 #include <array>
 
+/// The heading of row pattern k (1 to 4) until a settings file or the user changes it.
+QString defaultHeading(int k);
+
 /// The one settings record of the running program. The settings dialog binds its controls to it both ways,
 /// so every reader sees what the dialog shows at that moment, confirmed or not.
 class SettingsRecord : public QObject {

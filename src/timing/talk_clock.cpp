@@ -1,5 +1,7 @@
 #include "timing/talk_clock.h"
 
+#include "build_info.h"
+
 #include "platform/clock.h"
 #include "platform/ticker.h"
 #include "settings/settings_record.h"
@@ -11,7 +13,7 @@ using Text = SettingsRecord::Text;
 
 TalkClock::TalkClock(const SettingsRecord& settings, Clock& clock, Ticker& ticker, Rows& rows, ChimeDevice& device)
     : m_settings(settings), m_clock(clock), m_ticker(ticker), m_rows(rows), m_chime(device),
-      m_plainCaption(u"Lectern"_s), m_minimisedCaption(u"nn:ss/Lectern"_s)
+      m_plainCaption(QString::fromUtf16(programName)), m_minimisedCaption(u"nn:ss/"_s + m_plainCaption)
 {
     m_ticker.setHandler([this] { Timer1_Timer(); });
 }
