@@ -2,6 +2,7 @@
 
 #include "settings/cp932.h"
 #include "settings/number_rule.h"
+#include "settings/settings_log.h"
 #include "settings/settings_record.h"
 
 #include <QStringDecoder>
@@ -9,6 +10,9 @@
 #include <optional>
 
 using namespace Qt::StringLiterals;
+
+// Warnings only by default: a normal run prints nothing.
+Q_LOGGING_CATEGORY(lcSettings, "lectern.settings", QtWarningMsg)
 
 namespace {
 
@@ -288,8 +292,11 @@ QString settingsPath(const QString& folder)
 void readSettings(const FileAccess& files, const QString& path, SettingsRecord& record)
 {
     const auto bytes = files.readOrdinaryFile(path, maxSettingsFileBytes);
-    if (!bytes)
+    if (!bytes) {
+        // No file is the normal first start; a file that is there but cannot be read is told of by the file access.
+        qCDebug(lcSettings, "no settings read from %s", qUtf8Printable(path));
         return;
+    }
     readSettingsBytes(*bytes, record);
 }
 
@@ -361,9 +368,14 @@ FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, co
 {
     const QByteArray bytes = settingsFileBytes(times, record);
     // The reader refuses a file this large, so writing it would lose every setting at the next start.
+    FileAccess::WriteResult result;
     if (bytes.size() > maxSettingsFileBytes) {
-        return {false, u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(
-                           maxSettingsFileBytes)};
+        result.error = u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(
+            maxSettingsFileBytes);
+    } else {
+        result = files.writeWhole(path, bytes);
     }
-    return files.writeWhole(path, bytes);
+    if (!result.ok)
+        qCWarning(lcSettings, "settings not saved to %s: %s", qUtf8Printable(path), qUtf8Printable(result.error));
+    return result;
 }
