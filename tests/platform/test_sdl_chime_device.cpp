@@ -322,4 +322,4 @@ void TestSdlChimeDevice::outputSleepsBetweenBells()
 }
 
 QTEST_GUILESS_MAIN(TestSdlChimeDevice)
-#include "tst_sdl_chime_device.moc"
+#include "test_sdl_chime_device.moc"

@@ -210,4 +210,4 @@ void TestTalkClockSoak::tenHours()
 }
 
 QTEST_GUILESS_MAIN(TestTalkClockSoak)
-#include "tst_talk_clock_soak.moc"
+#include "test_talk_clock_soak.moc"

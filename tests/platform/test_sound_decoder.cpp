@@ -266,4 +266,4 @@ void TestSoundDecoder::limitsFloatSamplesToFullScale()
 }
 
 QTEST_GUILESS_MAIN(TestSoundDecoder)
-#include "tst_sound_decoder.moc"
+#include "test_sound_decoder.moc"

@@ -595,4 +595,4 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
 }
 
 QTEST_GUILESS_MAIN(TestTalkClock)
-#include "tst_talk_clock.moc"
+#include "test_talk_clock.moc"

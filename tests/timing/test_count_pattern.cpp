@@ -126,4 +126,4 @@ void TestCountPattern::roundHalfEven()
 }
 
 QTEST_GUILESS_MAIN(TestCountPattern)
-#include "tst_count_pattern.moc"
+#include "test_count_pattern.moc"

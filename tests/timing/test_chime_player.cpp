@@ -107,4 +107,4 @@ void TestChimePlayer::ringStep()
 }
 
 QTEST_GUILESS_MAIN(TestChimePlayer)
-#include "tst_chime_player.moc"
+#include "test_chime_player.moc"

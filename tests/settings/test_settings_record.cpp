@@ -159,4 +159,4 @@ void TestSettingsRecord::colourKeepsTheLow24Bits()
 }
 
 QTEST_GUILESS_MAIN(TestSettingsRecord)
-#include "tst_settings_record.moc"
+#include "test_settings_record.moc"

@@ -193,4 +193,4 @@ void TestNumberRule::renderReadsBackToTheSameValue()
 }
 
 QTEST_GUILESS_MAIN(TestNumberRule)
-#include "tst_number_rule.moc"
+#include "test_number_rule.moc"

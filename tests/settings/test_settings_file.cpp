@@ -675,4 +675,4 @@ void TestSettingsFile::oversizedSettingsAreNotWritten()
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
-#include "tst_settings_file.moc"
+#include "test_settings_file.moc"
