@@ -3,7 +3,7 @@
 # in a build folder of its own and runs it for the given number of seconds.
 #   scripts/fuzz_settings.sh [seconds=60] [build folder=build-fuzz] [extra libFuzzer options...]
 # New inputs the fuzzer finds go to <build folder>/fuzz-corpus; copy the ones worth keeping into
-# tests/settings/fuzz/corpus, where every build replays them (tst_settings_corpus). A crash leaves its input
+# tests/settings/fuzz/corpus, where every build replays them (test_settings_corpus). A crash leaves its input
 # in <build folder>/fuzz-artifacts.
 set -euo pipefail
 

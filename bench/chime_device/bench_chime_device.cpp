@@ -4,7 +4,7 @@
 // Run by hand:  SDL_AUDIODRIVER=disk bench_chime_device
 
 #include "chime_output.h"
-#include "sdl_chime_device.h"
+#include "platform/sdl_chime_device.h"
 #include "sound_files.h"
 
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
-#include "settings_record.h"
-#include "talk_clock.h"
+#include "settings/settings_record.h"
+#include "timing/talk_clock.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "app_icon.h"
+#include "app/app_icon.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,14 +1,15 @@
-#include "boot_clock.h"
+#include "app/command_line.h"
+#include "app/display.h"
+#include "app/program.h"
+#include "app/quit_on_signals.h"
+#include "app/single_instance.h"
 #include "build_info.h"
-#include "command_line.h"
-#include "disk_file_access.h"
-#include "display.h"
-#include "form1.h"
-#include "program.h"
-#include "qt_ticker.h"
-#include "quit_on_signals.h"
-#include "sdl_chime_device.h"
-#include "single_instance.h"
+#include "main_window/form1.h"
+#include "platform/boot_clock.h"
+#include "platform/disk_file_access.h"
+#include "platform/qt_ticker.h"
+#include "platform/sdl_chime_device.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -37,8 +38,9 @@ int main(int argc, char* argv[])
     QtTicker ticker;
     SdlChimeDevice chime;
     DiskFileAccess files;
+    WidgetDialogs dialogs;
 
-    Program program({clock, ticker, chime, files});
+    Program program({clock, ticker, chime, files, dialogs});
     SingleInstance instance(program.settingsFile().writePath);
     if (!instance.claim())
         return 0;

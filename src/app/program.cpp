@@ -1,12 +1,12 @@
-#include "program.h"
+#include "app/program.h"
 
-#include "app_icon.h"
+#include "app/app_icon.h"
 #include "build_info.h"
-#include "form1.h"
-#include "form2.h"
-#include "main_window_control.h"
-#include "settings_file.h"
-#include "settings_location.h"
+#include "main_window/form1.h"
+#include "settings/settings_file.h"
+#include "settings/settings_location.h"
+#include "settings_dialog/form2.h"
+#include "widgets/show_and_raise.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,9 +25,7 @@ QStringList installedFolders()
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
-      m_form1(services.dialogs ? std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime,
-                                                         *services.dialogs)
-                               : std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime))
+      m_form1(std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime, services.dialogs))
 {
     QApplication::setWindowIcon(lecternIcon());
     connect(m_form1.get(), &Form1::settingsRequested, this, &Program::showSettings);
@@ -36,7 +34,7 @@ Program::Program(const Services& services, QObject* parent)
 
 Program::~Program()
 {
-    // The dialog goes first: it holds the main window as the target of its confirmations.
+    // The dialog goes first: its confirmations reach the main window.
     m_form2.reset();
     m_form1.reset();
 }
@@ -45,16 +43,15 @@ void Program::start()
 {
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
-    m_form2 = m_services.dialogs ? std::make_unique<Form2>(m_record, files, *m_services.dialogs)
-                                 : std::make_unique<Form2>(m_record, files);
-    m_form2->fileN = m_location.writePath;
-    m_form2->setMainWindow(m_form1.get());
+    m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs, m_location.writePath);
+    connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
+    connect(m_form2.get(), &Form2::restartRequested, m_form1.get(), &Form1::resettimer);
 
     readSettings(files, m_location.readPath, m_record);
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
     m_form2->takeCancelCopy();
 
-    applyRowVisibilityRule(m_record.rowMode(), *m_form1);
+    m_form1->showRows(m_record.rowMode());
     m_form1->Form_Resize();
     m_form1->resettimer();
     m_form1->setWindowState(Qt::WindowNoState);
@@ -63,13 +60,20 @@ void Program::start()
 
 void Program::bringToFront()
 {
-    m_form1->showAndRaise();
+    showAndRaise(*m_form1);
 }
 
 void Program::showSettings()
 {
     if (m_form2)
-        m_form2->showOrRaise();
+        showAndRaise(*m_form2);
+}
+
+void Program::showConfirmed(SettingsRecord::RowMode mode)
+{
+    m_form1->showRows(mode);
+    m_form1->Form_Resize();
+    showAndRaise(*m_form1);
 }
 
 void Program::shutDown()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings_location.h"
-#include "settings_record.h"
+#include "settings/settings_location.h"
+#include "settings/settings_record.h"
 
 #include <QObject>
 
@@ -21,8 +21,8 @@ struct Services {
     Ticker& ticker;
     ChimeDevice& chime;
     FileAccess& files;
-    /// Message boxes and pickers; null gives each window the platform's own, shown over it.
-    Dialogs* dialogs = nullptr;
+    /// Message boxes and pickers, for both windows.
+    Dialogs& dialogs;
 };
 
 /// The whole program: the settings record, the main window and the settings dialog, each once for the run.
@@ -54,6 +54,8 @@ signals:
 
 private:
     void showSettings();
+    /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
+    void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
 
     Services m_services;

@@ -1,4 +1,4 @@
-#include "quit_on_signals.h"
+#include "app/quit_on_signals.h"
 
 #include <QSocketNotifier>
 

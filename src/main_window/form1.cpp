@@ -1,12 +1,13 @@
-#include "form1.h"
+#include "main_window/form1.h"
 
-#include "chime_device.h"
-#include "dialogs.h"
-#include "layout.h"
-#include "row_font.h"
-#include "row_label.h"
-#include "settings_record.h"
-#include "widget_dialogs.h"
+#include "build_info.h"
+
+#include "main_window/layout.h"
+#include "main_window/row_font.h"
+#include "main_window/row_label.h"
+#include "platform/chime_device.h"
+#include "platform/dialogs.h"
+#include "settings/settings_record.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -30,24 +31,13 @@ constexpr ColourValue initialBackground = 0x00000000;
 
 Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
              QWidget* parent)
-    : Form1(settings, clock, ticker, device, &dialogs, parent)
-{}
-
-Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent)
-    : Form1(settings, clock, ticker, device, nullptr, parent)
-{}
-
-Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
-             QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_device(device),
-      m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_rowFamily(chooseRowFamily()),
-      m_label1(new RowLabel(u"講演の開始から\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_label2(new RowLabel(u"発表時間終了まで nn分ss秒"_s, initialForeground, initialBackground, this)),
+    : QWidget(parent), m_settings(settings), m_device(device), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
+      m_label1(new RowLabel(defaultHeading(1) + u"\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
+      m_label2(new RowLabel(defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_talk(settings, clock, ticker, *this, device)
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(u"Lectern"_s);
+    setWindowTitle(QString::fromUtf16(programName));
     m_label1->setObjectName(u"Label1"_s);
     m_label2->setObjectName(u"Label2"_s);
     for (RowLabel* label : {m_label1, m_label2}) {
@@ -102,19 +92,24 @@ void Form1::Form_Resize()
     m_label2->setFont(rowFont(m_rowFamily, layout.typeSize));
 }
 
-void Form1::setRowsVisible(bool upper, bool lower)
+void Form1::showRows(SettingsRecord::RowMode mode)
 {
-    m_label1->setVisible(upper);
-    m_label2->setVisible(lower);
-}
-
-void Form1::showAndRaise()
-{
-    if (isMinimized())
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
+    switch (mode) {
+    case SettingsRecord::RowMode::Option1:
+        m_label1->setVisible(true);
+        m_label2->setVisible(true);
+        break;
+    case SettingsRecord::RowMode::Option2:
+        m_label1->setVisible(true);
+        m_label2->setVisible(false);
+        break;
+    case SettingsRecord::RowMode::Option3:
+        m_label1->setVisible(false);
+        m_label2->setVisible(true);
+        break;
+    case SettingsRecord::RowMode::None:
+        break;
+    }
 }
 
 void Form1::resettimer()
@@ -147,7 +142,7 @@ void Form1::mouseUp(int button)
     if (button != LeftButton)
         return;
     // The count runs on while the question is open; OK starts the new count at the moment of the answer.
-    if (m_dialogs.askOkCancel(u"Lectern"_s, u"カウントをリセットしますか？"_s))
+    if (m_dialogs.askOkCancel(QString::fromUtf16(programName), u"カウントをリセットしますか？"_s))
         resettimer();
 }
 

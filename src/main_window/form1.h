@@ -1,24 +1,21 @@
 #pragma once
 
-#include "main_window_control.h"
-#include "rows.h"
-#include "talk_clock.h"
+#include "settings/settings_record.h"
+#include "timing/rows.h"
+#include "timing/talk_clock.h"
 
 #include <QString>
 #include <QWidget>
-
-#include <memory>
 
 class ChimeDevice;
 class Clock;
 class Dialogs;
 class RowLabel;
-class SettingsRecord;
 class Ticker;
 
-/// The main window "Lectern": two display rows that fill it at one type size, the count that writes them,
-/// and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
-class Form1 final : public QWidget, public Rows, public MainWindowControl {
+/// The main window, captioned with the program's name: two display rows that fill it at one type size, the count that
+/// writes them, and the two mouse commands (left release offers a restart, right press asks for the settings dialog).
+class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:
     /// Mouse button numbers as the commands take them.
@@ -27,16 +24,15 @@ public:
     /// The restart prompt goes through `dialogs`.
     Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
           QWidget* parent = nullptr);
-    /// The restart prompt is the platform's own message box, shown over this window.
-    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, QWidget* parent = nullptr);
     ~Form1() override;
 
     /// Lays the rows over the inner area and picks their type size and display form.
-    void Form_Resize() override;
-    void setRowsVisible(bool upper, bool lower) override;
-    /// Shows the window (restoring it when minimised) and brings it to the front.
-    void showAndRaise() override;
-    void resettimer() override;
+    void Form_Resize();
+    /// The row visibility rule: both rows, upper only or lower only by the row mode; with no row mode selected
+    /// the rows stay as they are.
+    void showRows(SettingsRecord::RowMode mode);
+    /// Starts a new count with the settings as they stand.
+    void resettimer();
 
     /// A button went down on the window or a row: the right button asks for the settings dialog.
     void mouseDown(int button);
@@ -74,14 +70,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs* dialogs,
-          QWidget* parent);
     int pixelsX(double points) const;
     int pixelsY(double points) const;
 
     SettingsRecord& m_settings;
     ChimeDevice& m_device;
-    std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs& m_dialogs;
     QString m_rowFamily;
     RowLabel* m_label1;

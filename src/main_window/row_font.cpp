@@ -1,4 +1,6 @@
-#include "row_font.h"
+#include "main_window/row_font.h"
+
+#include "settings/settings_record.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -13,13 +15,24 @@ namespace {
 
 // What the rows show: the default headings, the fill spaces, the digits and the units.
 constexpr char16_t halfWidth[] = u"0123456789 ";
-constexpr char16_t fullWidth[] = u"講演の開始から発表時間終了まで質疑応答超過は分秒\u3000";
+
+QString fullWidthCharacters()
+{
+    QString characters;
+    for (int k = 1; k <= 4; ++k) {
+        for (const QChar c : defaultHeading(k)) {
+            if (!characters.contains(c))
+                characters += c;
+        }
+    }
+    return characters + u"分秒\u3000"_s;
+}
 
 bool doubleWidthAt(const QFont& font)
 {
     const QFontMetricsF metrics(font);
     const QString halves = QString::fromUtf16(halfWidth);
-    const QString fulls = QString::fromUtf16(fullWidth);
+    static const QString fulls = fullWidthCharacters();
     const double half = metrics.horizontalAdvance(halves.front());
     if (!(half > 0.0))
         return false;

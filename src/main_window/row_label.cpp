@@ -1,4 +1,6 @@
-#include "row_label.h"
+#include "main_window/row_label.h"
+
+#include "widgets/qt_colour.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>
@@ -10,11 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QColor toColor(ColourValue value)
-{
-    return QColor(redOf(value), greenOf(value), blueOf(value));
-}
 
 QStringList splitLines(const QString& text)
 {
@@ -79,8 +76,8 @@ RowLabel::RowLabel(const QString& text, ColourValue foreground, ColourValue back
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toColor(background));
-    palette.setColor(QPalette::WindowText, toColor(foreground));
+    palette.setColor(QPalette::Window, toQColor(background));
+    palette.setColor(QPalette::WindowText, toQColor(foreground));
     setPalette(palette);
 }
 
@@ -104,8 +101,8 @@ void RowLabel::setColours(ColourValue foreground, ColourValue background)
     m_foreground = foreground;
     m_background = background;
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toColor(background));
-    palette.setColor(QPalette::WindowText, toColor(foreground));
+    palette.setColor(QPalette::Window, toQColor(background));
+    palette.setColor(QPalette::WindowText, toQColor(foreground));
     setPalette(palette);
 }
 
@@ -125,7 +122,7 @@ void RowLabel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setClipRect(area);
     painter.setFont(font());
-    painter.setPen(toColor(m_foreground));
+    painter.setPen(toQColor(m_foreground));
     const QFontMetricsF metrics(font(), this);
     const double margin = inkMargin(metrics);
     const QRectF exposed = event->rect();

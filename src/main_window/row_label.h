@@ -1,6 +1,6 @@
 #pragma once
 
-#include "colour_value.h"
+#include "platform/colour_value.h"
 
 #include <QFrame>
 #include <QRectF>

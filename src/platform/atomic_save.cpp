@@ -1,4 +1,4 @@
-#include "atomic_save.h"
+#include "platform/atomic_save.h"
 
 #include <QDir>
 #include <QFile>

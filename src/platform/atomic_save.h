@@ -1,6 +1,6 @@
 #pragma once
 
-#include "file_access.h"
+#include "platform/file_access.h"
 
 #include <QByteArray>
 #include <QString>

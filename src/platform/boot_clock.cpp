@@ -1,4 +1,4 @@
-#include "boot_clock.h"
+#include "platform/boot_clock.h"
 
 #include <ctime>
 

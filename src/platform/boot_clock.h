@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clock.h"
+#include "platform/clock.h"
 
 /// CLOCK_BOOTTIME: steady, and counting while the machine sleeps.
 class BootClock final : public Clock {

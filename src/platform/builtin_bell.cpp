@@ -1,4 +1,4 @@
-#include "builtin_bell.h"
+#include "platform/builtin_bell.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,9 @@
-#include "disk_file_access.h"
+#include "platform/disk_file_access.h"
 
-#include "atomic_save.h"
+#include "platform/log_categories.h"
+
 #include "build_info.h"
+#include "platform/atomic_save.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -47,15 +49,27 @@ bool DiskFileAccess::isOrdinaryFile(const QString& path) const
 std::optional<QByteArray> DiskFileAccess::readOrdinaryFile(const QString& path, qint64 maxBytes) const
 {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    if (!info.exists())
         return std::nullopt;
+    if (!info.isFile()) {
+        qCWarning(lcFiles, "not read, not an ordinary file: %s", qUtf8Printable(path));
+        return std::nullopt;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcFiles, "cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
         return std::nullopt;
+    }
     // Read one byte past the bound so an oversized file is noticed even when its size was reported wrongly.
     QByteArray bytes = file.read(maxBytes + 1);
-    if (bytes.size() > maxBytes || file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcFiles, "cannot read %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
         return std::nullopt;
+    }
+    if (bytes.size() > maxBytes) {
+        qCWarning(lcFiles, "not read, larger than %lld bytes: %s", qlonglong(maxBytes), qUtf8Printable(path));
+        return std::nullopt;
+    }
     return bytes;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "file_access.h"
+#include "platform/file_access.h"
 
 /// FileAccess on the real file system; writes go through saveWhole().
 class DiskFileAccess final : public FileAccess {

@@ -1,4 +1,4 @@
-#include "qt_ticker.h"
+#include "platform/qt_ticker.h"
 
 QtTicker::QtTicker(int periodMs)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ticker.h"
+#include "platform/ticker.h"
 
 #include <QTimer>
 

@@ -1,7 +1,10 @@
-#include "sdl_chime_device.h"
+#include "platform/sdl_chime_device.h"
 
-#include "builtin_bell.h"
-#include "sound_decoder.h"
+#include "build_info.h"
+#include "platform/log_categories.h"
+
+#include "platform/builtin_bell.h"
+#include "platform/sound_decoder.h"
 
 #include <SDL.h>
 
@@ -152,9 +155,11 @@ bool SdlChimeDevice::openOutput()
 {
     // SDL would otherwise turn Ctrl+C and SIGTERM into quit events that nobody here reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Lectern");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, QString::fromUtf16(programName).toUtf8().constData());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        qCWarning(lcSound, "no sound output: %s", SDL_GetError());
         return false;
+    }
 
     // The sound's own rate and channels in one fixed format; SDL converts when the hardware wants otherwise.
     SDL_AudioSpec wanted{};
@@ -167,6 +172,7 @@ bool SdlChimeDevice::openOutput()
     SDL_AudioSpec obtained{};
     const SDL_AudioDeviceID output = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (output == 0) {
+        qCWarning(lcSound, "the sound output cannot open: %s", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chime_device.h"
-#include "pcm_sound.h"
+#include "platform/chime_device.h"
+#include "platform/pcm_sound.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,11 +1,15 @@
-#include "sound_decoder.h"
+#include "platform/sound_decoder.h"
+
+#include "platform/log_categories.h"
 
 #include <QFile>
 
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include <fcntl.h>
@@ -51,6 +55,13 @@ std::int16_t toPcm16(float value)
     return static_cast<std::int16_t>(std::lrint(scaled));
 }
 
+/// Nothing, with the reason a file was refused for the developer.
+std::optional<PcmSound> refuse(const QString& path, const char* reason)
+{
+    qCWarning(lcSound, "sound file refused: %s: %s", qUtf8Printable(path), reason);
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<PcmSound> decodeSoundFile(const QString& path)
@@ -61,18 +72,18 @@ std::optional<PcmSound> decodeSoundFile(const QString& path)
     // Without O_NONBLOCK, opening a FIFO would wait for a writer and freeze the restart of the count.
     const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
-        return std::nullopt;
+        return refuse(path, std::strerror(errno));
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return std::nullopt;
+        return refuse(path, "not an ordinary file");
 
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE));
     if (!file)
-        return std::nullopt;
+        return refuse(path, sf_strerror(nullptr));
     if (info.channels < 1 || info.channels > SoundLimits::maxChannels || info.samplerate < SoundLimits::minSampleRate ||
         info.samplerate > SoundLimits::maxSampleRate)
-        return std::nullopt;
+        return refuse(path, "channels or sample rate out of bounds");
 
     const std::int64_t maxFrames =
         std::min(std::int64_t(SoundLimits::maxSeconds * info.samplerate), SoundLimits::maxSamples / info.channels);
@@ -80,7 +91,7 @@ std::optional<PcmSound> decodeSoundFile(const QString& path)
     // held to the same bound while decoding instead.
     const bool lengthKnown = info.frames >= 0 && info.frames != SF_COUNT_MAX;
     if (lengthKnown && info.frames > maxFrames)
-        return std::nullopt;
+        return refuse(path, "too long");
 
     PcmSound sound;
     sound.sampleRate = info.samplerate;
@@ -111,10 +122,10 @@ std::optional<PcmSound> decodeSoundFile(const QString& path)
         if (got <= 0)
             break;
         if (sound.frames() > maxFrames)
-            return std::nullopt;
+            return refuse(path, "too long");
     }
     if (sound.samples.empty())
-        return std::nullopt;
+        return refuse(path, "no sound in it");
     if (sound.samples.capacity() > 2 * sound.samples.size())
         sound.samples.shrink_to_fit();
     return sound;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pcm_sound.h"
+#include "platform/pcm_sound.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "cp932.h"
+#include "settings/cp932.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "number_rule.h"
+#include "settings/number_rule.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,80 +12,110 @@ bool isSkipped(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\n';
 }
 
-bool isDigit(char16_t c)
+bool isNeverSkipped(char16_t)
 {
-    return c >= u'0' && c <= u'9';
+    return false;
 }
 
-} // namespace
+/// A decimal number found at the start of a text, as ASCII for from_chars.
+struct ScannedNumber {
+    std::string ascii; ///< sign, digits, point and exponent, without the characters passed over
+    qsizetype end = 0; ///< where the number ends in the text
+};
 
-double parseNumber(const QString& text)
+/// The decimal number at the start of `text`: an optional sign, digits with at most one ".", and an exponent
+/// that counts only when at least one digit follows its optional sign. Characters for which `skipped` holds are
+/// passed over anywhere in it, as they are in a typed "1 0". Nothing when no digit comes before the exponent.
+std::optional<ScannedNumber> scanNumber(QStringView text, bool (*skipped)(char16_t))
 {
-    // Collect the characters of the leading number as ASCII; skipped characters may stand anywhere in it,
-    // as they do in a typed "1 0".
-    std::string number;
-    number.reserve(std::size_t(text.size()));
+    ScannedNumber out;
+    out.ascii.reserve(std::size_t(text.size()));
+    const qsizetype n = text.size();
+    auto skip = [&](qsizetype& at) {
+        while (at < n && skipped(text[at].unicode()))
+            ++at;
+    };
+    qsizetype i = 0;
+    skip(i);
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        out.ascii.push_back(char(text[i++].unicode()));
     bool sawDigit = false;
     bool sawPoint = false;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    auto skip = [&] {
-        while (i < n && isSkipped(text.at(i).unicode()))
-            ++i;
-    };
-    skip();
-    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
-        number.push_back(char(text.at(i++).unicode()));
     for (;; ++i) {
-        skip();
+        skip(i);
         if (i >= n)
             break;
-        const char16_t c = text.at(i).unicode();
-        if (isDigit(c)) {
+        const char16_t c = text[i].unicode();
+        if (isDecimalDigit(c)) {
             sawDigit = true;
         } else if (c == u'.' && !sawPoint) {
             sawPoint = true;
         } else {
             break;
         }
-        number.push_back(char(c));
+        out.ascii.push_back(char(c));
     }
     if (!sawDigit)
-        return 0.0;
-    // An exponent counts only when at least one digit follows its optional sign.
-    if (i < n && (text.at(i) == u'e' || text.at(i) == u'E')) {
+        return std::nullopt;
+    out.end = i;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
         std::string exponent = "e";
         qsizetype j = i + 1;
-        auto skipAt = [&] {
-            while (j < n && isSkipped(text.at(j).unicode()))
-                ++j;
-        };
-        skipAt();
-        if (j < n && (text.at(j) == u'+' || text.at(j) == u'-'))
-            exponent.push_back(char(text.at(j++).unicode()));
+        skip(j);
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            exponent.push_back(char(text[j++].unicode()));
         bool exponentDigit = false;
         for (;; ++j) {
-            skipAt();
-            if (j >= n || !isDigit(text.at(j).unicode()))
+            skip(j);
+            if (j >= n || !isDecimalDigit(text[j].unicode()))
                 break;
             exponentDigit = true;
-            exponent.push_back(char(text.at(j).unicode()));
+            exponent.push_back(char(text[j].unicode()));
         }
-        if (exponentDigit)
-            number += exponent;
+        if (exponentDigit) {
+            out.ascii += exponent;
+            out.end = j;
+        }
     }
-    // strtod in the C locale would depend on LC_NUMERIC; from_chars never does.
-    const char* first = number.data();
+    return out;
+}
+
+/// The value of a scanned number. from_chars, unlike strtod, never depends on LC_NUMERIC.
+std::from_chars_result convert(const std::string& ascii, double& value)
+{
+    const char* first = ascii.data();
     if (*first == '+')
         ++first;
+    return std::from_chars(first, ascii.data() + ascii.size(), value);
+}
+
+} // namespace
+
+double parseNumber(const QString& text)
+{
+    const auto number = scanNumber(text, isSkipped);
+    if (!number)
+        return 0.0;
     double value = 0.0;
-    const auto [end, error] = std::from_chars(first, number.data() + number.size(), value);
+    const auto [end, error] = convert(number->ascii, value);
     if (error == std::errc::result_out_of_range) {
         // Underflow reads as zero; overflow has no meaning as minutes and reads as no number.
         return 0.0;
     }
     if (error != std::errc() || !std::isfinite(value))
         return 0.0;
+    return value;
+}
+
+std::optional<double> parseWholeNumber(QStringView text)
+{
+    const auto number = scanNumber(text, isNeverSkipped);
+    if (!number || number->end != text.size())
+        return std::nullopt;
+    double value = 0.0;
+    const auto [end, error] = convert(number->ascii, value);
+    if (error != std::errc() || end != number->ascii.data() + number->ascii.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 

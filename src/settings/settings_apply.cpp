@@ -1,52 +1,40 @@
-#include "settings_apply.h"
+#include "settings/settings_apply.h"
 
-#include "dialogs.h"
-#include "main_window_control.h"
-#include "number_rule.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "platform/dialogs.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 using namespace Qt::StringLiterals;
 
-SettingsApply::SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs,
-                             std::function<void()> hideDialog)
-    : m_record(record), m_files(files), m_dialogs(dialogs), m_hideDialog(std::move(hideDialog))
+SettingsApply::SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), m_record(record), m_files(files), m_dialogs(dialogs)
 {
     takeCancelCopy();
 }
 
 void SettingsApply::takeCancelCopy()
 {
-    using T = SettingsRecord::Text;
-    m_copy = {m_record.minutes(T::presenPeriod), m_record.minutes(T::discussPeriod), m_record.minutes(T::warnBefore),
-              m_record.text(T::wavefile)};
+    m_cancelTimes = m_record.times();
+    m_cancelWavePath = m_record.text(SettingsRecord::Text::wavefile);
 }
 
 bool SettingsApply::apply(const QString& path)
 {
-    using T = SettingsRecord::Text;
-    const double p = m_record.minutes(T::presenPeriod);
-    const double d = m_record.minutes(T::discussPeriod);
-    const double w = m_record.minutes(T::warnBefore);
-    if (p <= 0 || d <= 0 || w <= 0 || p < w) {
+    const TalkTimes times = m_record.times();
+    if (times.presentation <= 0 || times.discussion <= 0 || times.warning <= 0 || times.presentation < times.warning) {
         m_dialogs.inform(invalidTimesCaption(), invalidTimesText());
         return false;
     }
 
     // The copy is taken before the save: the times have passed and are in force whether or not the file
     // could be written, so Cancel brings back these values.
-    m_copy = {p, d, w, m_record.text(T::wavefile)};
-    const FileAccess::WriteResult saved = writeSettings(m_files, path, p, d, w, m_record);
+    takeCancelCopy();
+    const FileAccess::WriteResult saved = writeSettings(m_files, path, times, m_record);
     if (!saved.ok)
         m_dialogs.warn(saveFailedCaption(), saveFailedText(path, saved.error));
 
-    if (m_hideDialog)
-        m_hideDialog();
-    if (m_main) {
-        applyRowVisibilityRule(m_record.rowMode(), *m_main);
-        m_main->Form_Resize();
-        m_main->showAndRaise();
-    }
+    emit finished();
+    emit confirmed(m_record.rowMode());
     return true;
 }
 
@@ -54,19 +42,14 @@ void SettingsApply::applyAndRestart(const QString& path)
 {
     apply(path);
     // After a rejection the count restarts with the texts the dialog shows, which every reader parses alike.
-    if (m_main)
-        m_main->resettimer();
+    emit restartRequested();
 }
 
 void SettingsApply::cancel()
 {
-    using T = SettingsRecord::Text;
-    m_record.setText(T::presenPeriod, renderNumber(m_copy.presentation));
-    m_record.setText(T::discussPeriod, renderNumber(m_copy.discussion));
-    m_record.setText(T::warnBefore, renderNumber(m_copy.warning));
-    m_record.setText(T::wavefile, m_copy.wavePath);
-    if (m_hideDialog)
-        m_hideDialog();
+    m_record.setTimes(m_cancelTimes);
+    m_record.setText(SettingsRecord::Text::wavefile, m_cancelWavePath);
+    emit finished();
 }
 
 QString SettingsApply::invalidTimesCaption()

@@ -1,37 +1,27 @@
 #pragma once
 
-#include <QString>
+#include "settings/settings_record.h"
 
-#include <functional>
+#include <QObject>
+#include <QString>
 
 class Dialogs;
 class FileAccess;
-class MainWindowControl;
-class SettingsRecord;
 
-/// The three times, in minutes, and the wave path as they were last confirmed; Cancel puts them back.
-struct CancelCopy {
-    double presentation = 0.0;
-    double discussion = 0.0;
-    double warning = 0.0;
-    QString wavePath;
-};
-
-/// What the settings dialog's three buttons do: confirm (check the times, save the file, hide the dialog and
-/// show the rows of the new row mode), confirm and restart the count, and cancel the edits of the times and
-/// the wave path. The times keep the texts the user typed; only the cancel copy and the file get numbers.
-class SettingsApply {
+/// What the settings dialog's three buttons do: confirm (check the times, save the file, then tell that the
+/// dialog is done and the new row mode confirmed), confirm and ask for a new count, and cancel the edits of the
+/// times and the wave path. The times keep the texts the user typed; only the cancel copy and the file get
+/// numbers. What the windows do about it is for whoever connects the signals.
+class SettingsApply : public QObject {
+    Q_OBJECT
 public:
-    /// `hideDialog` hides the settings dialog; it runs before the main window is touched, so the main window
-    /// comes to the front over it.
-    SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, std::function<void()> hideDialog);
+    SettingsApply(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QObject* parent = nullptr);
 
-    /// Until a main window is set, confirmation saves and hides but touches no rows.
-    void setMainWindow(MainWindowControl* main) { m_main = main; }
-
-    /// Takes the cancel copy from the record as it stands.
+    /// Takes the cancel copy, the three times and the wave path that Cancel puts back, from the record as it
+    /// stands.
     void takeCancelCopy();
-    const CancelCopy& cancelCopy() const { return m_copy; }
+    TalkTimes cancelTimes() const { return m_cancelTimes; }
+    QString cancelWavePath() const { return m_cancelWavePath; }
 
     /// Confirms the settings and saves them to the file at `path`. False, with the invalid-times box shown and
     /// nothing changed, when the times do not pass. A failed save is reported to the user, and the settings
@@ -49,11 +39,20 @@ public:
     static QString saveFailedCaption();
     static QString saveFailedText(const QString& path, const QString& reason);
 
+signals:
+    /// The edits were confirmed or cancelled: the dialog is done with and hides. Emitted before confirmed(),
+    /// so the main window comes to the front over the dialog.
+    void finished();
+    /// The settings passed and are in force: the main window shows the rows of `mode`, is laid out again and
+    /// comes to the front.
+    void confirmed(SettingsRecord::RowMode mode);
+    /// Confirm and restart: a new count, whether or not the settings passed, after any box was answered.
+    void restartRequested();
+
 private:
     SettingsRecord& m_record;
     FileAccess& m_files;
     Dialogs& m_dialogs;
-    std::function<void()> m_hideDialog;
-    MainWindowControl* m_main = nullptr;
-    CancelCopy m_copy;
+    TalkTimes m_cancelTimes;
+    QString m_cancelWavePath;
 };

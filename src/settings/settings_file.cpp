@@ -1,17 +1,18 @@
-#include "settings_file.h"
+#include "settings/settings_file.h"
 
-#include "cp932.h"
-#include "number_rule.h"
-#include "settings_record.h"
+#include "settings/cp932.h"
+#include "settings/number_rule.h"
+#include "settings/settings_log.h"
+#include "settings/settings_record.h"
 
 #include <QStringDecoder>
 
-#include <charconv>
-#include <cmath>
 #include <optional>
-#include <string>
 
 using namespace Qt::StringLiterals;
+
+// Warnings only by default: a normal run prints nothing.
+Q_LOGGING_CATEGORY(lcSettings, "lectern.settings", QtWarningMsg)
 
 namespace {
 
@@ -28,55 +29,6 @@ bool isBlank(QChar c)
 bool isLineEnd(QChar c)
 {
     return c == u'\r' || c == u'\n';
-}
-
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-/// A plain decimal number filling the whole item: sign, digits with at most one ".", and an exponent.
-std::optional<double> wholeNumber(QStringView text)
-{
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    bool digits = false;
-    while (i < n && isDigit(text[i])) {
-        ++i;
-        digits = true;
-    }
-    if (i < n && text[i] == u'.') {
-        ++i;
-        while (i < n && isDigit(text[i])) {
-            ++i;
-            digits = true;
-        }
-    }
-    if (!digits)
-        return std::nullopt;
-    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
-        ++i;
-        if (i < n && (text[i] == u'+' || text[i] == u'-'))
-            ++i;
-        if (i >= n || !isDigit(text[i]))
-            return std::nullopt;
-        while (i < n && isDigit(text[i]))
-            ++i;
-    }
-    if (i != n)
-        return std::nullopt;
-    // Only ASCII is left, and from_chars, unlike strtod, never looks at the locale.
-    const std::string ascii = text.toLatin1().toStdString();
-    const char* first = ascii.data();
-    if (*first == '+')
-        ++first;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(first, ascii.data() + ascii.size(), value);
-    if (error != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
 }
 
 /// Reads the items of a settings file in order.
@@ -130,7 +82,7 @@ public:
         const auto item = next(Kind::Number);
         if (!item || item->quoted)
             return std::nullopt;
-        return wholeNumber(item->text);
+        return parseWholeNumber(item->text);
     }
 
     std::optional<ColourValue> colour()
@@ -140,7 +92,7 @@ public:
             return std::nullopt;
         ColourValue value = 0;
         for (const QChar c : item->text) {
-            if (!isDigit(c))
+            if (!isDecimalDigit(c.unicode()))
                 return std::nullopt;
             value = value * 10 + ColourValue(c.unicode() - u'0');
             // Checked at every digit, so the sum never wraps however long the item is.
@@ -159,7 +111,7 @@ public:
             return true;
         if (item->text.compare(u"#FALSE#", Qt::CaseInsensitive) == 0)
             return false;
-        const auto value = wholeNumber(item->text);
+        const auto value = parseWholeNumber(item->text);
         if (!value)
             return std::nullopt;
         return *value != 0.0;
@@ -258,17 +210,11 @@ private:
     bool m_atLineStart = true;
 };
 
-struct TimesLine {
-    double presentation = 0;
-    double discussion = 0;
-    double warning = 0;
-    QString wavePath;
-};
-
-std::optional<TimesLine> readTimesLine(ItemReader& items)
+/// The first line of the table: the three times and the wave path.
+std::optional<std::pair<TalkTimes, QString>> readTimesLine(ItemReader& items)
 {
-    TimesLine line;
-    for (double* time : {&line.presentation, &line.discussion, &line.warning}) {
+    TalkTimes times;
+    for (double* time : {&times.presentation, &times.discussion, &times.warning}) {
         const auto value = items.number();
         if (!value)
             return std::nullopt;
@@ -277,8 +223,7 @@ std::optional<TimesLine> readTimesLine(ItemReader& items)
     auto path = items.text();
     if (!path)
         return std::nullopt;
-    line.wavePath = std::move(*path);
-    return line;
+    return std::pair{times, std::move(*path)};
 }
 
 struct PairLine {
@@ -347,8 +292,11 @@ QString settingsPath(const QString& folder)
 void readSettings(const FileAccess& files, const QString& path, SettingsRecord& record)
 {
     const auto bytes = files.readOrdinaryFile(path, maxSettingsFileBytes);
-    if (!bytes)
+    if (!bytes) {
+        // No file is the normal first start; a file that is there but cannot be read is told of by the file access.
+        qCDebug(lcSettings, "no settings read from %s", qUtf8Printable(path));
         return;
+    }
     readSettingsBytes(*bytes, record);
 }
 
@@ -360,15 +308,16 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record)
     ItemReader items(text);
 
     items.beginTableLine();
-    const auto times = readTimesLine(items);
-    items.endTableLine(times.has_value());
+    const auto timesLine = readTimesLine(items);
+    items.endTableLine(timesLine.has_value());
     // Negative times, or a warning before the presentation has begun, are refused together with their path.
-    if (times && times->presentation >= 0 && times->discussion >= 0 && times->warning >= 0 &&
-        times->presentation >= times->warning) {
-        record.setText(SettingsRecord::Text::presenPeriod, renderNumber(times->presentation));
-        record.setText(SettingsRecord::Text::discussPeriod, renderNumber(times->discussion));
-        record.setText(SettingsRecord::Text::warnBefore, renderNumber(times->warning));
-        record.setText(SettingsRecord::Text::wavefile, times->wavePath);
+    if (timesLine) {
+        const auto& [times, wavePath] = *timesLine;
+        if (times.presentation >= 0 && times.discussion >= 0 && times.warning >= 0 &&
+            times.presentation >= times.warning) {
+            record.setTimes(times);
+            record.setText(SettingsRecord::Text::wavefile, wavePath);
+        }
     }
 
     for (int k = 1; k <= 4; ++k) {
@@ -397,12 +346,12 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record)
         record.setOption(n, *flags[n - 1]);
 }
 
-QByteArray settingsFileBytes(double presentation, double discussion, double warning, const SettingsRecord& record)
+QByteArray settingsFileBytes(const TalkTimes& times, const SettingsRecord& record)
 {
     const QString lineEnd = u"\r\n"_s;
     QString text;
-    text += renderNumber(presentation) + u',' + renderNumber(discussion) + u',' + renderNumber(warning) + u',' +
-            quoted(record.text(SettingsRecord::Text::wavefile)) + lineEnd;
+    text += renderNumber(times.presentation) + u',' + renderNumber(times.discussion) + u',' +
+            renderNumber(times.warning) + u',' + quoted(record.text(SettingsRecord::Text::wavefile)) + lineEnd;
     for (int k = 1; k <= 4; ++k) {
         text += quoted(record.heading(k)) + u',' + QString::number(record.foreground(k)) + u',' +
                 QString::number(record.background(k)) + lineEnd;
@@ -414,14 +363,19 @@ QByteArray settingsFileBytes(double presentation, double discussion, double warn
     return QByteArray(utf8Bom) + text.toUtf8();
 }
 
-FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, double presentation, double discussion,
-                                      double warning, const SettingsRecord& record)
+FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, const TalkTimes& times,
+                                      const SettingsRecord& record)
 {
-    const QByteArray bytes = settingsFileBytes(presentation, discussion, warning, record);
+    const QByteArray bytes = settingsFileBytes(times, record);
     // The reader refuses a file this large, so writing it would lose every setting at the next start.
+    FileAccess::WriteResult result;
     if (bytes.size() > maxSettingsFileBytes) {
-        return {false, u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(
-                           maxSettingsFileBytes)};
+        result.error = u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(
+            maxSettingsFileBytes);
+    } else {
+        result = files.writeWhole(path, bytes);
     }
-    return files.writeWhole(path, bytes);
+    if (!result.ok)
+        qCWarning(lcSettings, "settings not saved to %s: %s", qUtf8Printable(path), qUtf8Printable(result.error));
+    return result;
 }

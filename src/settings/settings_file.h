@@ -1,6 +1,7 @@
 #pragma once
 
-#include "file_access.h"
+#include "platform/file_access.h"
+#include "settings/talk_times.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -42,9 +43,9 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record);
 ///
 /// Text is written between double quotes without escapes, so a double quote inside it is written as "＂"
 /// (U+FF02) and a line end as a blank: either would otherwise end the item early on reading.
-QByteArray settingsFileBytes(double presentation, double discussion, double warning, const SettingsRecord& record);
+QByteArray settingsFileBytes(const TalkTimes& times, const SettingsRecord& record);
 
 /// Replaces the settings file at `path` whole; on failure the previous file stays and the reason is returned.
 /// A file larger than the reader accepts (a heading of thousands of characters) is refused, not written.
-FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, double presentation, double discussion,
-                                      double warning, const SettingsRecord& record);
+FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, const TalkTimes& times,
+                                      const SettingsRecord& record);

@@ -1,7 +1,7 @@
-#include "settings_location.h"
+#include "settings/settings_location.h"
 
-#include "file_access.h"
-#include "settings_file.h"
+#include "platform/file_access.h"
+#include "settings/settings_file.h"
 
 #include <QDir>
 

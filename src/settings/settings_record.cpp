@@ -1,20 +1,28 @@
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
-#include "number_rule.h"
+#include "settings/number_rule.h"
 
 #include <cassert>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+constexpr const char16_t* defaultHeadings[] = {u"講演の開始から", u"発表時間終了まで", u"質疑応答終了まで",
+                                               u"講演時間の超過は"};
+
+} // namespace
+
+QString defaultHeading(int k)
+{
+    assert(k >= 1 && k <= 4);
+    return QString::fromUtf16(defaultHeadings[k - 1]);
+}
+
 SettingsRecord::SettingsRecord(QObject* parent)
-    : QObject(parent), m_texts{u"10"_s,
-                               u"5"_s,
-                               u"2"_s,
-                               QString(),
-                               u"講演の開始から"_s,
-                               u"発表時間終了まで"_s,
-                               u"質疑応答終了まで"_s,
-                               u"講演時間の超過は"_s},
+    : QObject(parent),
+      m_texts{u"10"_s,           u"5"_s,           u"2"_s, QString(), defaultHeading(1), defaultHeading(2),
+              defaultHeading(3), defaultHeading(4)},
       m_colours{0x00FFFF00u, 0x00000000u, 0x0000FFFFu, 0x00000000u, 0x0000FF00u, 0x00000000u, 0x0000FFFFu, 0x000000D0u}
 {}
 
@@ -68,6 +76,18 @@ ColourValue SettingsRecord::background(int k) const
 double SettingsRecord::minutes(Text field) const
 {
     return parseNumber(text(field));
+}
+
+TalkTimes SettingsRecord::times() const
+{
+    return {minutes(Text::presenPeriod), minutes(Text::discussPeriod), minutes(Text::warnBefore)};
+}
+
+void SettingsRecord::setTimes(const TalkTimes& times)
+{
+    setText(Text::presenPeriod, renderNumber(times.presentation));
+    setText(Text::discussPeriod, renderNumber(times.discussion));
+    setText(Text::warnBefore, renderNumber(times.warning));
 }
 
 SettingsRecord::RowMode SettingsRecord::optionMode(int n)

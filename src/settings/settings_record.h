@@ -1,11 +1,15 @@
 #pragma once
 
-#include "colour_value.h"
+#include "platform/colour_value.h"
+#include "settings/talk_times.h"
 
 #include <QObject>
 #include <QString>
 
 #include <array>
+
+/// The heading of row pattern k (1 to 4) until a settings file or the user changes it.
+QString defaultHeading(int k);
 
 /// The one settings record of the running program. The settings dialog binds its controls to it both ways,
 /// so every reader sees what the dialog shows at that moment, confirmed or not.
@@ -18,6 +22,7 @@ public:
     enum class Swatch { t1f, t1b, t2f, t2b, t3f, t3b, t4f, t4b };
     /// The row-mode option group; None when a settings file left all three flags false.
     enum class RowMode { None, Option1, Option2, Option3 };
+    Q_ENUM(RowMode)
 
     static constexpr int textCount = 8;
     static constexpr int swatchCount = 8;
@@ -40,6 +45,10 @@ public:
 
     /// A time field read with the number rule, in minutes.
     double minutes(Text field) const;
+    /// The three time fields read with the number rule.
+    TalkTimes times() const;
+    /// Writes the three times into their fields as plain decimal text (renderNumber).
+    void setTimes(const TalkTimes& times);
 
     RowMode rowMode() const { return m_rowMode; }
     /// Flag n of the group (1 to 3): Option1, Option2, Option3.

@@ -1,11 +1,12 @@
-#include "form2.h"
+#include "settings_dialog/form2.h"
 
 #include "build_info.h"
-#include "dialogs.h"
-#include "input_limit.h"
-#include "space_run_label.h"
-#include "twips.h"
-#include "widget_dialogs.h"
+#include "platform/dialogs.h"
+#include "settings_dialog/input_limit.h"
+#include "settings_dialog/space_run_label.h"
+#include "settings_dialog/swatch_label.h"
+#include "settings_dialog/twips.h"
+#include "widgets/qt_colour.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,11 +15,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -26,39 +24,6 @@ namespace {
 
 using Text = SettingsRecord::Text;
 using Swatch = SettingsRecord::Swatch;
-
-/// A colour swatch: a caption-less bordered label painted in its colour, clicked like a button.
-class SwatchLabel final : public QLabel {
-public:
-    SwatchLabel(QWidget* parent, std::function<void()> onClick) : QLabel(parent), m_onClick(std::move(onClick))
-    {
-        setFrameStyle(QFrame::Box | QFrame::Plain);
-        setLineWidth(1);
-        setAutoFillBackground(true);
-        setFocusPolicy(Qt::NoFocus);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        m_pressed = event->button() == Qt::LeftButton;
-        event->accept();
-    }
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        // A click is a press and a release on the swatch, as on a button: sliding off it cancels.
-        const bool click =
-            m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-        m_pressed = false;
-        event->accept();
-        if (click)
-            m_onClick();
-    }
-
-private:
-    std::function<void()> m_onClick;
-    bool m_pressed = false;
-};
 
 /// The face the design's dialog text was set in, or the nearest proportional Japanese face installed.
 QString proportionalJapaneseFamily()
@@ -95,18 +60,12 @@ constexpr int dialogHeightTwips = 4710;
 
 } // namespace
 
-Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent)
-    : Form2(record, files, &dialogs, parent)
-{}
-
-Form2::Form2(SettingsRecord& record, FileAccess& files, QWidget* parent) : Form2(record, files, nullptr, parent) {}
-
-Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs* dialogs, QWidget* parent)
-    : QDialog(parent), m_record(record),
-      // The platform's boxes and pickers have this dialog as their parent, so they open modal over it.
-      m_ownDialogs(dialogs ? nullptr : std::make_unique<WidgetDialogs>(this)),
-      m_dialogs(dialogs ? *dialogs : *m_ownDialogs), m_apply(record, files, m_dialogs, [this] { hide(); })
+Form2::Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, const QString& settingsFile, QWidget* parent)
+    : QDialog(parent), fileN(settingsFile), m_record(record), m_dialogs(dialogs), m_apply(record, files, m_dialogs)
 {
+    connect(&m_apply, &SettingsApply::finished, this, &Form2::hide);
+    connect(&m_apply, &SettingsApply::confirmed, this, &Form2::confirmed);
+    connect(&m_apply, &SettingsApply::restartRequested, this, &Form2::restartRequested);
     setObjectName(u"Form2"_s);
     setWindowTitle(u"設定"_s);
     // An ordinary window rather than a dialog window: window managers keep a dialog above the program's other
@@ -150,7 +109,7 @@ void Form2::buildControls()
         auto* f = new QLineEdit(this);
         f->setObjectName(name);
         if (limit > 0)
-            new InputLimitValidator(limit, f);
+            f->setValidator(new InputLimitValidator(limit, f));
         m_fields[std::size_t(which)] = f;
         return f;
     };
@@ -163,8 +122,9 @@ void Form2::buildControls()
         return b;
     };
     auto swatch = [this](Swatch which, const QString& name, void (Form2::*handler)()) {
-        auto* s = new SwatchLabel(this, [this, handler] { (this->*handler)(); });
+        auto* s = new SwatchLabel(this);
         s->setObjectName(name);
+        connect(s, &SwatchLabel::clicked, this, handler);
         m_swatches[std::size_t(which)] = s;
         return s;
     };
@@ -298,7 +258,7 @@ void Form2::showColour(SettingsRecord::Swatch swatch)
     const ColourValue c = m_record.colour(swatch);
     QLabel* label = m_swatches[std::size_t(swatch)];
     QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(redOf(c), greenOf(c), blueOf(c)));
+    palette.setColor(QPalette::Window, toQColor(c));
     label->setPalette(palette);
 }
 
@@ -321,23 +281,9 @@ void Form2::showIcon()
     m_picture->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(QSize(32, 32), devicePixelRatioF()));
 }
 
-void Form2::setMainWindow(MainWindowControl* main)
-{
-    m_apply.setMainWindow(main);
-}
-
 void Form2::takeCancelCopy()
 {
     m_apply.takeCancelCopy();
-}
-
-void Form2::showOrRaise()
-{
-    if (isMinimized())
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
 }
 
 void Form2::okBtn_Click()

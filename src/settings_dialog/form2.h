@@ -1,43 +1,44 @@
 #pragma once
 
-#include "settings_apply.h"
-#include "settings_record.h"
+#include "settings/settings_apply.h"
+#include "settings/settings_record.h"
 
 #include <QDialog>
 #include <QString>
 
 #include <array>
-#include <memory>
 
 class Dialogs;
 class FileAccess;
-class MainWindowControl;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
 
 /// The settings dialog "設定". Its controls are bound both ways to the one settings record, so an edit is seen
-/// by every reader at once; its three buttons confirm, confirm and restart, or cancel. A window of its own,
-/// owned by no other, so either it or the main window can be in front.
+/// by every reader at once; its three buttons confirm, confirm and restart, or cancel, and it tells what was
+/// confirmed through its signals. A window of its own, owned by no other, so either it or the main window can
+/// be in front.
 class Form2 : public QDialog {
     Q_OBJECT
 public:
-    /// Message boxes and pickers go through `dialogs`.
-    Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, QWidget* parent = nullptr);
-    /// Message boxes and pickers are the platform's own, shown over this dialog.
-    Form2(SettingsRecord& record, FileAccess& files, QWidget* parent = nullptr);
+    /// Message boxes and pickers go through `dialogs`; every confirmation saves to `settingsFile`.
+    Form2(SettingsRecord& record, FileAccess& files, Dialogs& dialogs, const QString& settingsFile,
+          QWidget* parent = nullptr);
     ~Form2() override;
 
-    /// Full path of the settings file, fixed once at start-up and used by every confirmation.
-    QString fileN;
+    /// Full path of the settings file, fixed when the dialog is made and used by every confirmation.
+    const QString fileN;
 
-    /// The main window that confirmation lays out, shows and restarts; set once during start-up.
-    void setMainWindow(MainWindowControl* main);
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
-    const CancelCopy& cancelCopy() const { return m_apply.cancelCopy(); }
-    /// Shows the dialog modeless, or brings it to the front when it is shown already; edits are kept.
-    void showOrRaise();
+    TalkTimes cancelTimes() const { return m_apply.cancelTimes(); }
+    QString cancelWavePath() const { return m_apply.cancelWavePath(); }
+
+signals:
+    /// The settings were confirmed, after the dialog hid: the main window shows the rows of `mode`.
+    void confirmed(SettingsRecord::RowMode mode);
+    /// 設定変更して再スタート was pressed: a new count, whether or not the settings passed.
+    void restartRequested();
 
 public slots:
     void okBtn_Click();
@@ -59,8 +60,6 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    Form2(SettingsRecord& record, FileAccess& files, Dialogs* dialogs, QWidget* parent);
-
     void buildControls();
     void bindRecord();
     void showText(SettingsRecord::Text field);
@@ -70,7 +69,6 @@ private:
     void pickColour(SettingsRecord::Swatch swatch);
 
     SettingsRecord& m_record;
-    std::unique_ptr<Dialogs> m_ownDialogs;
     Dialogs& m_dialogs;
     SettingsApply m_apply;
     /// The path last confirmed in the file dialog during this run; the dialog opens on it next time.

@@ -1,4 +1,4 @@
-#include "input_limit.h"
+#include "settings_dialog/input_limit.h"
 
 #include <QLineEdit>
 
@@ -20,7 +20,6 @@ InputLimitValidator::InputLimitValidator(int limit, QLineEdit* field)
 {
     connect(field, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_currentWidth = codePageWidth(text); });
-    field->setValidator(this);
 }
 
 QValidator::State InputLimitValidator::validate(QString& input, int&) const

@@ -14,7 +14,7 @@ int codePageWidth(const QString& text);
 /// shortened, but not widened.
 class InputLimitValidator final : public QValidator {
 public:
-    /// Installs itself on `field`, which owns it.
+    /// A validator for `field`, which owns it and follows its text; install it with field->setValidator().
     InputLimitValidator(int limit, QLineEdit* field);
     State validate(QString& input, int& pos) const override;
 

@@ -1,4 +1,4 @@
-#include "space_run_label.h"
+#include "settings_dialog/space_run_label.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "chime_player.h"
+#include "timing/chime_player.h"
 
 ChimePlayer::ChimePlayer(ChimeDevice& device) : m_device(device) {}
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chime_device.h"
+#include "platform/chime_device.h"
 
 /// Rings the bell through the sound device: reopened at every reset, stepped at the end of every tick.
 class ChimePlayer {

@@ -1,4 +1,4 @@
-#include "count_pattern.h"
+#include "timing/count_pattern.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,11 @@
-#include "talk_clock.h"
+#include "timing/talk_clock.h"
 
-#include "clock.h"
-#include "rows.h"
-#include "settings_record.h"
-#include "ticker.h"
+#include "build_info.h"
+
+#include "platform/clock.h"
+#include "platform/ticker.h"
+#include "settings/settings_record.h"
+#include "timing/rows.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,7 +13,7 @@ using Text = SettingsRecord::Text;
 
 TalkClock::TalkClock(const SettingsRecord& settings, Clock& clock, Ticker& ticker, Rows& rows, ChimeDevice& device)
     : m_settings(settings), m_clock(clock), m_ticker(ticker), m_rows(rows), m_chime(device),
-      m_plainCaption(u"Lectern"_s), m_minimisedCaption(u"nn:ss/Lectern"_s)
+      m_plainCaption(QString::fromUtf16(programName)), m_minimisedCaption(u"nn:ss/"_s + m_plainCaption)
 {
     m_ticker.setHandler([this] { Timer1_Timer(); });
 }
@@ -52,9 +54,10 @@ void TalkClock::resettimer()
 
     // Taken after the device has opened, so the time spent opening the file is not counted.
     m_startTime = m_clock.now();
-    m_presenEnd = m_startTime + m_settings.minutes(Text::presenPeriod) * 60.0;
-    m_warnSpan = m_settings.minutes(Text::warnBefore) * 60.0;
-    m_discussEnd = m_presenEnd + m_settings.minutes(Text::discussPeriod) * 60.0;
+    const TalkTimes times = m_settings.times();
+    m_presenEnd = m_startTime + times.presentation * 60.0;
+    m_warnSpan = times.warning * 60.0;
+    m_discussEnd = m_presenEnd + times.discussion * 60.0;
 
     // The upper row may still show the same text as the new count's first second (00分00秒, or the old count
     // at a whole hour); the first tick rewrites both rows anyway so nothing of the old count stays on screen.

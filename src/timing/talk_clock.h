@@ -1,7 +1,7 @@
 #pragma once
 
-#include "chime_player.h"
-#include "count_pattern.h"
+#include "timing/chime_player.h"
+#include "timing/count_pattern.h"
 
 #include <QString>
 

@@ -1,15 +1,15 @@
-#include "app_icon.h"
+#include "app/app_icon.h"
+#include "app/program.h"
 #include "fake_chime_device.h"
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_ticker.h"
-#include "form1.h"
-#include "form2.h"
-#include "program.h"
-#include "row_label.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "main_window/form1.h"
+#include "main_window/row_label.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
+#include "settings_dialog/form2.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -38,7 +38,7 @@ QByteArray settingsFile(RowMode mode, double presentation = 10, double discussio
     record.setRowMode(mode);
     record.setText(Text::Text1, heading1);
     record.setText(Text::wavefile, wave);
-    return settingsFileBytes(presentation, discussion, warning, record);
+    return settingsFileBytes({presentation, discussion, warning}, record);
 }
 
 /// Replaces a field's text the way a user does: select all, then type.
@@ -114,6 +114,8 @@ private slots:
     void rightPressTwiceGivesOneDialog();
     void leftReleaseAsksThroughTheProgramsDialogs();
     void countsOnWhileSettingsShown();
+    void confirmationReachesMainWindow_data();
+    void confirmationReachesMainWindow();
     void restartUsesUnconfirmedEdits_data();
     void restartUsesUnconfirmedEdits();
     void closingEndsTheProgram_data();
@@ -140,7 +142,7 @@ void TestProgram::init()
     m_files = std::make_unique<FakeFileAccess>();
     m_files->setProgramFolder(folder);
     m_dialogs = std::make_unique<FakeDialogs>();
-    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, m_dialogs.get()});
+    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, *m_dialogs});
 }
 
 void TestProgram::cleanup()
@@ -231,8 +233,8 @@ void TestProgram::startUpOrder()
     QVERIFY(dialog->isWindow());
     QCOMPARE(dialog->parentWidget(), nullptr);
     // The cancel copy holds the file's values, not the defaults.
-    QCOMPARE(dialog->cancelCopy().presentation, 12.0);
-    QCOMPARE(dialog->cancelCopy().wavePath, u"/sounds/bell.wav"_s);
+    QCOMPARE(dialog->cancelTimes(), (TalkTimes{12, 5, 2}));
+    QCOMPARE(dialog->cancelWavePath(), u"/sounds/bell.wav"_s);
     // Nothing was written at start.
     QCOMPARE(m_files->writes(), 0);
 }
@@ -317,6 +319,62 @@ void TestProgram::countsOnWhileSettingsShown()
     QCOMPARE(label(u"Label1"_s)->foreground(), ColourValue(0x00FFFF00));
     QCOMPARE(m_chime->plays(), 1);
     QVERIFY(dialog->isVisible());
+}
+
+void TestProgram::confirmationReachesMainWindow_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("upperShown");
+    QTest::addColumn<bool>("lowerShown");
+    QTest::addColumn<QRect>("lower");
+    QTest::addColumn<QString>("upperText");
+
+    // The file selects the upper row only; the count has run for 42 seconds when the button is pressed.
+    const QString counted = u"講演の開始から   00分42秒"_s;
+    const QString restarted = u"講演の開始から   00分00秒"_s;
+    const QRect whole(0, 0, 705, 113);
+    QTest::newRow("both rows") << u"okBtn"_s << int(RowMode::Option1) << true << true << QRect(0, 57, 705, 56)
+                               << counted;
+    QTest::newRow("upper only") << u"okBtn"_s << int(RowMode::Option2) << true << false << whole << counted;
+    QTest::newRow("lower only") << u"okBtn"_s << int(RowMode::Option3) << false << true << whole << counted;
+    // With no row mode the rows keep the visibility they had and are laid out as one row.
+    QTest::newRow("no row mode") << u"okBtn"_s << int(RowMode::None) << true << false << whole << counted;
+    QTest::newRow("both rows and restart")
+        << u"Command2"_s << int(RowMode::Option1) << true << true << QRect(0, 57, 705, 56) << restarted;
+}
+
+void TestProgram::confirmationReachesMainWindow()
+{
+    QFETCH(QString, button);
+    QFETCH(int, mode);
+    QFETCH(bool, upperShown);
+    QFETCH(bool, lowerShown);
+    QFETCH(QRect, lower);
+    QFETCH(QString, upperText);
+
+    m_files->put(iniPath, settingsFile(RowMode::Option2));
+    m_program->start();
+    Form1& form = m_program->mainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    m_clock->advance(42.0);
+    m_ticker->fire();
+    QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
+    Form2* dialog = m_program->settingsDialog();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    m_program->settings().setRowMode(RowMode(mode));
+
+    auto* pressed = dialog->findChild<QPushButton*>(button);
+    QVERIFY(pressed);
+    QTest::mouseClick(pressed, Qt::LeftButton);
+
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(row(u"Label1"_s)->isVisible(), upperShown);
+    QCOMPARE(row(u"Label2"_s)->isVisible(), lowerShown);
+    QCOMPARE(row(u"Label2"_s)->geometry(), lower);
+    QCOMPARE(label(u"Label1"_s)->text(), upperText);
+    QTRY_VERIFY(form.isActiveWindow());
+    QCOMPARE(m_files->writes(), 1);
 }
 
 void TestProgram::restartUsesUnconfirmedEdits_data()

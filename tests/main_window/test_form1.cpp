@@ -2,10 +2,10 @@
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_ticker.h"
-#include "form1.h"
-#include "row_font.h"
-#include "row_label.h"
-#include "settings_record.h"
+#include "main_window/form1.h"
+#include "main_window/row_font.h"
+#include "main_window/row_label.h"
+#include "settings/settings_record.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -66,7 +66,6 @@ private slots:
     void promptAnswer_data();
     void promptAnswer();
     void captionWhileMinimised();
-    void showAndRaiseRestores();
     void closingEmitsClosed();
 
 private:
@@ -190,7 +189,7 @@ void TestForm1::layoutOnWidgets()
     QFETCH(int, form);
 
     m_settings->setOption(mode, true);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     showForm();
     // The window system's notice of the new size alone must lay the rows out.
     m_form->resize(inner);
@@ -259,7 +258,7 @@ void TestForm1::modeChangeThenLayout()
     // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge, type size and
     // display form at once.
     m_settings->setOption(2, true);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     m_form->Form_Resize();
     const QRect whole(QPoint(0, 0), inner);
     QCOMPARE(row(u"Label1"_s)->geometry(), whole);
@@ -273,7 +272,7 @@ void TestForm1::modeChangeThenLayout()
 
     // A row mode of none leaves the rows as they are.
     m_settings->setRowMode(SettingsRecord::RowMode::None);
-    applyRowVisibilityRule(m_settings->rowMode(), *m_form);
+    m_form->showRows(m_settings->rowMode());
     m_form->Form_Resize();
     QVERIFY(row(u"Label1"_s)->isVisible());
     QVERIFY(!row(u"Label2"_s)->isVisible());
@@ -578,16 +577,6 @@ void TestForm1::captionWhileMinimised()
     QVERIFY(!m_form->isMinimised());
     m_ticker->fire();
     QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
-}
-
-void TestForm1::showAndRaiseRestores()
-{
-    m_form->showAndRaise();
-    QVERIFY(m_form->isVisible());
-    m_form->setWindowState(Qt::WindowMinimized | Qt::WindowMaximized);
-    m_form->showAndRaise();
-    QVERIFY(!m_form->isMinimised());
-    QVERIFY(m_form->windowState().testFlag(Qt::WindowMaximized));
 }
 
 void TestForm1::closingEmitsClosed()

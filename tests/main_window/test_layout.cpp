@@ -1,4 +1,4 @@
-#include "layout.h"
+#include "main_window/layout.h"
 
 #include <QTest>
 

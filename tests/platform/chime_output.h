@@ -2,7 +2,7 @@
 
 // Drives a chime device the way the chime player does and reads what reached SDL's disk driver.
 
-#include "chime_device.h"
+#include "platform/chime_device.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,5 +1,5 @@
 // Saves two different contents in turn to the file named on the command line, until it is killed.
-#include "disk_file_access.h"
+#include "platform/disk_file_access.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 // Prints the folder DiskFileAccess reports for this program, so a test can start it through a symbolic link.
-#include "disk_file_access.h"
+#include "platform/disk_file_access.h"
 
 #include <cstdio>
 

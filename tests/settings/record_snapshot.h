@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
 #include <QStringList>
 #include <QTest>

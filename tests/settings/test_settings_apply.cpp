@@ -1,15 +1,16 @@
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
-#include "fake_main_window.h"
 #include "record_snapshot.h"
-#include "settings_apply.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "settings/settings_apply.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using Text = SettingsRecord::Text;
+using RowMode = SettingsRecord::RowMode;
 
 namespace {
 
@@ -19,18 +20,18 @@ const QString invalidCaption = u"時間指定エラー"_s;
 const QStringList invalidLines{u"値の範囲が不正です．"_s, u"どれかの値がゼロ以下か、あるいは"_s,
                                u"発表終了前の予鈴指定が、発表時間より大きい値となっています．"_s};
 
-/// One settings record with the fakes around it, as the dialog wires them.
+/// One settings record with the fakes around it, and what SettingsApply told of, signal by signal.
 struct Rig {
     SettingsRecord record;
     FakeFileAccess files;
     FakeDialogs dialogs;
-    FakeMainWindow main;
-    int hides = 0;
-    SettingsApply apply{record, files, dialogs, [this] {
-                            ++hides;
-                        }};
+    SettingsApply apply{record, files, dialogs};
+    QSignalSpy finished{&apply, &SettingsApply::finished};
+    QSignalSpy confirmed{&apply, &SettingsApply::confirmed};
+    QSignalSpy restarts{&apply, &SettingsApply::restartRequested};
 
-    Rig() { apply.setMainWindow(&main); }
+    /// Whether a window reached by confirmed() or restartRequested() saw anything but the end.
+    bool confirmationsSeen() const { return !confirmed.isEmpty() || !restarts.isEmpty(); }
     void setTimes(const QString& p, const QString& d, const QString& w)
     {
         record.setText(Text::presenPeriod, p);
@@ -94,7 +95,7 @@ void TestSettingsApply::acceptedTimes()
 
     QVERIFY2(rig.dialogs.shown().isEmpty(), "an accepted confirmation shows no box");
     QCOMPARE(rig.files.get(iniPath).value_or("<none>"),
-             settingsFileBytes(minutes.at(0), minutes.at(1), minutes.at(2), rig.record));
+             settingsFileBytes({minutes.at(0), minutes.at(1), minutes.at(2)}, rig.record));
     // The fields keep what the user typed; only the file gets the numbers.
     QCOMPARE(rig.times(), (QStringList{p, d, w}));
 }
@@ -126,8 +127,6 @@ void TestSettingsApply::rejectedTimes()
     Rig rig;
     rig.record.setText(Text::wavefile, u"/snd/bell.wav"_s);
     rig.apply.takeCancelCopy();
-    rig.main.setRowsVisible(true, true);
-    rig.main.clearCalls();
     rig.setTimes(p, d, w);
     rig.record.setRowMode(SettingsRecord::RowMode::Option3);
     rig.record.setText(Text::wavefile, u"/snd/other.wav"_s);
@@ -141,8 +140,8 @@ void TestSettingsApply::rejectedTimes()
     QCOMPARE(box.text.split(u"\r\n"_s), invalidLines);
     // Nothing else happens: no file, the dialog stays, the rows stay, the texts and the copy are as they were.
     QCOMPARE(rig.files.writes(), 0);
-    QCOMPARE(rig.hides, 0);
-    QVERIFY(rig.main.calls().isEmpty());
+    QCOMPARE(rig.finished.size(), 0);
+    QVERIFY(!rig.confirmationsSeen());
     QCOMPARE(rig.times(), (QStringList{p, d, w}));
     QCOMPARE(rig.record.text(Text::wavefile), u"/snd/other.wav"_s);
     rig.apply.cancel();
@@ -153,72 +152,66 @@ void TestSettingsApply::rejectedTimes()
 void TestSettingsApply::rowModeApplied_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("both rows") << int(SettingsRecord::RowMode::Option1)
-                               << QStringList{u"rows:1,1"_s, u"resize"_s, u"show"_s};
-    QTest::newRow("upper only") << int(SettingsRecord::RowMode::Option2)
-                                << QStringList{u"rows:1,0"_s, u"resize"_s, u"show"_s};
-    QTest::newRow("lower only") << int(SettingsRecord::RowMode::Option3)
-                                << QStringList{u"rows:0,1"_s, u"resize"_s, u"show"_s};
-    // With no row mode the rows keep their visibility, yet are laid out again.
-    QTest::newRow("none") << int(SettingsRecord::RowMode::None) << QStringList{u"resize"_s, u"show"_s};
+    QTest::newRow("both rows") << int(RowMode::Option1);
+    QTest::newRow("upper only") << int(RowMode::Option2);
+    QTest::newRow("lower only") << int(RowMode::Option3);
+    // With no row mode the rows keep their visibility, yet the main window is laid out again.
+    QTest::newRow("none") << int(RowMode::None);
 }
 
 void TestSettingsApply::rowModeApplied()
 {
     QFETCH(int, mode);
-    QFETCH(QStringList, calls);
 
     Rig rig;
-    rig.record.setRowMode(SettingsRecord::RowMode(mode));
-    // The rows change only after the dialog has been hidden.
-    int hidesAtRows = -1;
-    rig.main.setObserver([&](const QString& call) {
-        if (call == u"resize"_s)
-            hidesAtRows = rig.hides;
-    });
+    rig.record.setRowMode(RowMode(mode));
+    // The main window is told only after the dialog was told to hide, so it comes to the front over it.
+    qsizetype finishedAtConfirmation = -1;
+    QObject::connect(&rig.apply, &SettingsApply::confirmed, &rig.apply,
+                     [&] { finishedAtConfirmation = rig.finished.size(); });
     QVERIFY(rig.apply.apply(iniPath));
-    QCOMPARE(rig.main.calls(), calls);
-    QCOMPARE(hidesAtRows, 1);
-    QVERIFY2(!rig.main.calls().contains(u"reset"_s), "confirming alone never restarts the count");
+    QCOMPARE(rig.confirmed.size(), 1);
+    QCOMPARE(rig.confirmed.constFirst().constFirst().value<RowMode>(), RowMode(mode));
+    QCOMPARE(finishedAtConfirmation, 1);
+    QVERIFY2(rig.restarts.isEmpty(), "confirming alone never restarts the count");
 }
 
 void TestSettingsApply::applyAndRestart_data()
 {
     QTest::addColumn<QString>("w");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("accepted") << u"2"_s << true << QStringList{u"rows:1,1"_s, u"resize"_s, u"show"_s, u"reset"_s};
-    QTest::newRow("warning rejected") << u"11"_s << false << QStringList{u"reset"_s};
+    QTest::newRow("accepted") << u"2"_s << true;
+    QTest::newRow("warning rejected") << u"11"_s << false;
 }
 
 void TestSettingsApply::applyAndRestart()
 {
     QFETCH(QString, w);
     QFETCH(bool, accepted);
-    QFETCH(QStringList, calls);
 
     Rig rig;
     rig.setTimes(u"10"_s, u"5"_s, w);
-    qsizetype boxesAtReset = -1;
-    QString warningAtReset;
-    rig.main.setObserver([&](const QString& call) {
-        if (call == u"reset"_s) {
-            boxesAtReset = rig.dialogs.shown().size();
-            warningAtReset = rig.record.text(Text::warnBefore);
-        }
+    qsizetype confirmationsAtRestart = -1;
+    qsizetype boxesAtRestart = -1;
+    QString warningAtRestart;
+    QObject::connect(&rig.apply, &SettingsApply::restartRequested, &rig.apply, [&] {
+        confirmationsAtRestart = rig.confirmed.size();
+        boxesAtRestart = rig.dialogs.shown().size();
+        warningAtRestart = rig.record.text(Text::warnBefore);
     });
 
     rig.apply.applyAndRestart(iniPath);
 
-    QCOMPARE(rig.main.calls(), calls);
-    QCOMPARE(rig.hides, accepted ? 1 : 0);
+    QCOMPARE(rig.restarts.size(), 1);
+    // An accepted confirmation reaches the main window before the restart.
+    QCOMPARE(confirmationsAtRestart, accepted ? 1 : 0);
+    QCOMPARE(rig.finished.size(), accepted ? 1 : 0);
     QCOMPARE(rig.files.writes(), accepted ? 1 : 0);
     // A rejection's box has been answered before the restart, which counts with the texts as shown.
-    QCOMPARE(boxesAtReset, accepted ? 0 : 1);
-    QCOMPARE(warningAtReset, w);
+    QCOMPARE(boxesAtRestart, accepted ? 0 : 1);
+    QCOMPARE(warningAtRestart, w);
     if (!accepted)
         QCOMPARE(rig.dialogs.shown().constFirst().caption, invalidCaption);
 }
@@ -255,8 +248,8 @@ void TestSettingsApply::cancelRestoresConfirmed()
         QVERIFY(rig.apply.apply(iniPath));
     else if (copy == u"take")
         rig.apply.takeCancelCopy();
-    rig.main.clearCalls();
-    const int hides = rig.hides;
+    const qsizetype finishes = rig.finished.size();
+    const qsizetype confirmations = rig.confirmed.size();
 
     rig.setTimes(u"20"_s, u"9"_s, u"abc"_s);
     rig.record.setText(Text::wavefile, u"/snd/edited.wav"_s);
@@ -269,9 +262,10 @@ void TestSettingsApply::cancelRestoresConfirmed()
     // The three times and the wave path come back; headings, colours and the row mode keep their edits.
     QCOMPARE(RecordSnapshot::of(rig.record),
              edited.withTimes(shownAfterCancel.at(0), shownAfterCancel.at(1), shownAfterCancel.at(2), pathAfterCancel));
-    QCOMPARE(rig.hides, hides + 1);
+    QCOMPARE(rig.finished.size(), finishes + 1);
     QCOMPARE(rig.files.writes(), copy == u"apply" ? 1 : 0); // Cancel writes no file
-    QVERIFY(rig.main.calls().isEmpty());
+    QCOMPARE(rig.confirmed.size(), confirmations);
+    QVERIFY(rig.restarts.isEmpty());
     QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
@@ -282,8 +276,9 @@ void TestSettingsApply::failedSaveIsReported()
     rig.files.put(iniPath, old);
     rig.files.failWrites(u"No space left on device"_s);
     rig.setTimes(u"25"_s, u"5"_s, u"2"_s);
-    rig.record.setRowMode(SettingsRecord::RowMode::Option3);
+    rig.record.setRowMode(RowMode::Option3);
 
+    QTest::ignoreMessage(QtWarningMsg, "settings not saved to /opt/lectern/Lectern.ini: No space left on device");
     QVERIFY(rig.apply.apply(iniPath));
 
     QCOMPARE(rig.files.get(iniPath).value_or("<none>"), old);
@@ -295,9 +290,10 @@ void TestSettingsApply::failedSaveIsReported()
     QVERIFY2(box.text.contains(u"No space left on device"_s), qPrintable(box.text));
     QVERIFY2(box.text.startsWith(u"設定ファイルを保存できませんでした。"_s), qPrintable(box.text));
     // The settings are in force for this run: applied to the rows, and what Cancel brings back.
-    QCOMPARE(rig.hides, 1);
-    QCOMPARE(rig.main.calls(), (QStringList{u"rows:0,1"_s, u"resize"_s, u"show"_s}));
-    QCOMPARE(rig.apply.cancelCopy().presentation, 25.0);
+    QCOMPARE(rig.finished.size(), 1);
+    QCOMPARE(rig.confirmed.size(), 1);
+    QCOMPARE(rig.confirmed.constFirst().constFirst().value<RowMode>(), RowMode::Option3);
+    QCOMPARE(rig.apply.cancelTimes(), (TalkTimes{25, 5, 2}));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsApply)

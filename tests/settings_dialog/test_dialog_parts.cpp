@@ -1,6 +1,6 @@
-#include "input_limit.h"
-#include "space_run_label.h"
-#include "twips.h"
+#include "settings_dialog/input_limit.h"
+#include "settings_dialog/space_run_label.h"
+#include "settings_dialog/twips.h"
 
 #include <QFontMetricsF>
 #include <QTest>

@@ -1,9 +1,10 @@
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
-#include "fake_main_window.h"
-#include "form2.h"
-#include "settings_record.h"
-#include "space_run_label.h"
+#include "settings/settings_record.h"
+#include "settings_dialog/form2.h"
+#include "settings_dialog/space_run_label.h"
+#include "widgets/show_and_raise.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -30,19 +31,21 @@ namespace {
 
 const QString iniPath = u"/opt/lectern/Lectern.ini"_s;
 
-/// The settings dialog with fakes around it, as start-up wires it.
+/// The settings dialog with fakes around it, as start-up wires it. `told` logs what the dialog signalled to
+/// the main window, in order: "confirmed:<row mode>", "restart".
 struct Rig {
     SettingsRecord record;
     FakeFileAccess files;
     FakeDialogs dialogs;
-    FakeMainWindow main;
-    Form2 form{record, files, dialogs};
+    Form2 form{record, files, dialogs, iniPath};
+    QStringList told;
 
     Rig()
     {
-        form.fileN = iniPath;
-        form.setMainWindow(&main);
         form.takeCancelCopy();
+        QObject::connect(&form, &Form2::confirmed, &form,
+                         [this](SettingsRecord::RowMode mode) { told << u"confirmed:%1"_s.arg(int(mode)); });
+        QObject::connect(&form, &Form2::restartRequested, &form, [this] { told << u"restart"_s; });
     }
     template <class T = QWidget> T* find(const QString& name) const
     {
@@ -54,7 +57,7 @@ struct Rig {
     QLineEdit* field(const QString& name) const { return find<QLineEdit>(name); }
     bool showActive()
     {
-        form.showOrRaise();
+        showAndRaise(form);
         return QTest::qWaitForWindowActive(&form);
     }
 };
@@ -397,7 +400,7 @@ void TestForm2::optionsBoundToRowMode()
     QTest::mouseClick(rig.find(name), Qt::LeftButton);
     QCOMPARE(rig.record.rowMode(), SettingsRecord::RowMode(mode));
     QCOMPARE(checked(), QStringList{name});
-    QVERIFY(rig.main.calls().isEmpty()); // applied to the rows only by confirmation
+    QVERIFY(rig.told.isEmpty()); // applied to the rows only by confirmation
 
     const int next = mode % 3 + 1;
     rig.record.setRowMode(SettingsRecord::RowMode(next));
@@ -450,7 +453,7 @@ void TestForm2::enterAndEscapePressNothing()
     QVERIFY(rig.form.isVisible());
     QCOMPARE(rig.field(u"presenPeriod"_s)->text(), u"20"_s);
     QCOMPARE(rig.files.writes(), 0);
-    QVERIFY(rig.main.calls().isEmpty());
+    QVERIFY(rig.told.isEmpty());
     QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
@@ -463,7 +466,7 @@ void TestForm2::frameCloseIsCancel()
     rig.field(u"Text2"_s)->setText(u"のこり"_s);
     rig.record.setColour(Swatch::t2b, 0x00111111u);
     // Asked for again while shown, the dialog keeps its edits.
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QCOMPARE(rig.field(u"presenPeriod"_s)->text(), u"30"_s);
 
     QVERIFY(rig.form.close());
@@ -476,7 +479,7 @@ void TestForm2::frameCloseIsCancel()
     QCOMPARE(rig.record.colour(Swatch::t2b), 0x00111111u);
     QCOMPARE(rig.files.writes(), 0);
 
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QCOMPARE(rig.field(u"Text2"_s)->text(), u"のこり"_s);
 }
 
@@ -489,12 +492,12 @@ void TestForm2::buttons_data()
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<QString>("shownAfter");
 
-    const QStringList confirmed{u"rows:1,0"_s, u"resize"_s, u"show"_s};
+    const QStringList confirmed{u"confirmed:%1"_s.arg(int(SettingsRecord::RowMode::Option2))};
     QTest::newRow("okBtn") << u"okBtn"_s << u"15"_s << false << 1 << confirmed << u"15"_s;
     QTest::newRow("okBtn rejected") << u"okBtn"_s << u"1"_s << true << 0 << QStringList() << u"1"_s;
-    QTest::newRow("Command2") << u"Command2"_s << u"15"_s << false << 1 << (confirmed + QStringList{u"reset"_s})
+    QTest::newRow("Command2") << u"Command2"_s << u"15"_s << false << 1 << (confirmed + QStringList{u"restart"_s})
                               << u"15"_s;
-    QTest::newRow("Command2 rejected") << u"Command2"_s << u"1"_s << true << 0 << QStringList{u"reset"_s} << u"1"_s;
+    QTest::newRow("Command2 rejected") << u"Command2"_s << u"1"_s << true << 0 << QStringList{u"restart"_s} << u"1"_s;
     QTest::newRow("clBtn") << u"clBtn"_s << u"15"_s << false << 0 << QStringList() << u"10"_s;
 }
 
@@ -507,7 +510,7 @@ void TestForm2::buttons()
     QFETCH(QStringList, calls);
     QFETCH(QString, shownAfter);
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     rig.field(u"presenPeriod"_s)->setText(presentation);
     rig.field(u"warnBefore"_s)->setText(u"2"_s);
     QTest::mouseClick(rig.find(u"Option2"_s), Qt::LeftButton);
@@ -518,7 +521,7 @@ void TestForm2::buttons()
     QCOMPARE(rig.files.writes(), writes);
     if (writes)
         QVERIFY(rig.files.get(iniPath).value_or(QByteArray()).startsWith(presentation.toLatin1() + ",5,2,\"\"\r\n"));
-    QCOMPARE(rig.main.calls(), calls);
+    QCOMPARE(rig.told, calls);
     QCOMPARE(rig.field(u"presenPeriod"_s)->text(), shownAfter);
     if (visibleAfter)
         QCOMPARE(rig.dialogs.shown().constFirst().caption, u"時間指定エラー"_s);
@@ -563,7 +566,7 @@ void TestForm2::swatches()
     QFETCH(std::optional<ColourValue>, answer);
     QFETCH(QColor, shownAfter);
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     QWidget* w = rig.find(name);
     QCOMPARE(swatchPixel(w), shown);
     QCOMPARE(w->focusPolicy(), Qt::NoFocus);
@@ -587,7 +590,7 @@ void TestForm2::swatches()
 void TestForm2::filePicker()
 {
     Rig rig;
-    rig.form.showOrRaise();
+    showAndRaise(rig.form);
     const QString fromFile = u"/snd/from the file.wav"_s;
     rig.record.setText(Text::wavefile, fromFile);
     QWidget* command1 = rig.find(u"Command1"_s);
@@ -642,8 +645,11 @@ void TestForm2::realInvalidTimesBox()
 {
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
-    form.showOrRaise();
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
     record.setText(Text::warnBefore, u"12"_s);
 
     QString caption, text;
@@ -677,8 +683,11 @@ void TestForm2::realColourDialog()
 {
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
-    form.showOrRaise();
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
 
     QColor initial;
     QWidget* parent = nullptr;
@@ -706,8 +715,11 @@ void TestForm2::realFileDialog()
     }
     SettingsRecord record;
     FakeFileAccess files;
-    Form2 form(record, files);
-    form.showOrRaise();
+    WidgetDialogs dialogs;
+    Form2 form(record, files, dialogs, iniPath);
+    showAndRaise(form);
+    // The real boxes and pickers are shown over the active window.
+    QVERIFY(QTest::qWaitForWindowActive(&form));
 
     QString title;
     QStringList filters;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chime_device.h"
+#include "platform/chime_device.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rows.h"
+#include "timing/rows.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ticker.h"
+#include "platform/ticker.h"
 
 /// A ticker the test fires by hand; counts how often it was enabled and disabled.
 class FakeTicker final : public Ticker {

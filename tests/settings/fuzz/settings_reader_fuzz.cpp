@@ -1,8 +1,8 @@
 // Fuzz entry for the settings-file reader: any bytes must be read without a crash, a hang or undefined
 // behaviour, and whatever the reader puts into the record must survive being written and read back.
-#include "number_rule.h"
-#include "settings_file.h"
-#include "settings_record.h"
+#include "settings/number_rule.h"
+#include "settings/settings_file.h"
+#include "settings/settings_record.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -34,17 +34,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     readSettingsBytes(bytes, record);
 
     // The times are the defaults or came from an accepted first line, so they pass its rule.
-    const double p = record.minutes(Text::presenPeriod);
-    const double d = record.minutes(Text::discussPeriod);
-    const double w = record.minutes(Text::warnBefore);
-    if (!(p >= 0 && d >= 0 && w >= 0 && p >= w))
+    const TalkTimes times = record.times();
+    if (!(times.presentation >= 0 && times.discussion >= 0 && times.warning >= 0 &&
+          times.presentation >= times.warning))
         fail("times break the first-line rule", record.text(Text::presenPeriod), QString());
     for (const Text t : {Text::presenPeriod, Text::discussPeriod, Text::warnBefore}) {
         if (record.text(t) != renderNumber(record.minutes(t)))
             fail("time not in rendered form", record.text(t), renderNumber(record.minutes(t)));
     }
 
-    const QByteArray written = settingsFileBytes(p, d, w, record);
+    const QByteArray written = settingsFileBytes(times, record);
     if (written.size() > maxSettingsFileBytes)
         return 0; // the writer refuses such a record rather than write a file the reader would ignore
     SettingsRecord back;

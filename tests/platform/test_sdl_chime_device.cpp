@@ -1,5 +1,5 @@
 #include "chime_output.h"
-#include "sdl_chime_device.h"
+#include "platform/sdl_chime_device.h"
 #include "sound_files.h"
 
 #include <QFileInfo>
@@ -322,4 +322,4 @@ void TestSdlChimeDevice::outputSleepsBetweenBells()
 }
 
 QTEST_GUILESS_MAIN(TestSdlChimeDevice)
-#include "tst_sdl_chime_device.moc"
+#include "test_sdl_chime_device.moc"

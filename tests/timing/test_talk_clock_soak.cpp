@@ -2,8 +2,8 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
-#include "settings_record.h"
-#include "talk_clock.h"
+#include "settings/settings_record.h"
+#include "timing/talk_clock.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -94,8 +94,8 @@ void TestTalkClockSoak::tenHours()
     bool periodsCheckable = true;
     const auto reset = [&] {
         start = clock.now();
-        presenEnd = start + settings.minutes(Text::presenPeriod) * 60.0;
-        discussEnd = presenEnd + settings.minutes(Text::discussPeriod) * 60.0;
+        presenEnd = start + settings.times().presentation * 60.0;
+        discussEnd = presenEnd + settings.times().discussion * 60.0;
         periodsCheckable = std::abs(presenEnd - start) < 1e9 && std::abs(discussEnd - start) < 1e9;
         for (int k = 1; k <= 4; ++k)
             heading[std::size_t(k - 1)] = settings.heading(k);
@@ -210,4 +210,4 @@ void TestTalkClockSoak::tenHours()
 }
 
 QTEST_GUILESS_MAIN(TestTalkClockSoak)
-#include "tst_talk_clock_soak.moc"
+#include "test_talk_clock_soak.moc"

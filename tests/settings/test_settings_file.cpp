@@ -1,10 +1,10 @@
-#include "disk_file_access.h"
 #include "fake_file_access.h"
-#include "number_rule.h"
+#include "platform/disk_file_access.h"
 #include "record_snapshot.h"
-#include "settings_file.h"
-#include "settings_location.h"
-#include "settings_record.h"
+#include "settings/number_rule.h"
+#include "settings/settings_file.h"
+#include "settings/settings_location.h"
+#include "settings/settings_record.h"
 
 #include <QDir>
 #include <QFile>
@@ -241,7 +241,7 @@ void TestSettingsFile::location()
 void TestSettingsFile::writerMatchesTheFormatForDefaults()
 {
     const SettingsRecord record;
-    QCOMPARE(settingsFileBytes(10, 5, 2, record), defaultFile);
+    QCOMPARE(settingsFileBytes({10, 5, 2}, record), defaultFile);
 }
 
 void TestSettingsFile::writerLines_data()
@@ -286,7 +286,7 @@ void TestSettingsFile::writerLines()
     QFETCH(QByteArray, text);
     SettingsRecord r;
     record.applyTo(r);
-    const QByteArray bytes = settingsFileBytes(presentation, discussion, warning, r);
+    const QByteArray bytes = settingsFileBytes({presentation, discussion, warning}, r);
     // Six lines, each ending in CR LF, and no other CR or LF anywhere.
     const QList<QByteArray> lines = bytes.split('\n');
     QCOMPARE(lines.size(), 7);
@@ -331,7 +331,7 @@ void TestSettingsFile::writtenTextReadsBack()
     QFETCH(QString, readBack);
     SettingsRecord record;
     record.setText(field, text);
-    const QByteArray bytes = settingsFileBytes(10, 5, 2, record);
+    const QByteArray bytes = settingsFileBytes({10, 5, 2}, record);
     QCOMPARE(bytes.startsWith("\xEF\xBB\xBF"), utf8);
     if (utf8)
         QVERIFY(bytes.contains(readBack.toUtf8()));
@@ -632,9 +632,7 @@ void TestSettingsFile::roundTrip()
 
         FakeFileAccess files;
         const QString file = settingsPath(files.programFolder());
-        const auto written =
-            writeSettings(files, file, record.minutes(Text::presenPeriod), record.minutes(Text::discussPeriod),
-                          record.minutes(Text::warnBefore), record);
+        const auto written = writeSettings(files, file, record.times(), record);
         QVERIFY2(written.ok, qPrintable(written.error));
         utf8Files += files.get(file)->startsWith("\xEF\xBB\xBF") ? 1 : 0;
 
@@ -696,7 +694,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     DiskFileAccess files;
     const SettingsRecord record;
-    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    const auto result = writeSettings(files, path, {10, 5, 2}, record);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -723,8 +721,8 @@ void TestSettingsFile::savedInAFolderItCreatesOrCannotWrite()
 
     // The per-user folder does not exist before the first save.
     const QString own = settingsPath(dir.filePath(u"config/Lectern"_s));
-    QVERIFY(writeSettings(files, own, 10, 5, 2, record).ok);
-    QCOMPARE(fileBytes(own), settingsFileBytes(10, 5, 2, record));
+    QVERIFY(writeSettings(files, own, {10, 5, 2}, record).ok);
+    QCOMPARE(fileBytes(own), settingsFileBytes({10, 5, 2}, record));
 
     // A writable file in a folder that takes no new file is rewritten in place.
     if (::geteuid() == 0)
@@ -732,10 +730,10 @@ void TestSettingsFile::savedInAFolderItCreatesOrCannotWrite()
     const QString beside = settingsPath(dir.path());
     QVERIFY(writeFile(beside, goodFile));
     QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const auto result = writeSettings(files, beside, 12, 5, 2, record);
+    const auto result = writeSettings(files, beside, {12, 5, 2}, record);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY2(result.ok, qPrintable(result.error));
-    QCOMPARE(fileBytes(beside), settingsFileBytes(12, 5, 2, record));
+    QCOMPARE(fileBytes(beside), settingsFileBytes({12, 5, 2}, record));
 }
 
 void TestSettingsFile::oversizedSettingsAreNotWritten()
@@ -745,7 +743,7 @@ void TestSettingsFile::oversizedSettingsAreNotWritten()
     files.put(path, goodFile);
     SettingsRecord record;
     record.setText(Text::Text4, QString(40000, u'超'));
-    const auto result = writeSettings(files, path, 10, 5, 2, record);
+    const auto result = writeSettings(files, path, {10, 5, 2}, record);
     QVERIFY(!result.ok);
     QVERIFY(!result.error.isEmpty());
     QCOMPARE(files.writes(), 0);
@@ -753,11 +751,11 @@ void TestSettingsFile::oversizedSettingsAreNotWritten()
 
     // Just inside the bound is written and read back.
     record.setText(Text::Text4, QString(maxSettingsFileBytes / 2 - 200, u'超'));
-    QVERIFY(writeSettings(files, path, 10, 5, 2, record).ok);
+    QVERIFY(writeSettings(files, path, {10, 5, 2}, record).ok);
     SettingsRecord back;
     readSettings(files, path, back);
     QCOMPARE(back.text(Text::Text4), record.text(Text::Text4));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
-#include "tst_settings_file.moc"
+#include "test_settings_file.moc"

@@ -2,8 +2,8 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
-#include "settings_record.h"
-#include "talk_clock.h"
+#include "settings/settings_record.h"
+#include "timing/talk_clock.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -595,4 +595,4 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
 }
 
 QTEST_GUILESS_MAIN(TestTalkClock)
-#include "tst_talk_clock.moc"
+#include "test_talk_clock.moc"

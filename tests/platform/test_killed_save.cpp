@@ -53,4 +53,4 @@ void TestKilledSave::killedSaveLeavesAWholeFile()
 }
 
 QTEST_GUILESS_MAIN(TestKilledSave)
-#include "tst_killed_save.moc"
+#include "test_killed_save.moc"

@@ -1,4 +1,4 @@
-#include "count_pattern.h"
+#include "timing/count_pattern.h"
 
 #include <QTest>
 
@@ -126,4 +126,4 @@ void TestCountPattern::roundHalfEven()
 }
 
 QTEST_GUILESS_MAIN(TestCountPattern)
-#include "tst_count_pattern.moc"
+#include "test_count_pattern.moc"

@@ -1,14 +1,16 @@
-#include "widget_dialogs.h"
+#include "widgets/widget_dialogs.h"
 
+#include "widgets/qt_colour.h"
+
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
-WidgetDialogs::WidgetDialogs(QWidget* parent) : m_parent(parent) {}
-
 bool WidgetDialogs::askOkCancel(const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     box.setWindowModality(Qt::ApplicationModal);
@@ -17,31 +19,30 @@ bool WidgetDialogs::askOkCancel(const QString& caption, const QString& text)
 
 void WidgetDialogs::inform(const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
 void WidgetDialogs::warn(const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 
 std::optional<ColourValue> WidgetDialogs::pickColour(ColourValue initial)
 {
-    const QColor start(redOf(initial), greenOf(initial), blueOf(initial));
-    const QColor chosen = QColorDialog::getColor(start, m_parent);
+    const QColor chosen = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow());
     if (!chosen.isValid())
         return std::nullopt;
-    return colourFromRgb(chosen.red(), chosen.green(), chosen.blue());
+    return colourValueOf(chosen);
 }
 
 std::optional<QString> WidgetDialogs::pickOpenFile(const QString& title, const QString& filter,
                                                    const QString& startPath)
 {
-    QFileDialog dialog(m_parent, title, startPath, filter);
+    QFileDialog dialog(QApplication::activeWindow(), title, startPath, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (!startPath.isEmpty())

@@ -1,5 +1,5 @@
-#include "chime_player.h"
 #include "fake_chime_device.h"
+#include "timing/chime_player.h"
 
 #include <QTest>
 
@@ -107,4 +107,4 @@ void TestChimePlayer::ringStep()
 }
 
 QTEST_GUILESS_MAIN(TestChimePlayer)
-#include "tst_chime_player.moc"
+#include "test_chime_player.moc"

@@ -1,4 +1,4 @@
-#include "cp932.h"
+#include "settings/cp932.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -102,4 +102,4 @@ void TestCp932::representableTextRoundTrips()
 }
 
 QTEST_GUILESS_MAIN(TestCp932)
-#include "tst_cp932.moc"
+#include "test_cp932.moc"

@@ -1,4 +1,4 @@
-#include "settings_record.h"
+#include "settings/settings_record.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -159,4 +159,4 @@ void TestSettingsRecord::colourKeepsTheLow24Bits()
 }
 
 QTEST_GUILESS_MAIN(TestSettingsRecord)
-#include "tst_settings_record.moc"
+#include "test_settings_record.moc"

@@ -1,4 +1,4 @@
-#include "number_rule.h"
+#include "settings/number_rule.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -33,6 +33,8 @@ class TestNumberRule : public QObject {
 private slots:
     void parse_data();
     void parse();
+    void parseWhole_data();
+    void parseWhole();
     void render_data();
     void render();
     void renderReadsBackToTheSameValue();
@@ -93,6 +95,40 @@ void TestNumberRule::parse()
     const double value = parseNumber(text);
     // Exact: the rule must land on the same double as the literal, not merely near it.
     QCOMPARE(bitsOf(value), bitsOf(minutes));
+}
+
+void TestNumberRule::parseWhole_data()
+{
+    // The settings file's numbers: the same scanner, but the number must fill the item, with no blank in it.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<std::optional<double>>("value");
+
+    const std::optional<double> none;
+    QTest::newRow("whole") << u"10"_s << std::optional<double>(10);
+    QTest::newRow("fraction") << u"2.5"_s << std::optional<double>(2.5);
+    QTest::newRow("no leading digit") << u".5"_s << std::optional<double>(0.5);
+    QTest::newRow("no digit after the point") << u"5."_s << std::optional<double>(5);
+    QTest::newRow("signs") << u"-0.125"_s << std::optional<double>(-0.125);
+    QTest::newRow("plus sign") << u"+4"_s << std::optional<double>(4);
+    QTest::newRow("exponent") << u"1e1"_s << std::optional<double>(10);
+    QTest::newRow("signed exponent") << u"25E-1"_s << std::optional<double>(2.5);
+    QTest::newRow("empty") << QString() << none;
+    QTest::newRow("point alone") << u"."_s << none;
+    QTest::newRow("unit") << u"10分"_s << none;
+    QTest::newRow("blank before") << u" 10"_s << none;
+    QTest::newRow("blank inside") << u"1 0"_s << none;
+    QTest::newRow("exponent without digits") << u"1e"_s << none;
+    QTest::newRow("two points") << u"1.2.3"_s << none;
+    QTest::newRow("full-width digits") << u"１０"_s << none;
+    QTest::newRow("too large") << u"1e400"_s << none;
+    QTest::newRow("too small") << u"1e-400"_s << none;
+}
+
+void TestNumberRule::parseWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(std::optional<double>, value);
+    QCOMPARE(parseWholeNumber(text), value);
 }
 
 void TestNumberRule::render_data()
@@ -157,4 +193,4 @@ void TestNumberRule::renderReadsBackToTheSameValue()
 }
 
 QTEST_GUILESS_MAIN(TestNumberRule)
-#include "tst_number_rule.moc"
+#include "test_number_rule.moc"

@@ -1,0 +1,5 @@
+#include "platform/log_categories.h"
+
+// Warnings only by default: a normal run prints nothing. QT_LOGGING_RULES="lectern.*.debug=true" shows more.
+Q_LOGGING_CATEGORY(lcSound, "lectern.sound", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcFiles, "lectern.files", QtWarningMsg)

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+/// lectern.sound: a sound file refused, a sound output that cannot open. The user hears only silence there;
+/// this tells a developer why.
+Q_DECLARE_LOGGING_CATEGORY(lcSound)
+
+/// lectern.files: a file that is there but cannot be read as the program needs it.
+Q_DECLARE_LOGGING_CATEGORY(lcFiles)
