@@ -10,9 +10,11 @@
 #include "settings/settings_record.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +28,10 @@ constexpr double initialTypeSize = 42.0;
 // Cyan on black, the rows' colours until the first reset gives them colour pair 1.
 constexpr ColourValue initialForeground = 0x00FFFF00;
 constexpr ColourValue initialBackground = 0x00000000;
+// A rehearsal: the presentation and the discussion in this many real seconds, then as many of overtime as make
+// up the whole, time enough for the three bells of its start.
+constexpr double rehearsalFastSeconds = 25.0;
+constexpr double rehearsalSeconds = 30.0;
 
 } // namespace
 
@@ -34,10 +40,12 @@ Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice
     : QWidget(parent), m_settings(settings), m_device(device), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
       m_label1(new RowLabel(defaultHeading(1) + u"\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_label2(new RowLabel(defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_talk(settings, clock, ticker, *this, device)
+      m_caption(QString::fromUtf16(programName)), m_clock(clock), m_talk(settings, m_clock, ticker, *this, device)
 {
     setObjectName(u"Form1"_s);
-    setWindowTitle(QString::fromUtf16(programName));
+    setWindowTitle(m_caption);
+    // The keys reach the window whichever row was clicked last.
+    setFocusPolicy(Qt::StrongFocus);
     m_label1->setObjectName(u"Label1"_s);
     m_label2->setObjectName(u"Label2"_s);
     for (RowLabel* label : {m_label1, m_label2}) {
@@ -114,7 +122,36 @@ void Form1::showRows(SettingsRecord::RowMode mode)
 
 void Form1::resettimer()
 {
+    if (m_clock.isRehearsing()) {
+        m_clock.end();
+        setCaption(m_caption);
+    }
     m_talk.resettimer();
+}
+
+void Form1::startRehearsal()
+{
+    const TalkTimes times = m_settings.times();
+    m_clock.begin((times.presentation + times.discussion) * 60.0, rehearsalFastSeconds);
+    setCaption(m_caption);
+    m_talk.resettimer();
+}
+
+void Form1::finishRehearsal()
+{
+    m_rehearsalEndQueued = false;
+    if (m_clock.isRehearsing())
+        resettimer();
+}
+
+void Form1::toggleFullScreen()
+{
+    if (isFullScreen()) {
+        setWindowState(m_stateBeforeFullScreen);
+        return;
+    }
+    m_stateBeforeFullScreen = windowState() & ~(Qt::WindowFullScreen | Qt::WindowMinimized);
+    setWindowState(m_stateBeforeFullScreen | Qt::WindowFullScreen);
 }
 
 int Form1::buttonNumber(Qt::MouseButton button)
@@ -149,6 +186,12 @@ void Form1::mouseUp(int button)
 void Form1::setUpperText(const QString& text)
 {
     m_label1->setText(text);
+    // The upper row is written at every shown second, also during a rehearsal's overtime; the new count starts
+    // from the event loop, not from inside the tick that noticed the end.
+    if (m_clock.isRehearsing() && !m_rehearsalEndQueued && m_clock.realElapsed() >= rehearsalSeconds) {
+        m_rehearsalEndQueued = true;
+        QTimer::singleShot(0, this, &Form1::finishRehearsal);
+    }
 }
 
 void Form1::setLowerText(const QString& text)
@@ -168,13 +211,15 @@ void Form1::setLowerColours(ColourValue foreground, ColourValue background)
 
 void Form1::setCaption(const QString& caption)
 {
-    if (windowTitle() != caption)
-        setWindowTitle(caption);
+    m_caption = caption;
+    const QString title = m_clock.isRehearsing() ? caption + u"（リハーサル）"_s : caption;
+    if (windowTitle() != title)
+        setWindowTitle(title);
 }
 
 QString Form1::caption() const
 {
-    return windowTitle();
+    return m_caption;
 }
 
 QString Form1::upperText() const
@@ -203,6 +248,41 @@ void Form1::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
     mouseUp(buttonNumber(event->button()));
+}
+
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    // A key with Ctrl, Alt, Shift or the like belongs to the desktop: it never restarts a count. Held down, a key
+    // acts once.
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_F11:
+        if (!event->isAutoRepeat())
+            toggleFullScreen();
+        break;
+    case Qt::Key_Escape:
+        if (isFullScreen())
+            toggleFullScreen();
+        break;
+    case Qt::Key_R:
+        if (!event->isAutoRepeat())
+            mouseUp(LeftButton);
+        break;
+    case Qt::Key_S:
+        mouseDown(RightButton);
+        break;
+    case Qt::Key_T:
+        if (!event->isAutoRepeat())
+            startRehearsal();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/settings_record.h"
+#include "timing/rehearsal_clock.h"
 #include "timing/rows.h"
 #include "timing/talk_clock.h"
 
@@ -31,8 +32,14 @@ public:
     /// The row visibility rule: both rows, upper only or lower only by the row mode; with no row mode selected
     /// the rows stay as they are.
     void showRows(SettingsRecord::RowMode mode);
-    /// Starts a new count with the settings as they stand.
+    /// Starts a new count with the settings as they stand; a rehearsal under way ends.
     void resettimer();
+    /// Plays the current settings through as a rehearsal: the presentation and the discussion in about 25 s,
+    /// then 5 s of overtime, with the colours and the bells at their places; then a new count starts.
+    void startRehearsal();
+    bool isRehearsing() const { return m_clock.isRehearsing(); }
+    /// Fills the screen the window is on, or gives back the size and place it had before.
+    void toggleFullScreen();
 
     /// A button went down on the window or a row: the right button asks for the settings dialog.
     void mouseDown(int button);
@@ -67,9 +74,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void finishRehearsal();
+
     int pixelsX(double points) const;
     int pixelsY(double points) const;
 
@@ -79,5 +89,9 @@ private:
     QString m_rowFamily;
     RowLabel* m_label1;
     RowLabel* m_label2;
+    QString m_caption;
+    Qt::WindowStates m_stateBeforeFullScreen;
+    bool m_rehearsalEndQueued = false;
+    RehearsalClock m_clock;
     TalkClock m_talk;
 };

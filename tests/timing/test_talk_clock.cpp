@@ -3,6 +3,7 @@
 #include "fake_rows.h"
 #include "fake_ticker.h"
 #include "settings/settings_record.h"
+#include "timing/rehearsal_clock.h"
 #include "timing/talk_clock.h"
 
 #include <QRegularExpression>
@@ -36,6 +37,8 @@ private slots:
     void startInstantTakenAfterOpening();
     void threeWholeChimes();
     void tickerLeftAloneAfterDestruction();
+    void rehearsalClock_data();
+    void rehearsalClock();
 };
 
 namespace {
@@ -592,6 +595,44 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
     ticker.setEnabled(true);
     ticker.fire(); // must not reach the destroyed count
     QCOMPARE(rows.upperWrites(), writes);
+}
+
+void TestTalkClock::rehearsalClock_data()
+{
+    // A talk of 10 + 5 minutes rehearsed: its 900 s pass in 25 real seconds, then time runs at its own pace.
+    QTest::addColumn<double>("fastSeconds");
+    QTest::addColumn<double>("realSeconds");
+    QTest::addColumn<double>("realElapsed");
+    QTest::addColumn<double>("countElapsed");
+    QTest::newRow("at the start") << 900.0 << 25.0 << 0.0 << 0.0;
+    QTest::newRow("half way") << 900.0 << 25.0 << 12.5 << 450.0;
+    QTest::newRow("end of the discussion") << 900.0 << 25.0 << 25.0 << 900.0;
+    QTest::newRow("overtime at real pace") << 900.0 << 25.0 << 30.0 << 905.0;
+    QTest::newRow("a talk shorter than the span keeps real pace") << 12.0 << 25.0 << 10.0 << 10.0;
+}
+
+void TestTalkClock::rehearsalClock()
+{
+    QFETCH(double, fastSeconds);
+    QFETCH(double, realSeconds);
+    QFETCH(double, realElapsed);
+    QFETCH(double, countElapsed);
+    FakeClock real;
+    RehearsalClock clock(real);
+    QCOMPARE(clock.now(), real.now());
+    const double begin = clock.now();
+    clock.begin(fastSeconds, realSeconds);
+    real.advance(realElapsed);
+    QCOMPARE(clock.now() - begin, countElapsed);
+    QCOMPARE(clock.realElapsed(), realElapsed);
+
+    // Ending goes on from where the rehearsal stood, at real pace: a count started after it never sees time go back.
+    const double atEnd = clock.now();
+    clock.end();
+    QCOMPARE(clock.now(), atEnd);
+    real.advance(2.0);
+    QCOMPARE(clock.now(), atEnd + 2.0);
+    QVERIFY(!clock.isRehearsing());
 }
 
 QTEST_GUILESS_MAIN(TestTalkClock)
