@@ -1,6 +1,6 @@
-// Figures of the real sound device: how long open() holds up the restart of a count, how long the first play()
-// of a phase change takes on the user-interface thread, how soon a close() silences a sounding bell,
-// and how much silence lies between the chimes of one phase change.
+// Figures of the real sound device: how long open() holds up the restart of a count and how much memory an open
+// file holds, how long the first play() of a phase change takes on the user-interface thread, how soon a close()
+// silences a sounding bell, and how much silence lies between the chimes of one phase change.
 // Run by hand:  SDL_AUDIODRIVER=disk bench_chime_device
 
 #include "chime_output.h"
@@ -12,7 +12,23 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+/// The process's resident memory in bytes, from /proc/self/statm.
+qint64 residentBytes()
+{
+    QFile statm(u"/proc/self/statm"_s);
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
+}
+
+} // namespace
 
 class BenchChimeDevice : public QObject {
     Q_OBJECT
@@ -21,6 +37,8 @@ private slots:
     void initTestCase();
     void openFile_data();
     void openFile();
+    void memoryHeldByOpenFile_data();
+    void memoryHeldByOpenFile();
     void openBuiltInBell();
     void firstPlay();
     void gapBetweenChimes_data();
@@ -41,6 +59,8 @@ void BenchChimeDevice::initTestCase()
                                sound_files::pattern(3 * 44100 * 2)));
     QVERIFY(sound_files::write(m_dir.filePath(u"ten-minutes.wav"_s), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
                                sound_files::pattern(600 * 44100 * 2)));
+    QVERIFY(sound_files::write(m_dir.filePath(u"ten-minutes-float.wav"_s), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2,
+                               sound_files::pattern(600 * 48000 * 2)));
     QVERIFY(sound_files::write(m_dir.filePath(u"too-long.wav"_s), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2,
                                sound_files::pattern(601 * 44100 * 2)));
 }
@@ -50,6 +70,7 @@ void BenchChimeDevice::openFile_data()
     QTest::addColumn<QString>("name");
     QTest::newRow("3 s, 44.1 kHz stereo 16-bit") << u"typical.wav"_s;
     QTest::newRow("10 min, the longest taken") << u"ten-minutes.wav"_s;
+    QTest::newRow("10 min, 48 kHz stereo float") << u"ten-minutes-float.wav"_s;
     QTest::newRow("10 min 1 s, refused") << u"too-long.wav"_s;
 }
 
@@ -63,6 +84,33 @@ void BenchChimeDevice::openFile()
         device.open();
     }
     QVERIFY(device.mode() != ChimeDevice::Mode::Busy);
+}
+
+void BenchChimeDevice::memoryHeldByOpenFile_data()
+{
+    openFile_data();
+}
+
+void BenchChimeDevice::memoryHeldByOpenFile()
+{
+    // What the program holds in addition while a chime file is open, between bells and while one rings: the
+    // resident memory after open(), and after a second of playing, less the resident memory before.
+    QFETCH(QString, name);
+    SdlChimeDevice device;
+    device.setFileName(m_dir.filePath(name));
+    const qint64 before = residentBytes();
+    device.open();
+    const qint64 opened = residentBytes();
+    device.rewind();
+    device.play();
+    if (device.mode() == ChimeDevice::Mode::Busy)
+        QTest::qWait(1000);
+    const qint64 playing = residentBytes();
+    device.close();
+    QVERIFY(before > 0);
+    qInfo("RSS before open %.1f MB, after open %.1f MB, after 1 s of playing %.1f MB", double(before) / 1e6,
+          double(opened) / 1e6, double(playing) / 1e6);
+    QTest::setBenchmarkResult(double(std::max(opened, playing) - before), QTest::BytesAllocated);
 }
 
 void BenchChimeDevice::openBuiltInBell()

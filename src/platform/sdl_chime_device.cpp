@@ -79,9 +79,15 @@ ChimeDevice::Mode SdlChimeDevice::mode()
 void SdlChimeDevice::close()
 {
     closeOutput();
+    release();
+}
+
+void SdlChimeDevice::release()
+{
     m_loaded = false;
-    m_sound = PcmSound{};
-    m_cursor = 0;
+    m_decoder.reset();
+    m_bell = PcmSound{};
+    m_bellCursor = 0;
     m_playing = false;
 }
 
@@ -94,12 +100,15 @@ void SdlChimeDevice::open()
 {
     close();
     if (m_fileName.isEmpty()) {
-        m_sound = builtinBell();
+        m_bell = builtinBell();
+        m_sampleRate = m_bell.sampleRate;
+        m_channels = m_bell.channels;
     } else {
-        std::optional<PcmSound> decoded = decodeSoundFile(m_fileName);
-        if (!decoded)
+        m_decoder = SoundDecoder::openFile(m_fileName);
+        if (!m_decoder)
             return;
-        m_sound = std::move(*decoded);
+        m_sampleRate = m_decoder->sampleRate();
+        m_channels = m_decoder->channels();
     }
     m_loaded = true;
 }
@@ -109,7 +118,7 @@ void SdlChimeDevice::rewind()
     if (!m_loaded)
         return;
     const OutputLock lock(m_output);
-    m_cursor = 0;
+    rewindSound();
     m_playing = false;
 }
 
@@ -119,7 +128,7 @@ void SdlChimeDevice::play()
         return;
     {
         const OutputLock lock(m_output);
-        if (m_playing || m_cursor >= m_sound.frames())
+        if (m_playing || soundEnded())
             return;
         m_playing = true;
     }
@@ -127,28 +136,48 @@ void SdlChimeDevice::play()
     if (m_output == 0 && !openOutput()) {
         // Without an output there is nothing to ring with until the next open() tries afresh; reading NotOpen
         // leaves the pending chimes pending, as for a file that cannot be played.
-        m_playing = false;
-        m_loaded = false;
-        m_sound = PcmSound{};
+        release();
     }
 }
 
 void SdlChimeDevice::fillOutput(void* userdata, std::uint8_t* stream, int len)
 {
-    // SDL calls this on its audio thread with the output's lock held.
+    // SDL calls this on its audio thread with the output's lock held. One call decodes one buffer of about 10 ms.
     auto& self = *static_cast<SdlChimeDevice*>(userdata);
-    const std::size_t wanted = std::size_t(len) / sizeof(std::int16_t);
-    std::size_t copied = 0;
+    const std::int64_t frameBytes = std::int64_t(sizeof(std::int16_t)) * self.m_channels;
+    std::size_t filled = 0;
     if (self.m_playing) {
-        const auto& samples = self.m_sound.samples;
-        const std::size_t start = std::size_t(self.m_cursor) * std::size_t(self.m_sound.channels);
-        copied = std::min(wanted, samples.size() - start);
-        std::memcpy(stream, samples.data() + start, copied * sizeof(std::int16_t));
-        self.m_cursor += std::int64_t(copied) / self.m_sound.channels;
-        if (self.m_cursor >= self.m_sound.frames())
+        const std::int64_t got = self.readSound(reinterpret_cast<std::int16_t*>(stream), len / frameBytes);
+        filled = std::size_t(got * frameBytes);
+        if (self.soundEnded())
             self.m_playing = false;
     }
-    std::memset(stream + copied * sizeof(std::int16_t), 0, std::size_t(len) - copied * sizeof(std::int16_t));
+    std::memset(stream + filled, 0, std::size_t(len) - filled);
+}
+
+std::int64_t SdlChimeDevice::readSound(std::int16_t* out, std::int64_t frames)
+{
+    if (m_decoder)
+        return m_decoder->read(out, frames);
+    const std::int64_t n = std::min(frames, m_bell.frames() - m_bellCursor);
+    std::copy_n(m_bell.samples.cbegin() + std::ptrdiff_t(m_bellCursor * m_channels), std::ptrdiff_t(n * m_channels),
+                out);
+    m_bellCursor += n;
+    return n;
+}
+
+bool SdlChimeDevice::soundEnded() const
+{
+    return m_decoder ? m_decoder->atEnd() : m_bellCursor >= m_bell.frames();
+}
+
+void SdlChimeDevice::rewindSound()
+{
+    // A file that cannot be read again stays at its end: the chimes that follow are silent, and counted off.
+    if (m_decoder)
+        m_decoder->rewind();
+    else
+        m_bellCursor = 0;
 }
 
 bool SdlChimeDevice::openOutput()
@@ -163,10 +192,10 @@ bool SdlChimeDevice::openOutput()
 
     // The sound's own rate and channels in one fixed format; SDL converts when the hardware wants otherwise.
     SDL_AudioSpec wanted{};
-    wanted.freq = m_sound.sampleRate;
+    wanted.freq = m_sampleRate;
     wanted.format = AUDIO_S16SYS;
-    wanted.channels = Uint8(m_sound.channels);
-    wanted.samples = bufferFrames(m_sound.sampleRate);
+    wanted.channels = Uint8(m_channels);
+    wanted.samples = bufferFrames(m_sampleRate);
     wanted.callback = &SdlChimeDevice::fillOutput;
     wanted.userdata = this;
     SDL_AudioSpec obtained{};
@@ -186,7 +215,7 @@ void SdlChimeDevice::closeOutput()
     if (m_output == 0)
         return;
     {
-        // Any buffer SDL still asks for while it shuts down is silence.
+        // Any buffer SDL still asks for while it shuts down is silence, and reads nothing from the file.
         const OutputLock lock(m_output);
         m_playing = false;
     }

@@ -5,12 +5,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
-/// The chime device on SDL's audio output. open() decodes the whole file into memory (or makes the built-in bell
-/// when no file is named); the output is opened only when a playback starts and closed again once it has stood
-/// idle for the linger time, so that between bells no audio thread runs at all. Every operation belongs to the
-/// user-interface thread; only the playback runs on SDL's audio thread.
+class SoundDecoder;
+
+/// The chime device on SDL's audio output. open() reads only the file's header and first frame (or makes the
+/// built-in bell when no file is named), so that a reset takes the same few milliseconds for a bell of ten minutes
+/// as for one of a second; the playback decodes the file as it goes, one output buffer at a time, on SDL's audio
+/// thread. The output is opened only when a playback starts and closed again once it has stood idle for the linger
+/// time, so that between bells no audio thread runs at all. Every operation belongs to the user-interface thread.
 class SdlChimeDevice final : public ChimeDevice {
 public:
     /// How long the output stays open after a playback: longer than the pause between the chimes of one phase
@@ -40,15 +44,24 @@ private:
     static void fillOutput(void* userdata, std::uint8_t* stream, int len);
     bool openOutput();
     void closeOutput();
+    void release();
+    // The sound is read on SDL's audio thread while the output is open, and from here only under its lock.
+    std::int64_t readSound(std::int16_t* out, std::int64_t frames);
+    bool soundEnded() const;
+    void rewindSound();
 
     const std::chrono::milliseconds m_linger;
     QString m_fileName;
-    PcmSound m_sound; // unchanged while the output is open
+    // What open() opened: the file's decoder, or else the built-in bell.
+    std::unique_ptr<SoundDecoder> m_decoder;
+    PcmSound m_bell;
+    int m_sampleRate = 0;
+    int m_channels = 0;
     bool m_loaded = false;
     std::uint32_t m_output = 0;
     std::optional<std::chrono::steady_clock::time_point> m_idleSince;
 
     // Shared with SDL's audio thread while the output is open, under the output's lock.
-    std::int64_t m_cursor = 0; // the next frame to be played
+    std::int64_t m_bellCursor = 0; // the bell's next frame to be played
     bool m_playing = false;
 };

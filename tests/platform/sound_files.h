@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QtEndian>
 
 #include <sndfile.h>
 
@@ -69,6 +70,35 @@ inline bool writeFloats(const QString& path, int sampleRate, const std::vector<f
         return false;
     const sf_count_t written = sf_writef_float(file, samples.data(), sf_count_t(samples.size()));
     return sf_close(file) == 0 && written == sf_count_t(samples.size());
+}
+
+/// Where the data chunk's size field lies in a RIFF file, or -1.
+inline qsizetype dataSizeOffset(const QByteArray& bytes)
+{
+    qsizetype at = 12;
+    while (at + 8 <= bytes.size()) {
+        const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
+        if (bytes.mid(at, 4) == "data")
+            return at + 4;
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return -1;
+}
+
+/// Makes a WAV's header claim dataBytes of sound and stretches the file (sparsely) to hold that much.
+inline bool claimDataBytes(const QString& path, quint32 dataBytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    const qsizetype sizeAt = dataSizeOffset(bytes);
+    if (sizeAt < 0)
+        return false;
+    const qint64 total = sizeAt + 4 + qint64(dataBytes);
+    qToLittleEndian<quint32>(quint32(total - 8), bytes.data() + 4);
+    qToLittleEndian<quint32>(dataBytes, bytes.data() + sizeAt);
+    return file.seek(0) && file.write(bytes.left(sizeAt + 4)) == sizeAt + 4 && file.resize(total);
 }
 
 /// The 16-bit samples SDL's disk driver wrote (native byte order, as the device asks for AUDIO_S16SYS).

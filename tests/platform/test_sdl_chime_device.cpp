@@ -27,6 +27,19 @@ namespace {
 
 constexpr int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
+// The sanitizers slow everything several times over; time bounds stretch with them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double slowdown = 5.0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr double slowdown = 5.0;
+#else
+constexpr double slowdown = 1.0;
+#endif
+#else
+constexpr double slowdown = 1.0;
+#endif
+
 } // namespace
 
 /// Tests the real sound device on SDL's disk driver, which writes what would be heard to a file in real time.
@@ -45,6 +58,8 @@ private slots:
     void missingOutputReadsNotOpenUntilTheNextOpen_data();
     void missingOutputReadsNotOpenUntilTheNextOpen();
     void outputSleepsBetweenBells();
+    void resetWithTheLongestFileKeepsTheCountMoving_data();
+    void resetWithTheLongestFileKeepsTheCountMoving();
 
 private:
     QString diskFile() const { return m_dir->filePath(u"output.raw"_s); }
@@ -319,6 +334,85 @@ void TestSdlChimeDevice::outputSleepsBetweenBells()
     const Output out = findCopies(sound_files::readRaw(diskFile()), sound, 1);
     QCOMPARE(out.copies.size(), 1);
     QCOMPARE(out.copies[0].frames, qsizetype(sound.size()));
+}
+
+void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving_data()
+{
+    QTest::addColumn<bool>("ringing");
+    QTest::addColumn<double>("boundMs");
+    QTest::newRow("between bells") << false << 50.0;
+    // Closing a sounding output waits for SDL's audio thread to end (some 30 ms on the disk driver, see
+    // bench_chime_device), whatever the file.
+    QTest::newRow("while the bell rings") << true << 150.0;
+}
+
+void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
+{
+    // Ten minutes of 48 kHz float stereo, 230 MB: a second of sound and then silence, stored sparsely. A reset
+    // reads no more of it than its start; the count's ticks keep coming, and the first chime sounds at once.
+    QFETCH(bool, ringing);
+    QFETCH(double, boundMs);
+    const int rate = 48000;
+    const auto head = sound_files::pattern(2 * rate);
+    const QString path = soundFile(u"ten-minutes.wav"_s);
+    QVERIFY(sound_files::write(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, 2, head));
+    QVERIFY(sound_files::claimDataBytes(path, 600u * rate * 2u * 4u));
+    boundMs *= slowdown;
+
+    SdlChimeDevice device;
+    QList<double> resetsMs;
+    QList<double> tickGapsMs;
+    QElapsedTimer sinceTick;
+    int tick = 0;
+    QTimer count;
+    count.setTimerType(Qt::PreciseTimer);
+    count.setInterval(100);
+    QObject::connect(&count, &QTimer::timeout, &count, [&] {
+        if (sinceTick.isValid())
+            tickGapsMs << double(sinceTick.nsecsElapsed()) / 1e6;
+        sinceTick.start();
+        ++tick;
+        if (tick % 2 != 1)
+            return;
+        QVERIFY(device.isOutputOpen() == (ringing && tick > 1));
+        QElapsedTimer reset;
+        reset.start();
+        device.close();
+        device.setFileName(path);
+        device.open();
+        resetsMs << double(reset.nsecsElapsed()) / 1e6;
+        QCOMPARE(device.mode(), Mode::Idle);
+        if (ringing) { // the first chime of the new count's first phase
+            device.rewind();
+            device.play();
+            QCOMPARE(device.mode(), Mode::Busy);
+        }
+    });
+    count.start();
+    QTRY_VERIFY_WITH_TIMEOUT(resetsMs.size() == 4, 20000);
+    count.stop();
+    if (!ringing) {
+        device.rewind();
+        device.play();
+        QCOMPARE(device.mode(), Mode::Busy);
+    }
+    const double longestReset = *std::max_element(resetsMs.cbegin(), resetsMs.cend());
+    QVERIFY2(longestReset < boundMs, qPrintable(u"a reset took %1 ms, bound %2 ms"_s.arg(longestReset).arg(boundMs)));
+    const double longestGap = *std::max_element(tickGapsMs.cbegin(), tickGapsMs.cend());
+    QVERIFY2(longestGap < 100.0 + 2 * boundMs,
+             qPrintable(u"the count stood still for %1 ms between two ticks"_s.arg(longestGap)));
+
+    // The last chime starts at once and plays the file from its first frame: half a second of it here.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(diskFile()).size() >= qint64(rate) * 2 * 2 / 2, 5000);
+    QCOMPARE(device.mode(), Mode::Busy);
+    device.close();
+    const Output out = findCopies(sound_files::readRaw(diskFile()), head, 2);
+    QCOMPARE(out.strayFrame, -1);
+    QCOMPARE(out.copies.size(), 1);
+    // SDL may write one buffer of silence (about 10 ms) before its first call for sound.
+    QVERIFY2(out.copies[0].start <= qsizetype(rate) * 25 / 1000,
+             qPrintable(u"the chime started after %1 frames"_s.arg(out.copies[0].start)));
+    QVERIFY(out.copies[0].frames >= qsizetype(rate) / 2);
 }
 
 QTEST_GUILESS_MAIN(TestSdlChimeDevice)

@@ -1,3 +1,4 @@
+#include "platform/pcm_sound.h"
 #include "platform/sound_decoder.h"
 #include "sound_files.h"
 
@@ -5,7 +6,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,33 +33,34 @@ enum class Broken {
     BeyondMemoryBound,
 };
 
-/// Where the data chunk's size field lies in a RIFF file, or -1.
-qsizetype dataSizeOffset(const QByteArray& bytes)
+/// Reads on from the decoder's position to the end in pieces of an odd size, as an output buffer would take them.
+std::vector<std::int16_t> readToEnd(SoundDecoder& decoder)
 {
-    qsizetype at = 12;
-    while (at + 8 <= bytes.size()) {
-        const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
-        if (bytes.mid(at, 4) == "data")
-            return at + 4;
-        at += 8 + qsizetype(size) + (size & 1);
+    const std::int64_t piece = 1500; // spans the decoder's own pieces of 1024 frames
+    std::vector<std::int16_t> samples;
+    std::vector<std::int16_t> buffer(std::size_t(piece * decoder.channels()));
+    while (!decoder.atEnd()) {
+        const std::int64_t got = decoder.read(buffer.data(), piece);
+        samples.insert(samples.end(), buffer.cbegin(), buffer.cbegin() + std::ptrdiff_t(got * decoder.channels()));
+        if (got == 0)
+            break;
     }
-    return -1;
+    return samples;
 }
 
-/// Makes a WAV's header claim dataBytes of sound and stretches the file (sparsely) to hold that much.
-bool claimDataBytes(const QString& path, quint32 dataBytes)
+/// The whole sound as the chime device plays it, or nothing when the decoder refuses the file. Every sound is
+/// read twice, with a rewind between, as for the chimes of one phase change: the second must be the first.
+std::optional<PcmSound> decodeSoundFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    QByteArray bytes = file.readAll();
-    const qsizetype sizeAt = dataSizeOffset(bytes);
-    if (sizeAt < 0)
-        return false;
-    const qint64 total = sizeAt + 4 + qint64(dataBytes);
-    qToLittleEndian<quint32>(quint32(total - 8), bytes.data() + 4);
-    qToLittleEndian<quint32>(dataBytes, bytes.data() + sizeAt);
-    return file.seek(0) && file.write(bytes.left(sizeAt + 4)) == sizeAt + 4 && file.resize(total);
+    const std::unique_ptr<SoundDecoder> decoder = SoundDecoder::openFile(path);
+    if (!decoder)
+        return std::nullopt;
+    PcmSound sound{decoder->sampleRate(), decoder->channels(), readToEnd(*decoder)};
+    if (!decoder->rewind() || readToEnd(*decoder) != sound.samples) {
+        qWarning("the second reading differs from the first");
+        return std::nullopt;
+    }
+    return sound;
 }
 
 } // namespace
@@ -215,12 +218,12 @@ void TestSoundDecoder::refusesWhatCannotBePlayed()
         // Nearly 4 GiB of 8 kHz mono: days of sound. Decoding it before looking at its length would read and
         // hold all of it.
         QVERIFY(sound_files::write(path, wav16, 8000, 1, samples));
-        QVERIFY(claimDataBytes(path, 0xF0000000u));
+        QVERIFY(sound_files::claimDataBytes(path, 0xF0000000u));
         break;
     case Broken::BeyondMemoryBound:
         // One minute of 8 channels at 768 kHz: within ten minutes, but 368 million samples.
         QVERIFY(sound_files::write(path, wav16, 768000, 8, sound_files::pattern(8 * 100)));
-        QVERIFY(claimDataBytes(path, 60u * 768000u * 8u * 2u));
+        QVERIFY(sound_files::claimDataBytes(path, 60u * 768000u * 8u * 2u));
         break;
     }
 

@@ -14,13 +14,13 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         files << QFile::decodeName(argv[i]);
     if (files.isEmpty()) {
-        const QDir corpus(QStringLiteral(LECTERN_SETTINGS_CORPUS));
+        const QDir corpus(QStringLiteral(LECTERN_FUZZ_CORPUS));
         for (const QString& name : corpus.entryList(QDir::Files, QDir::Name))
             files << corpus.filePath(name);
     }
     // An empty or missing corpus would make this test pass without checking anything.
     if (files.size() < 10) {
-        std::fprintf(stderr, "only %d corpus files found in %s\n", int(files.size()), LECTERN_SETTINGS_CORPUS);
+        std::fprintf(stderr, "only %d corpus files found in %s\n", int(files.size()), LECTERN_FUZZ_CORPUS);
         return 1;
     }
     for (const QString& path : files) {

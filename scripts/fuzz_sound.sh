@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the fuzz target of the chime files' decoder with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) in a build folder of its own and runs it for the given number of seconds.
+# libsndfile is the system's and not instrumented: the fuzzer's guidance sees the decoder's own code and the
+# dictionary of format tokens, while AddressSanitizer still checks every byte libsndfile hands over.
+#   scripts/fuzz_sound.sh [seconds=60] [build folder=build-fuzz] [extra libFuzzer options...]
+# New inputs the fuzzer finds go to <build folder>/fuzz-corpus-sound; copy the ones worth keeping into
+# tests/platform/fuzz/corpus, where every build replays them (test_sound_corpus). A crash leaves its input
+# in <build folder>/fuzz-artifacts-sound.
+set -euo pipefail
+
+seconds=${1:-60}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${2:-$root/build-fuzz}
+shift $(( $# > 2 ? 2 : $# ))
+
+sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_C_FLAGS="$sanitizers" -DCMAKE_CXX_FLAGS="$sanitizers" \
+    -DLECTERN_FUZZ=ON >/dev/null
+cmake --build "$build" -j2 --target fuzz_sound_decoder
+
+fuzz_dir=$root/tests/platform/fuzz
+mkdir -p "$build/fuzz-corpus-sound" "$build/fuzz-artifacts-sound"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
+exec "$build/tests/platform/fuzz/fuzz_sound_decoder" \
+    -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len=16384 \
+    -dict="$fuzz_dir/sound.dict" -artifact_prefix="$build/fuzz-artifacts-sound/" -print_final_stats=1 \
+    "$@" "$build/fuzz-corpus-sound" "$fuzz_dir/corpus"
