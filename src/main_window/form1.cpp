@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -168,8 +169,14 @@ void Form1::setLowerColours(ColourValue foreground, ColourValue background)
 
 void Form1::setCaption(const QString& caption)
 {
-    if (windowTitle() != caption)
-        setWindowTitle(caption);
+    if (windowTitle() == caption)
+        return;
+    setWindowTitle(caption);
+    // The window's accessible name is its caption, which changes every second while minimised.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
 }
 
 QString Form1::caption() const
