@@ -8,6 +8,7 @@ packages=(
     libsdl2-dev libsndfile1-dev
     fonts-ipafont-gothic
     xvfb xauth xdotool openbox wmctrl x11-utils imagemagick sox
+    dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     clang libclang-rt-14-dev clang-format
     dpkg-dev lintian desktop-file-utils appstream
 )

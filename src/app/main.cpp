@@ -4,6 +4,7 @@
 #include "app/quit_on_signals.h"
 #include "app/single_instance.h"
 #include "build_info.h"
+#include "main_window/accessibility.h"
 #include "main_window/form1.h"
 #include "platform/boot_clock.h"
 #include "platform/disk_file_access.h"
@@ -29,6 +30,7 @@ int main(int argc, char* argv[])
     checkCommandLine(*app);
     // Ties the windows to the launcher entry, for the desktop's task list and icon.
     QGuiApplication::setDesktopFileName(u"io.github.lectern.Lectern"_s);
+    installAccessibility();
     // The interface is Japanese whatever the machine's locale, so Qt's own dialogs (colour, file) are too.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,

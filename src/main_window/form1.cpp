@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -213,8 +214,14 @@ void Form1::setCaption(const QString& caption)
 {
     m_caption = caption;
     const QString title = m_clock.isRehearsing() ? caption + u"（リハーサル）"_s : caption;
-    if (windowTitle() != title)
-        setWindowTitle(title);
+    if (windowTitle() == title)
+        return;
+    setWindowTitle(title);
+    // The window's accessible name is its caption, which changes every second while minimised.
+    if (QAccessible::isActive()) {
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
 }
 
 QString Form1::caption() const

@@ -2,12 +2,14 @@
 
 #include "widgets/qt_colour.h"
 
+#include <QAccessible>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -89,9 +91,28 @@ void RowLabel::setText(const QString& text)
     // A count changes a digit or two a second; at full screen, drawing the whole row again each time would cost
     // many times what the rest of the program does.
     const QRect changed = changedArea(m_lines, lines).toAlignedRect();
-    m_text = text;
+    const QString before = std::exchange(m_text, text);
     m_lines = std::move(lines);
     update(changed);
+    if (QAccessible::isActive())
+        announceText(before);
+}
+
+void RowLabel::announceText(const QString& before)
+{
+    QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&nameChanged);
+    // Only the run that differs, as a reader of the text would see it change: a digit or two a second.
+    qsizetype first = 0;
+    while (first < before.size() && first < m_text.size() && before.at(first) == m_text.at(first))
+        ++first;
+    qsizetype end = 0;
+    while (end < before.size() - first && end < m_text.size() - first &&
+           before.at(before.size() - 1 - end) == m_text.at(m_text.size() - 1 - end))
+        ++end;
+    QAccessibleTextUpdateEvent textChanged(this, int(first), before.mid(first, before.size() - first - end),
+                                           m_text.mid(first, m_text.size() - first - end));
+    QAccessible::updateAccessibility(&textChanged);
 }
 
 void RowLabel::setColours(ColourValue foreground, ColourValue background)

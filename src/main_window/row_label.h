@@ -16,7 +16,7 @@ public:
     RowLabel(const QString& text, ColourValue foreground, ColourValue background, QWidget* parent);
 
     QString text() const { return m_text; }
-    /// Repaints only when the text differs from what is shown.
+    /// Repaints only when the text differs from what is shown; tells assistive technology, when one listens.
     void setText(const QString& text);
     ColourValue foreground() const { return m_foreground; }
     ColourValue background() const { return m_background; }
@@ -39,6 +39,8 @@ protected:
 private:
     /// The part of the contents that must be drawn again when the lines change from `before` to `after`.
     QRectF changedArea(const QStringList& before, const QStringList& after) const;
+    /// Tells assistive technology that the text changed from `before` to what it is now.
+    void announceText(const QString& before);
 
     QString m_text;
     QStringList m_lines;
