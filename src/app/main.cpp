@@ -39,10 +39,11 @@ int main(int argc, char* argv[])
     BootClock clock;
     QtTicker ticker;
     SdlChimeDevice chime;
+    SdlChimeDevice soundCheck;
     DiskFileAccess files;
     WidgetDialogs dialogs;
 
-    Program program({clock, ticker, chime, files, dialogs});
+    Program program({clock, ticker, chime, files, dialogs, soundCheck});
     SingleInstance instance(program.settingsFile().writePath);
     if (!instance.claim())
         return 0;

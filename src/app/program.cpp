@@ -3,6 +3,7 @@
 #include "app/app_icon.h"
 #include "build_info.h"
 #include "main_window/form1.h"
+#include "platform/dialogs.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QDir>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -25,9 +28,17 @@ QStringList installedFolders()
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
-      m_form1(std::make_unique<Form1>(m_record, services.clock, services.ticker, services.chime, services.dialogs))
+      m_countChime(services.chime, services.soundCheck),
+      m_form1(std::make_unique<Form1>(m_record, services.clock, services.ticker, m_countChime, services.dialogs))
 {
     QApplication::setWindowIcon(lecternIcon());
+    m_checkWatch.setInterval(100);
+    connect(&m_checkWatch, &QTimer::timeout, this, [this] {
+        if (m_services.soundCheck.mode() != ChimeDevice::Mode::Busy) {
+            m_checkWatch.stop();
+            m_services.soundCheck.close();
+        }
+    });
     connect(m_form1.get(), &Form1::settingsRequested, this, &Program::showSettings);
     connect(m_form1.get(), &Form1::closed, this, &Program::shutDown);
 }
@@ -44,6 +55,7 @@ void Program::start()
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
     m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs, m_location.writePath);
+    connect(m_form2.get(), &Form2::soundCheckRequested, this, &Program::checkSound);
     connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
     connect(m_form2.get(), &Form2::restartRequested, m_form1.get(), &Form1::resettimer);
 
@@ -74,6 +86,43 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
     m_form1->showRows(mode);
     m_form1->Form_Resize();
     showAndRaise(*m_form1);
+}
+
+void Program::checkSound(const QString& path)
+{
+    using Failure = ChimeDevice::Failure;
+    ChimeDevice& check = m_services.soundCheck;
+    check.close();
+    check.setFileName(path);
+    check.open();
+    if (check.mode() != ChimeDevice::Mode::NotOpen)
+        check.play();
+    if (check.mode() != ChimeDevice::Mode::NotOpen) {
+        // Polled like the count's device, so its output closes once the sound is over.
+        m_checkWatch.start();
+        return;
+    }
+    QString why;
+    switch (check.failure()) {
+    case Failure::NoSuchFile:
+        why = u"ファイルが見つかりません。"_s;
+        break;
+    case Failure::Unreadable:
+        why = u"ファイルを読み込めません。"_s;
+        break;
+    case Failure::TooLong:
+        why = u"10分を超える音声ファイルは再生できません。"_s;
+        break;
+    case Failure::NoOutput:
+        why = u"音声出力を開けませんでした（%1）。"_s.arg(check.outputError());
+        break;
+    case Failure::None:
+    case Failure::NotSound:
+        why = u"このプログラムで再生できる音声ファイルではありません。"_s;
+        break;
+    }
+    const QString what = path.isEmpty() ? u"内蔵のベル"_s : path;
+    m_services.dialogs.warn(u"試聴"_s, what + u"\n\n"_s + why);
 }
 
 void Program::shutDown()

@@ -3,7 +3,10 @@
 #include "settings/settings_location.h"
 #include "settings/settings_record.h"
 
+#include "app/count_first_chime.h"
+
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -23,6 +26,8 @@ struct Services {
     FileAccess& files;
     /// Message boxes and pickers, for both windows.
     Dialogs& dialogs;
+    /// A second sound device, for the settings dialog's sound check.
+    ChimeDevice& soundCheck;
 };
 
 /// The whole program: the settings record, the main window and the settings dialog, each once for the run.
@@ -54,12 +59,16 @@ signals:
 
 private:
     void showSettings();
+    /// Plays `path` (the built-in bell when empty) once through the sound-check device, or says why it cannot.
+    void checkSound(const QString& path);
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
 
     Services m_services;
     SettingsLocation m_location;
+    CountFirstChime m_countChime;
+    QTimer m_checkWatch;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2;

@@ -7,6 +7,8 @@
 class ChimeDevice {
 public:
     enum class Mode { NotOpen, Idle, Busy };
+    /// Why the last open() or play() left the device NotOpen.
+    enum class Failure { None, NoSuchFile, Unreadable, NotSound, TooLong, NoOutput };
 
     virtual ~ChimeDevice() = default;
     virtual Mode mode() = 0;
@@ -18,4 +20,8 @@ public:
     /// Puts the play position back to the start of the file ("Prev").
     virtual void rewind() = 0;
     virtual void play() = 0;
+
+    virtual Failure failure() const = 0;
+    /// The audio system's own words when no output could be opened (Failure::NoOutput).
+    virtual QString outputError() const = 0;
 };

@@ -96,17 +96,44 @@ void SdlChimeDevice::setFileName(const QString& path)
     m_fileName = path;
 }
 
+namespace {
+
+ChimeDevice::Failure failureOf(SoundDecoder::Refusal refusal)
+{
+    switch (refusal) {
+    case SoundDecoder::Refusal::None:
+        return ChimeDevice::Failure::None;
+    case SoundDecoder::Refusal::Missing:
+        return ChimeDevice::Failure::NoSuchFile;
+    case SoundDecoder::Refusal::Unreadable:
+        return ChimeDevice::Failure::Unreadable;
+    case SoundDecoder::Refusal::TooLong:
+        return ChimeDevice::Failure::TooLong;
+    case SoundDecoder::Refusal::NotSound:
+    case SoundDecoder::Refusal::OutOfBounds:
+        break;
+    }
+    return ChimeDevice::Failure::NotSound;
+}
+
+} // namespace
+
 void SdlChimeDevice::open()
 {
     close();
+    m_failure = Failure::None;
+    m_outputError.clear();
     if (m_fileName.isEmpty()) {
         m_bell = builtinBell();
         m_sampleRate = m_bell.sampleRate;
         m_channels = m_bell.channels;
     } else {
-        m_decoder = SoundDecoder::openFile(m_fileName);
-        if (!m_decoder)
+        SoundDecoder::Refusal refusal = SoundDecoder::Refusal::None;
+        m_decoder = SoundDecoder::openFile(m_fileName, &refusal);
+        if (!m_decoder) {
+            m_failure = failureOf(refusal);
             return;
+        }
         m_sampleRate = m_decoder->sampleRate();
         m_channels = m_decoder->channels();
     }
@@ -136,6 +163,8 @@ void SdlChimeDevice::play()
     if (m_output == 0 && !openOutput()) {
         // Without an output there is nothing to ring with until the next open() tries afresh; reading NotOpen
         // leaves the pending chimes pending, as for a file that cannot be played.
+        m_failure = Failure::NoOutput;
+        m_outputError = QString::fromUtf8(SDL_GetError());
         release();
     }
 }

@@ -37,6 +37,9 @@ public:
     /// NotOpen from then on, until the next open().
     void play() override;
 
+    Failure failure() const override { return m_failure; }
+    QString outputError() const override { return m_outputError; }
+
     /// Whether SDL's audio output, and with it SDL's audio thread, is open.
     bool isOutputOpen() const { return m_output != 0; }
 
@@ -58,6 +61,8 @@ private:
     int m_sampleRate = 0;
     int m_channels = 0;
     bool m_loaded = false;
+    Failure m_failure = Failure::None;
+    QString m_outputError;
     std::uint32_t m_output = 0;
     std::optional<std::chrono::steady_clock::time_point> m_idleSince;
 

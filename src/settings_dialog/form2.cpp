@@ -154,6 +154,9 @@ void Form2::buildControls()
     place(field(Text::wavefile, u"wavefile"_s, 0), 3720, 1080, 2415, 270);
     auto* command1 = button(u"Command1"_s, u"..."_s);
     place(command1, 6360, 1080, 255, 255);
+    // The sound check sits in the free space right of the field's caption, above the picker's button.
+    auto* playBtn = button(u"playBtn"_s, u"試聴"_s);
+    place(playBtn, 5760, 780, 855, 285);
 
     // The grid: captions first, so that the fields laid over their spaces are drawn on top of them.
     place(spacedLabel(u"Label9"_s, u"表示メッセージ（全角8字以内）　　文字色　背景色"_s, 3855), 2640, 1680, 3855, 255);
@@ -200,14 +203,16 @@ void Form2::buildControls()
     connect(command2, &QPushButton::clicked, this, &Form2::Command2_Click);
     connect(clBtn, &QPushButton::clicked, this, &Form2::clBtn_Click);
     connect(command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(playBtn, &QPushButton::clicked, this, &Form2::playBtn_Click);
 
-    const std::array<QWidget*, 15> tabOrder{m_fields[std::size_t(Text::presenPeriod)],
+    const std::array<QWidget*, 16> tabOrder{m_fields[std::size_t(Text::presenPeriod)],
                                             m_fields[std::size_t(Text::discussPeriod)],
                                             m_fields[std::size_t(Text::warnBefore)],
                                             okBtn,
                                             clBtn,
                                             m_fields[std::size_t(Text::wavefile)],
                                             command1,
+                                            playBtn,
                                             m_fields[std::size_t(Text::Text1)],
                                             m_fields[std::size_t(Text::Text2)],
                                             m_fields[std::size_t(Text::Text3)],
@@ -310,6 +315,11 @@ void Form2::Command1_Click()
         return;
     m_pickedWavePath = *path;
     m_record.setText(Text::wavefile, *path);
+}
+
+void Form2::playBtn_Click()
+{
+    emit soundCheckRequested(m_record.text(Text::wavefile));
 }
 
 void Form2::pickColour(SettingsRecord::Swatch swatch)

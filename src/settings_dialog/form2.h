@@ -39,12 +39,15 @@ signals:
     void confirmed(SettingsRecord::RowMode mode);
     /// 設定変更して再スタート was pressed: a new count, whether or not the settings passed.
     void restartRequested();
+    /// 試聴 was pressed: the wave file the field names now (the built-in bell when empty) should sound once.
+    void soundCheckRequested(const QString& path);
 
 public slots:
     void okBtn_Click();
     void Command2_Click();
     void clBtn_Click();
     void Command1_Click();
+    void playBtn_Click();
     void t1f_Click();
     void t1b_Click();
     void t2f_Click();

@@ -121,6 +121,8 @@ private slots:
     void closingEndsTheProgram_data();
     void closingEndsTheProgram();
     void iconOnBothWindows();
+    void soundCheck_data();
+    void soundCheck();
 
 private:
     QWidget* row(const QString& name) { return m_program->mainWindow().findChild<QWidget*>(name); }
@@ -129,6 +131,7 @@ private:
     std::unique_ptr<FakeClock> m_clock;
     std::unique_ptr<FakeTicker> m_ticker;
     std::unique_ptr<FakeChimeDevice> m_chime;
+    std::unique_ptr<FakeChimeDevice> m_check;
     std::unique_ptr<FakeFileAccess> m_files;
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<Program> m_program;
@@ -139,10 +142,11 @@ void TestProgram::init()
     m_clock = std::make_unique<FakeClock>();
     m_ticker = std::make_unique<FakeTicker>();
     m_chime = std::make_unique<FakeChimeDevice>();
+    m_check = std::make_unique<FakeChimeDevice>();
     m_files = std::make_unique<FakeFileAccess>();
     m_files->setProgramFolder(folder);
     m_dialogs = std::make_unique<FakeDialogs>();
-    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, *m_dialogs});
+    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, *m_dialogs, *m_check});
 }
 
 void TestProgram::cleanup()
@@ -512,6 +516,61 @@ void TestProgram::iconOnBothWindows()
         QVERIFY2(white > size * size / 8, qPrintable(QString::number(white)));
         QVERIFY2(red >= 12, qPrintable(QString::number(red)));
         QVERIFY2(black > 0, qPrintable(QString::number(black)));
+    }
+}
+
+void TestProgram::soundCheck_data()
+{
+    using Failure = ChimeDevice::Failure;
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("fileOpens");
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<bool>("outputOpens");
+    QTest::addColumn<QString>("message"); // empty: the sound plays and nothing is said
+    QTest::newRow("a sound") << u"/sounds/bell.wav"_s << true << int(Failure::None) << true << QString();
+    QTest::newRow("the built-in bell") << QString() << true << int(Failure::None) << true << QString();
+    QTest::newRow("no such file") << u"/sounds/gone.wav"_s << false << int(Failure::NoSuchFile) << true
+                                  << u"/sounds/gone.wav\n\nファイルが見つかりません。"_s;
+    QTest::newRow("not a sound") << u"/sounds/notes.wav"_s << false << int(Failure::NotSound) << true
+                                 << u"/sounds/notes.wav\n\nこのプログラムで再生できる音声ファイルではありません。"_s;
+    QTest::newRow("too long") << u"/sounds/long.wav"_s << false << int(Failure::TooLong) << true
+                              << u"/sounds/long.wav\n\n10分を超える音声ファイルは再生できません。"_s;
+    QTest::newRow("no output") << QString() << true << int(Failure::None) << false
+                               << u"内蔵のベル\n\n音声出力を開けませんでした（no audio device）。"_s;
+}
+
+void TestProgram::soundCheck()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, fileOpens);
+    QFETCH(int, refusal);
+    QFETCH(bool, outputOpens);
+    QFETCH(QString, message);
+    m_check->setFileOpens(fileOpens, ChimeDevice::Failure(refusal));
+    m_check->setOutputOpens(outputOpens);
+    m_program->start();
+    Form2* dialog = m_program->settingsDialog();
+    dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(path);
+    m_chime->clearLog();
+    dialog->findChild<QPushButton*>(u"playBtn"_s)->click();
+
+    // The check goes through its own device and leaves the count's alone.
+    QCOMPARE(m_check->log().mid(0, 3), (QStringList{u"close"_s, u"file:"_s + path, u"open"_s}));
+    QCOMPARE(m_chime->log(), QStringList());
+    if (message.isEmpty()) {
+        QCOMPARE(m_check->plays(), 1);
+        QCOMPARE(m_check->mode(), ChimeDevice::Mode::Busy);
+        QVERIFY(m_dialogs->shown().isEmpty());
+        // A bell of the count stops the check rather than wait for it.
+        m_clock->advance(8.5 * 60);
+        m_ticker->fire();
+        QCOMPARE(m_chime->plays(), 1);
+        QCOMPARE(m_check->mode(), ChimeDevice::Mode::NotOpen);
+    } else {
+        QCOMPARE(m_dialogs->shown().size(), 1);
+        QCOMPARE(m_dialogs->shown().front().kind, u"warn"_s);
+        QCOMPARE(m_dialogs->shown().front().caption, u"試聴"_s);
+        QCOMPARE(m_dialogs->shown().front().text, message);
     }
 }
 

@@ -7,6 +7,8 @@
 #   - "Cancel" puts back the confirmed times: confirming again right after it writes the same file (a warning time
 #     left at its rejected value would bring the error back, factory times would change the file);
 #   - Escape and Return in a field press no button; closing the window through its frame acts as Cancel;
+#   - 試聴 plays the file the field names (the sound reaches SDL's disk output) and, for a missing file or a text
+#     file named .wav, shows a box titled 試聴 saying why;
 #   - closing the main window ends the program and leaves the file as last confirmed.
 # The fields cannot be read back from the screen, so what is checked is what the user can tell apart: windows
 # shown and hidden, and the file's bytes.
@@ -31,9 +33,20 @@ e2e_write_ini "$app" "10,5,2,\"$wave\"" "${rest[@]}"
 e2e_write_ini "$E2E_DIR" "12.5,5,2,\"$wave\"" "${rest[@]}"
 mv "$E2E_DIR/Lectern.ini" "$E2E_DIR/expected.ini"
 
+# The sound the program makes, gathered from SDL's disk driver through a pipe (see test_e2e_count.sh).
+mkfifo "$E2E_DIR/audio.fifo"
+cat 0<>"$E2E_DIR/audio.fifo" >>"$E2E_DIR/audio.raw" &
+e2e_track $!
+: >"$E2E_DIR/audio.raw"
+sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/check.wav" synth 0.3 sine 660 vol 0.8 ||
+    e2e_fail "sox could not make the sound"
+echo "not a sound" >"$app/notes.wav"
+export XDG_RUNTIME_DIR=$E2E_DIR/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
 e2e_start_x 1024x768
 
-e2e_launch_app SDL_AUDIODRIVER=dummy
+e2e_launch_app SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo"
 main=$E2E_MAIN
 read -r MW MH < <(e2e_window_size "$main")
 
@@ -63,6 +76,8 @@ click_control() {
 presenPeriod=(2040 2400 495 270)
 warnBefore=(2280 2760 495 270)
 okBtn=(3360 4080 1215 495)
+wavefile=(3720 1080 2415 270)
+playBtn=(5760 780 855 285)
 clBtn=(5280 4080 975 495)
 
 # Replaces the text of the focused field.
@@ -159,7 +174,29 @@ e2e_wait_until 3 file_is "$E2E_DIR/expected.ini" ||
     { show_file "$E2E_DIR/expected.ini"; e2e_fail "a close through the frame did not act as Cancel"; }
 e2e_log "closing through the frame acted as Cancel"
 
-# 5. Closing the main window ends the program; nothing more is written.
+# 5. The sound check: a sound is heard; a missing file and a text file are refused with a box saying why.
+open_settings "for the sound check"
+loud() { od -An -v -td2 -w2 "$E2E_DIR/audio.raw" | awk '{ x = $1 < 0 ? -$1 : $1 } x > 300 { found = 1; exit } END { exit !found }'; }
+click_control "${wavefile[@]}"
+type_text "$app/check.wav"
+click_control "${playBtn[@]}"
+e2e_wait_until 5 loud || e2e_fail "試聴 of a WAV file sounded nothing"
+check_box() { e2e_app_window 試聴; }
+no_check_box() { ! check_box >/dev/null; }
+no_check_box || e2e_fail "a playable file brought a box titled 試聴"
+for refused in "gone.wav:no such file" "notes.wav:no sound that can be read"; do
+    click_control "${wavefile[@]}"
+    type_text "$app/${refused%%:*}"
+    click_control "${playBtn[@]}"
+    e2e_wait_until 5 check_box >/dev/null || e2e_fail "試聴 of ${refused%%:*} brought no box titled 試聴"
+    grep -q "sound file refused: .*${refused%%:*}: ${refused#*:}" "$E2E_APP_LOG" ||
+        e2e_fail "試聴 of ${refused%%:*} was not refused as '${refused#*:}'"
+    xdotool windowactivate --sync "$(check_box)" key Return 2>/dev/null
+    e2e_wait_until 5 no_check_box || e2e_fail "Return did not dismiss the box titled 試聴"
+done
+e2e_log "試聴: a WAV file sounded, a missing file and a text file were refused with a box"
+
+# 6. Closing the main window ends the program; nothing more is written.
 open_settings "before the end"
 click_control "${presenPeriod[@]}"
 type_text 9

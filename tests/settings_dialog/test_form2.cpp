@@ -176,6 +176,7 @@ void TestForm2::controls_data()
     QTest::newRow("Label7") << u"Label7"_s << QRect(248, 56, 97, 17) << u"予鈴WAVEファイル"_s;
     QTest::newRow("wavefile") << u"wavefile"_s << QRect(248, 72, 161, 18) << QString();
     QTest::newRow("Command1") << u"Command1"_s << QRect(424, 72, 17, 17) << u"..."_s;
+    QTest::newRow("playBtn") << u"playBtn"_s << QRect(384, 52, 57, 19) << u"試聴"_s;
     QTest::newRow("Label9") << u"Label9"_s << QRect(176, 112, 257, 17)
                             << u"表示メッセージ（全角8字以内）　　文字色　背景色"_s;
     QTest::newRow("Label10") << u"Label10"_s << at(8, 128) << u"上段（カウントアップ）"_s;
@@ -411,9 +412,9 @@ void TestForm2::tabOrder()
 {
     Rig rig;
     QVERIFY(rig.showActive());
-    const QStringList expected{u"presenPeriod"_s, u"discussPeriod"_s, u"warnBefore"_s, u"okBtn"_s,       u"clBtn"_s,
-                               u"wavefile"_s,     u"Command1"_s,      u"Text1"_s,      u"Text2"_s,       u"Text3"_s,
-                               u"Text4"_s,        u"Command2"_s,      u"Option1"_s,    u"presenPeriod"_s};
+    const QStringList expected{u"presenPeriod"_s, u"discussPeriod"_s, u"warnBefore"_s, u"okBtn"_s,   u"clBtn"_s,
+                               u"wavefile"_s,     u"Command1"_s,      u"playBtn"_s,    u"Text1"_s,   u"Text2"_s,
+                               u"Text3"_s,        u"Text4"_s,         u"Command2"_s,   u"Option1"_s, u"presenPeriod"_s};
     // The first entry is where the focus starts.
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {

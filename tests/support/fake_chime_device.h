@@ -26,6 +26,7 @@ public:
     {
         m_log << QStringLiteral("open");
         m_mode = m_fileOpens ? Mode::Idle : Mode::NotOpen;
+        m_failure = m_fileOpens ? Failure::None : m_refusal;
     }
     void rewind() override { m_log << QStringLiteral("prev"); }
     void play() override
@@ -33,8 +34,12 @@ public:
         m_log << QStringLiteral("play");
         ++m_plays;
         if (m_mode == Mode::Idle)
-            m_mode = Mode::Busy;
+            m_mode = m_outputOpens ? Mode::Busy : Mode::NotOpen;
+        if (!m_outputOpens)
+            m_failure = Failure::NoOutput;
     }
+    Failure failure() const override { return m_failure; }
+    QString outputError() const override { return m_outputOpens ? QString() : QStringLiteral("no audio device"); }
 
     /// The running playback reaches the end of the file.
     void finishPlayback()
@@ -43,7 +48,13 @@ public:
             m_mode = Mode::Idle;
     }
     /// Whether the next open() succeeds, as it would for a missing or broken file.
-    void setFileOpens(bool opens) { m_fileOpens = opens; }
+    void setFileOpens(bool opens, Failure why = Failure::NotSound)
+    {
+        m_fileOpens = opens;
+        m_refusal = why;
+    }
+    /// Whether play() finds an output, as it would not on a machine without sound.
+    void setOutputOpens(bool opens) { m_outputOpens = opens; }
 
     QStringList log() const { return m_log; }
     void clearLog() { m_log.clear(); }
@@ -54,6 +65,9 @@ public:
 private:
     Mode m_mode = Mode::NotOpen;
     bool m_fileOpens = true;
+    bool m_outputOpens = true;
+    Failure m_refusal = Failure::NotSound;
+    Failure m_failure = Failure::None;
     QStringList m_log;
     QString m_fileName;
     int m_plays = 0;

@@ -510,6 +510,8 @@ public:
     }
     void rewind() override {}
     void play() override {}
+    Failure failure() const override { return Failure::NotSound; }
+    QString outputError() const override { return {}; }
 
     int opens = 0;
     int opensWhileTicking = 0;
