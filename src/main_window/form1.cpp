@@ -282,7 +282,10 @@ void Form1::keyPressEvent(QKeyEvent* event)
         mouseDown(RightButton);
         break;
     case Qt::Key_T:
-        if (!event->isAutoRepeat())
+        // A stray key must not throw away a count under way: the rehearsal is asked for, like a restart.
+        if (!event->isAutoRepeat() &&
+            m_dialogs.askOkCancel(QString::fromUtf16(programName),
+                                  u"リハーサルを始めますか？\n今のカウントはリセットされます。"_s))
             startRehearsal();
         break;
     default:

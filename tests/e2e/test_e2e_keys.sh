@@ -3,8 +3,8 @@
 #   - F11 fills the screen and the rows fill it; Escape gives back the size the window had;
 #   - R asks to restart as a left click does, S shows the settings as a right click does, and the same keys with
 #     Ctrl do nothing;
-#   - T plays the settings through as a rehearsal, captioned as one: its bells, counted in the sound of SDL's disk
-#     driver, come in groups of one, two and three within 35 s, and then a fresh count starts.
+#   - T asks, and on OK plays the settings through as a rehearsal, captioned as one: its bells, counted in the
+#     sound of SDL's disk driver, come in groups of one, two and three within 35 s, and then a fresh count starts.
 #
 # Usage: test_e2e_keys.sh PATH-TO-LECTERN. E2E_SLOWDOWN and E2E_KEEP_DIR as for test_e2e_count.sh.
 set -uo pipefail
@@ -79,6 +79,8 @@ title_is() { [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ]; }
 bytes_before=$(stat -c %s "$E2E_DIR/audio.raw")
 t_start=$(e2e_elapsed)
 press t
+e2e_wait_until 5 prompt >/dev/null || e2e_fail "T did not ask whether to start a rehearsal"
+xdotool windowactivate --sync "$(prompt)" key Return 2>/dev/null
 e2e_wait_until 3 title_is "Lectern（リハーサル）" || e2e_fail "T started no rehearsal: '$(xdotool getwindowname "$main")'"
 # The disk driver writes only while the output is open, so the bells are timed by when their bytes arrive.
 : >"$E2E_DIR/arrivals.txt"
