@@ -19,8 +19,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-
 using namespace Qt::StringLiterals;
 using RowMode = SettingsRecord::RowMode;
 using Text = SettingsRecord::Text;
@@ -65,6 +63,13 @@ int countSettingsDialogs()
     return count;
 }
 
+/// The program finds its settings by its folder when it is made, so the folder is set before.
+FakeFileAccess& inProgramFolder(FakeFileAccess& files)
+{
+    files.setProgramFolder(folder);
+    return files;
+}
+
 /// Notes what the main window looks like at the moment it is first shown.
 class ShowWatcher : public QObject {
 public:
@@ -99,14 +104,25 @@ protected:
     }
 };
 
+/// The program made with fakes for every service, its files in the program's folder; start() is left to the test.
+struct Rig {
+    FakeClock clock;
+    FakeTicker ticker;
+    FakeChimeDevice chime;
+    FakeChimeDevice check;
+    FakeFileAccess files;
+    FakeDialogs dialogs;
+    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check}};
+
+    QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
+    RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
+};
+
 } // namespace
 
 class TestProgram : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void startUp_data();
     void startUp();
     void startUpOrder();
@@ -123,41 +139,7 @@ private slots:
     void iconOnBothWindows();
     void soundCheck_data();
     void soundCheck();
-
-private:
-    QWidget* row(const QString& name) { return m_program->mainWindow().findChild<QWidget*>(name); }
-    RowLabel* label(const QString& name) { return m_program->mainWindow().findChild<RowLabel*>(name); }
-
-    std::unique_ptr<FakeClock> m_clock;
-    std::unique_ptr<FakeTicker> m_ticker;
-    std::unique_ptr<FakeChimeDevice> m_chime;
-    std::unique_ptr<FakeChimeDevice> m_check;
-    std::unique_ptr<FakeFileAccess> m_files;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<Program> m_program;
 };
-
-void TestProgram::init()
-{
-    m_clock = std::make_unique<FakeClock>();
-    m_ticker = std::make_unique<FakeTicker>();
-    m_chime = std::make_unique<FakeChimeDevice>();
-    m_check = std::make_unique<FakeChimeDevice>();
-    m_files = std::make_unique<FakeFileAccess>();
-    m_files->setProgramFolder(folder);
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_program = std::make_unique<Program>(Services{*m_clock, *m_ticker, *m_chime, *m_files, *m_dialogs, *m_check});
-}
-
-void TestProgram::cleanup()
-{
-    m_program.reset();
-    m_dialogs.reset();
-    m_files.reset();
-    m_chime.reset();
-    m_ticker.reset();
-    m_clock.reset();
-}
 
 void TestProgram::startUp_data()
 {
@@ -186,34 +168,36 @@ void TestProgram::startUp()
     QFETCH(bool, lowerShown);
     QFETCH(QRect, upper);
     QFETCH(QRect, lower);
+    Rig rig;
 
-    m_files->put(iniPath, settingsFile(RowMode(mode)));
-    m_program->start();
-    Form1& form = m_program->mainWindow();
+    rig.files.put(iniPath, settingsFile(RowMode(mode)));
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowState(), Qt::WindowNoState);
-    QCOMPARE(row(u"Label1"_s)->isVisible(), upperShown);
-    QCOMPARE(row(u"Label2"_s)->isVisible(), lowerShown);
-    QCOMPARE(row(u"Label1"_s)->geometry(), upper);
-    QCOMPARE(row(u"Label2"_s)->geometry(), lower);
-    QCOMPARE(row(u"Label1"_s)->font().pointSizeF(), 41.3);
-    QCOMPARE(row(u"Label2"_s)->font().pointSizeF(), 41.3);
+    QCOMPARE(rig.row(u"Label1"_s)->isVisible(), upperShown);
+    QCOMPARE(rig.row(u"Label2"_s)->isVisible(), lowerShown);
+    QCOMPARE(rig.row(u"Label1"_s)->geometry(), upper);
+    QCOMPARE(rig.row(u"Label2"_s)->geometry(), lower);
+    QCOMPARE(rig.row(u"Label1"_s)->font().pointSizeF(), 41.3);
+    QCOMPARE(rig.row(u"Label2"_s)->font().pointSizeF(), 41.3);
     QCOMPARE(form.fmtIndex(), 0);
-    QCOMPARE(m_program->settings().rowMode(), RowMode(mode));
+    QCOMPARE(rig.program.settings().rowMode(), RowMode(mode));
 }
 
 void TestProgram::startUpOrder()
 {
+    Rig rig;
     const QString heading = u"開始から"_s;
-    m_files->put(iniPath, settingsFile(RowMode::Option2, 12, 5, 2, heading, u"/sounds/bell.wav"_s));
+    rig.files.put(iniPath, settingsFile(RowMode::Option2, 12, 5, 2, heading, u"/sounds/bell.wav"_s));
     ShowWatcher watcher;
-    watcher.ticker = m_ticker.get();
-    watcher.program = m_program.get();
-    m_program->mainWindow().installEventFilter(&watcher);
-    QVERIFY(!m_program->mainWindow().isVisible());
-    QCOMPARE(m_program->settingsDialog(), nullptr);
+    watcher.ticker = &rig.ticker;
+    watcher.program = &rig.program;
+    rig.program.mainWindow().installEventFilter(&watcher);
+    QVERIFY(!rig.program.mainWindow().isVisible());
+    QCOMPARE(rig.program.settingsDialog(), nullptr);
 
-    m_program->start();
+    rig.program.start();
 
     // By the time the window first shows, the file was read, the rows shown by its row mode and laid out,
     // and the first count started with the file's heading and times.
@@ -227,10 +211,10 @@ void TestProgram::startUpOrder()
     QVERIFY(watcher.dialogHidden);
 
     // The first count opened the file's chime.
-    QCOMPARE(m_chime->fileName(), u"/sounds/bell.wav"_s);
-    QVERIFY(m_chime->log().contains(u"open"_s));
+    QCOMPARE(rig.chime.fileName(), u"/sounds/bell.wav"_s);
+    QVERIFY(rig.chime.log().contains(u"open"_s));
 
-    Form2* dialog = m_program->settingsDialog();
+    Form2* dialog = rig.program.settingsDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->fileN, iniPath);
     // The dialog is a window of its own, not owned by the main window.
@@ -240,88 +224,92 @@ void TestProgram::startUpOrder()
     QCOMPARE(dialog->cancelTimes(), (TalkTimes{12, 5, 2}));
     QCOMPARE(dialog->cancelWavePath(), u"/sounds/bell.wav"_s);
     // Nothing was written at start.
-    QCOMPARE(m_files->writes(), 0);
+    QCOMPARE(rig.files.writes(), 0);
 }
 
 void TestProgram::withoutSettingsFile()
 {
-    m_program->start();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_program->mainWindow()));
-    QVERIFY(row(u"Label1"_s)->isVisible());
-    QVERIFY(row(u"Label2"_s)->isVisible());
-    QCOMPARE(row(u"Label1"_s)->font().pointSizeF(), 41.3);
-    QCOMPARE(m_program->mainWindow().fmtIndex(), 0);
-    QCOMPARE(m_program->mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
-    QCOMPARE(m_program->settings().text(Text::presenPeriod), u"10"_s);
-    QCOMPARE(m_chime->fileName(), QString());
-    QVERIFY(!m_files->get(iniPath).has_value());
+    Rig rig;
+    rig.program.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.program.mainWindow()));
+    QVERIFY(rig.row(u"Label1"_s)->isVisible());
+    QVERIFY(rig.row(u"Label2"_s)->isVisible());
+    QCOMPARE(rig.row(u"Label1"_s)->font().pointSizeF(), 41.3);
+    QCOMPARE(rig.program.mainWindow().fmtIndex(), 0);
+    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.program.settings().text(Text::presenPeriod), u"10"_s);
+    QCOMPARE(rig.chime.fileName(), QString());
+    QVERIFY(!rig.files.get(iniPath).has_value());
 }
 
 void TestProgram::rightPressTwiceGivesOneDialog()
 {
-    m_program->start();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_program->mainWindow()));
+    Rig rig;
+    rig.program.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.program.mainWindow()));
     QCOMPARE(countSettingsDialogs(), 1);
-    QVERIFY(!m_program->settingsDialog()->isVisible());
+    QVERIFY(!rig.program.settingsDialog()->isVisible());
 
-    QTest::mousePress(row(u"Label1"_s), Qt::RightButton, {}, QPoint(5, 5));
-    QVERIFY(QTest::qWaitForWindowExposed(m_program->settingsDialog()));
-    QPointer<Form2> first = m_program->settingsDialog();
+    QTest::mousePress(rig.row(u"Label1"_s), Qt::RightButton, {}, QPoint(5, 5));
+    QVERIFY(QTest::qWaitForWindowExposed(rig.program.settingsDialog()));
+    QPointer<Form2> first = rig.program.settingsDialog();
     // Releasing the right button does nothing; the middle button does nothing at all.
-    QTest::mouseRelease(row(u"Label1"_s), Qt::RightButton, {}, QPoint(5, 5));
-    QTest::mouseClick(row(u"Label2"_s), Qt::MiddleButton, {}, QPoint(5, 5));
-    m_program->settings().setText(Text::presenPeriod, u"7"_s);
+    QTest::mouseRelease(rig.row(u"Label1"_s), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseClick(rig.row(u"Label2"_s), Qt::MiddleButton, {}, QPoint(5, 5));
+    rig.program.settings().setText(Text::presenPeriod, u"7"_s);
 
     // With the main window in front, a second right press brings the same dialog back to the front.
-    m_program->mainWindow().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&m_program->mainWindow()));
-    QTest::mousePress(row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
+    rig.program.mainWindow().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.program.mainWindow()));
+    QTest::mousePress(rig.row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
     QTRY_VERIFY(first->isActiveWindow());
     QCOMPARE(countSettingsDialogs(), 1);
-    QCOMPARE(m_program->settingsDialog(), first.data());
+    QCOMPARE(rig.program.settingsDialog(), first.data());
     QVERIFY(first->isVisible());
     // The main window stays usable, and the edit in progress is kept.
-    QVERIFY(m_program->mainWindow().isEnabled());
-    QCOMPARE(m_program->settings().text(Text::presenPeriod), u"7"_s);
-    QVERIFY(m_dialogs->shown().isEmpty());
+    QVERIFY(rig.program.mainWindow().isEnabled());
+    QCOMPARE(rig.program.settings().text(Text::presenPeriod), u"7"_s);
+    QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
 void TestProgram::leftReleaseAsksThroughTheProgramsDialogs()
 {
-    m_program->start();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_program->mainWindow()));
-    m_clock->advance(42.0);
-    m_ticker->fire();
-    m_dialogs->queueAnswer(true);
-    QTest::mouseClick(&m_program->mainWindow(), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(m_dialogs->shown().constFirst().text, u"カウントをリセットしますか？"_s);
-    QCOMPARE(m_program->mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    Rig rig;
+    rig.program.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.program.mainWindow()));
+    rig.clock.advance(42.0);
+    rig.ticker.fire();
+    rig.dialogs.queueAnswer(true);
+    QTest::mouseClick(&rig.program.mainWindow(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(rig.dialogs.shown().size(), 1);
+    QCOMPARE(rig.dialogs.shown().constFirst().text, u"カウントをリセットしますか？"_s);
+    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
 }
 
 void TestProgram::countsOnWhileSettingsShown()
 {
-    m_program->start();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_program->mainWindow()));
-    QTest::mousePress(row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
-    Form2* dialog = m_program->settingsDialog();
+    Rig rig;
+    rig.program.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.program.mainWindow()));
+    QTest::mousePress(rig.row(u"Label2"_s), Qt::RightButton, {}, QPoint(5, 5));
+    Form2* dialog = rig.program.settingsDialog();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
 
     // Eight minutes of ticks, one every 100 ms. Every chime ends at once, so each chime due is one play.
-    const double start = m_clock->now();
+    const double start = rig.clock.now();
     for (int tick = 1; tick <= 4800; ++tick) {
-        m_clock->set(start + tick / 10.0);
-        m_ticker->fire();
-        m_chime->finishPlayback();
+        rig.clock.set(start + tick / 10.0);
+        rig.ticker.fire();
+        rig.chime.finishPlayback();
     }
 
-    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   08分00秒"_s);
-    QCOMPARE(label(u"Label2"_s)->text(), u"発表時間終了まで 02分00秒"_s);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   08分00秒"_s);
+    QCOMPARE(rig.label(u"Label2"_s)->text(), u"発表時間終了まで 02分00秒"_s);
     // The warning began with less than two minutes and a second left: yellow on black, and one chime.
-    QCOMPARE(label(u"Label2"_s)->foreground(), ColourValue(0x0000FFFF));
-    QCOMPARE(label(u"Label2"_s)->background(), ColourValue(0x00000000));
-    QCOMPARE(label(u"Label1"_s)->foreground(), ColourValue(0x00FFFF00));
-    QCOMPARE(m_chime->plays(), 1);
+    QCOMPARE(rig.label(u"Label2"_s)->foreground(), ColourValue(0x0000FFFF));
+    QCOMPARE(rig.label(u"Label2"_s)->background(), ColourValue(0x00000000));
+    QCOMPARE(rig.label(u"Label1"_s)->foreground(), ColourValue(0x00FFFF00));
+    QCOMPARE(rig.chime.plays(), 1);
     QVERIFY(dialog->isVisible());
 }
 
@@ -356,29 +344,30 @@ void TestProgram::confirmationReachesMainWindow()
     QFETCH(bool, lowerShown);
     QFETCH(QRect, lower);
     QFETCH(QString, upperText);
+    Rig rig;
 
-    m_files->put(iniPath, settingsFile(RowMode::Option2));
-    m_program->start();
-    Form1& form = m_program->mainWindow();
+    rig.files.put(iniPath, settingsFile(RowMode::Option2));
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    m_clock->advance(42.0);
-    m_ticker->fire();
+    rig.clock.advance(42.0);
+    rig.ticker.fire();
     QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
-    Form2* dialog = m_program->settingsDialog();
+    Form2* dialog = rig.program.settingsDialog();
     QVERIFY(QTest::qWaitForWindowActive(dialog));
-    m_program->settings().setRowMode(RowMode(mode));
+    rig.program.settings().setRowMode(RowMode(mode));
 
     auto* pressed = dialog->findChild<QPushButton*>(button);
     QVERIFY(pressed);
     QTest::mouseClick(pressed, Qt::LeftButton);
 
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(row(u"Label1"_s)->isVisible(), upperShown);
-    QCOMPARE(row(u"Label2"_s)->isVisible(), lowerShown);
-    QCOMPARE(row(u"Label2"_s)->geometry(), lower);
-    QCOMPARE(label(u"Label1"_s)->text(), upperText);
+    QCOMPARE(rig.row(u"Label1"_s)->isVisible(), upperShown);
+    QCOMPARE(rig.row(u"Label2"_s)->isVisible(), lowerShown);
+    QCOMPARE(rig.row(u"Label2"_s)->geometry(), lower);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), upperText);
     QTRY_VERIFY(form.isActiveWindow());
-    QCOMPARE(m_files->writes(), 1);
+    QCOMPARE(rig.files.writes(), 1);
 }
 
 void TestProgram::restartUsesUnconfirmedEdits_data()
@@ -398,14 +387,15 @@ void TestProgram::restartUsesUnconfirmedEdits()
     QFETCH(bool, cancel);
     QFETCH(QString, lower);
     QFETCH(QString, wave);
+    Rig rig;
 
     const QByteArray original = settingsFile(RowMode::Option1, 12, 5, 2, u"講演の開始から"_s, u"/sounds/bell.wav"_s);
-    m_files->put(iniPath, original);
-    m_program->start();
-    Form1& form = m_program->mainWindow();
+    rig.files.put(iniPath, original);
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
-    Form2* dialog = m_program->settingsDialog();
+    Form2* dialog = rig.program.settingsDialog();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
 
     auto* presenPeriod = dialog->findChild<QLineEdit*>(u"presenPeriod"_s);
@@ -426,20 +416,20 @@ void TestProgram::restartUsesUnconfirmedEdits()
     }
 
     // The running count goes on with what it was started with.
-    m_clock->advance(30.0);
-    m_ticker->fire();
-    QCOMPARE(label(u"Label2"_s)->text(), u"発表時間終了まで 11分30秒"_s);
+    rig.clock.advance(30.0);
+    rig.ticker.fire();
+    QCOMPARE(rig.label(u"Label2"_s)->text(), u"発表時間終了まで 11分30秒"_s);
 
-    m_dialogs->queueAnswer(true);
+    rig.dialogs.queueAnswer(true);
     QTest::mouseClick(&form, Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
-    QCOMPARE(label(u"Label2"_s)->text(), lower);
-    QCOMPARE(m_chime->fileName(), wave);
+    QCOMPARE(rig.dialogs.shown().size(), 1);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.label(u"Label2"_s)->text(), lower);
+    QCOMPARE(rig.chime.fileName(), wave);
     QCOMPARE(dialog->isVisible(), !cancel);
     // Nothing was confirmed, so nothing was saved.
-    QCOMPARE(m_files->writes(), 0);
-    QCOMPARE(m_files->get(iniPath).value_or(QByteArray()), original);
+    QCOMPARE(rig.files.writes(), 0);
+    QCOMPARE(rig.files.get(iniPath).value_or(QByteArray()), original);
 }
 
 void TestProgram::closingEndsTheProgram_data()
@@ -452,20 +442,21 @@ void TestProgram::closingEndsTheProgram_data()
 void TestProgram::closingEndsTheProgram()
 {
     QFETCH(bool, dialogShown);
+    Rig rig;
 
     const QByteArray original = settingsFile(RowMode::Option1, 12, 4, 3);
-    m_files->put(iniPath, original);
-    m_program->start();
-    Form1& form = m_program->mainWindow();
+    rig.files.put(iniPath, original);
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     if (dialogShown) {
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
-        QVERIFY(QTest::qWaitForWindowExposed(m_program->settingsDialog()));
+        QVERIFY(QTest::qWaitForWindowExposed(rig.program.settingsDialog()));
     }
     // Unconfirmed edits are dropped on the way out.
-    m_program->settings().setText(Text::presenPeriod, u"20"_s);
-    m_program->settings().setText(Text::Text2, u"変更"_s);
-    QPointer<Form2> dialog = m_program->settingsDialog();
+    rig.program.settings().setText(Text::presenPeriod, u"20"_s);
+    rig.program.settings().setText(Text::Text2, u"変更"_s);
+    QPointer<Form2> dialog = rig.program.settingsDialog();
 
     QTimer::singleShot(0, &form, [&form] { form.close(); });
     // Only a guard: the loop must end through the close, long before this fires.
@@ -477,24 +468,25 @@ void TestProgram::closingEndsTheProgram()
 
     QCOMPARE(exitCode, 0);
     QVERIFY(dialog.isNull());
-    QCOMPARE(m_program->settingsDialog(), nullptr);
+    QCOMPARE(rig.program.settingsDialog(), nullptr);
     QVERIFY(!form.isVisible());
     QCOMPARE(countSettingsDialogs(), 0);
-    QCOMPARE(m_files->writes(), 0);
-    QCOMPARE(m_files->get(iniPath).value_or(QByteArray()), original);
-    QVERIFY(m_dialogs->shown().isEmpty());
+    QCOMPARE(rig.files.writes(), 0);
+    QCOMPARE(rig.files.get(iniPath).value_or(QByteArray()), original);
+    QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
 void TestProgram::iconOnBothWindows()
 {
-    m_program->start();
+    Rig rig;
+    rig.program.start();
     const QIcon icon = QApplication::windowIcon();
     QVERIFY(!icon.isNull());
     const QList<QSize> sizes = icon.availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)));
     QVERIFY(sizes.contains(QSize(32, 32)));
-    QCOMPARE(m_program->mainWindow().windowIcon().cacheKey(), icon.cacheKey());
-    QCOMPARE(m_program->settingsDialog()->windowIcon().cacheKey(), icon.cacheKey());
+    QCOMPARE(rig.program.mainWindow().windowIcon().cacheKey(), icon.cacheKey());
+    QCOMPARE(rig.program.settingsDialog()->windowIcon().cacheKey(), icon.cacheKey());
 
     // The stopwatch: a white dial with red marks and black hands at both small sizes.
     for (const int size : {16, 32}) {
@@ -546,31 +538,32 @@ void TestProgram::soundCheck()
     QFETCH(int, refusal);
     QFETCH(bool, outputOpens);
     QFETCH(QString, message);
-    m_check->setFileOpens(fileOpens, ChimeDevice::Failure(refusal));
-    m_check->setOutputOpens(outputOpens);
-    m_program->start();
-    Form2* dialog = m_program->settingsDialog();
+    Rig rig;
+    rig.check.setFileOpens(fileOpens, ChimeDevice::Failure(refusal));
+    rig.check.setOutputOpens(outputOpens);
+    rig.program.start();
+    Form2* dialog = rig.program.settingsDialog();
     dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(path);
-    m_chime->clearLog();
+    rig.chime.clearLog();
     dialog->findChild<QPushButton*>(u"playBtn"_s)->click();
 
     // The check goes through its own device and leaves the count's alone.
-    QCOMPARE(m_check->log().mid(0, 3), (QStringList{u"close"_s, u"file:"_s + path, u"open"_s}));
-    QCOMPARE(m_chime->log(), QStringList());
+    QCOMPARE(rig.check.log().mid(0, 3), (QStringList{u"close"_s, u"file:"_s + path, u"open"_s}));
+    QCOMPARE(rig.chime.log(), QStringList());
     if (message.isEmpty()) {
-        QCOMPARE(m_check->plays(), 1);
-        QCOMPARE(m_check->mode(), ChimeDevice::Mode::Busy);
-        QVERIFY(m_dialogs->shown().isEmpty());
+        QCOMPARE(rig.check.plays(), 1);
+        QCOMPARE(rig.check.mode(), ChimeDevice::Mode::Busy);
+        QVERIFY(rig.dialogs.shown().isEmpty());
         // A bell of the count stops the check rather than wait for it.
-        m_clock->advance(8.5 * 60);
-        m_ticker->fire();
-        QCOMPARE(m_chime->plays(), 1);
-        QCOMPARE(m_check->mode(), ChimeDevice::Mode::NotOpen);
+        rig.clock.advance(8.5 * 60);
+        rig.ticker.fire();
+        QCOMPARE(rig.chime.plays(), 1);
+        QCOMPARE(rig.check.mode(), ChimeDevice::Mode::NotOpen);
     } else {
-        QCOMPARE(m_dialogs->shown().size(), 1);
-        QCOMPARE(m_dialogs->shown().front().kind, u"warn"_s);
-        QCOMPARE(m_dialogs->shown().front().caption, u"試聴"_s);
-        QCOMPARE(m_dialogs->shown().front().text, message);
+        QCOMPARE(rig.dialogs.shown().size(), 1);
+        QCOMPARE(rig.dialogs.shown().front().kind, u"warn"_s);
+        QCOMPARE(rig.dialogs.shown().front().caption, u"試聴"_s);
+        QCOMPARE(rig.dialogs.shown().front().text, message);
     }
 }
 

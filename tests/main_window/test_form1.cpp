@@ -15,7 +15,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -29,14 +28,30 @@ QRgb rgbOf(ColourValue c)
     return qRgb(redOf(c), greenOf(c), blueOf(c));
 }
 
+/// The main window with fakes around it, as start-up wires it; made hidden, at its size at creation.
+struct Rig {
+    SettingsRecord settings;
+    FakeClock clock;
+    FakeTicker ticker;
+    FakeChimeDevice device;
+    FakeDialogs dialogs;
+    Form1 form{settings, clock, ticker, device, dialogs};
+
+    QWidget* row(const QString& name) const { return form.findChild<QWidget*>(name); }
+    RowLabel* label(const QString& name) const { return form.findChild<RowLabel*>(name); }
+    bool showForm()
+    {
+        form.show();
+        return QTest::qWaitForWindowExposed(&form);
+    }
+};
+
 } // namespace
 
 class TestForm1 : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
-    void cleanup();
 
     void atCreation();
     void layoutOnWidgets_data();
@@ -67,18 +82,6 @@ private slots:
     void promptAnswer();
     void captionWhileMinimised();
     void closingEmitsClosed();
-
-private:
-    QWidget* row(const QString& name) const { return m_form->findChild<QWidget*>(name); }
-    RowLabel* label(const QString& name) const { return m_form->findChild<RowLabel*>(name); }
-    void showForm();
-
-    std::unique_ptr<SettingsRecord> m_settings;
-    std::unique_ptr<FakeClock> m_clock;
-    std::unique_ptr<FakeTicker> m_ticker;
-    std::unique_ptr<FakeChimeDevice> m_device;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<Form1> m_form;
 };
 
 void TestForm1::initTestCase()
@@ -89,43 +92,18 @@ void TestForm1::initTestCase()
     QCOMPARE(probe.logicalDpiY(), 96);
 }
 
-void TestForm1::init()
-{
-    m_settings = std::make_unique<SettingsRecord>();
-    m_clock = std::make_unique<FakeClock>();
-    m_ticker = std::make_unique<FakeTicker>();
-    m_device = std::make_unique<FakeChimeDevice>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<Form1>(*m_settings, *m_clock, *m_ticker, *m_device, *m_dialogs);
-}
-
-void TestForm1::cleanup()
-{
-    m_form.reset();
-    m_dialogs.reset();
-    m_device.reset();
-    m_ticker.reset();
-    m_clock.reset();
-    m_settings.reset();
-}
-
-void TestForm1::showForm()
-{
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-}
-
 void TestForm1::atCreation()
 {
-    QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
-    QVERIFY(!m_form->isVisible());
+    Rig rig;
+    QCOMPARE(rig.form.windowTitle(), u"Lectern"_s);
+    QVERIFY(!rig.form.isVisible());
     // 528.75 x 84.75 points.
-    QCOMPARE(m_form->size(), QSize(705, 113));
-    QCOMPARE(m_form->innerWidthPoints(), 528.75);
-    QCOMPARE(m_form->innerHeightPoints(), 84.75);
+    QCOMPARE(rig.form.size(), QSize(705, 113));
+    QCOMPARE(rig.form.innerWidthPoints(), 528.75);
+    QCOMPARE(rig.form.innerHeightPoints(), 84.75);
 
-    RowLabel* upper = label(u"Label1"_s);
-    RowLabel* lower = label(u"Label2"_s);
+    RowLabel* upper = rig.label(u"Label1"_s);
+    RowLabel* lower = rig.label(u"Label2"_s);
     QVERIFY(upper && lower);
     QCOMPARE(upper->text(), u"講演の開始から\u3000 nn分ss秒"_s);
     QCOMPARE(lower->text(), u"発表時間終了まで nn分ss秒"_s);
@@ -187,30 +165,32 @@ void TestForm1::layoutOnWidgets()
     QFETCH(bool, lowerShown);
     QFETCH(double, size);
     QFETCH(int, form);
+    Rig rig;
 
-    m_settings->setOption(mode, true);
-    m_form->showRows(m_settings->rowMode());
-    showForm();
+    rig.settings.setOption(mode, true);
+    rig.form.showRows(rig.settings.rowMode());
+    QVERIFY(rig.showForm());
     // The window system's notice of the new size alone must lay the rows out.
-    m_form->resize(inner);
-    QTRY_COMPARE(m_form->size(), inner);
-    QTRY_COMPARE(row(u"Label1"_s)->geometry(), upper);
-    QCOMPARE(row(u"Label2"_s)->geometry(), lower);
-    QCOMPARE(row(u"Label1"_s)->isVisible(), upperShown);
-    QCOMPARE(row(u"Label2"_s)->isVisible(), lowerShown);
-    QVERIFY2(qAbs(row(u"Label1"_s)->font().pointSizeF() - size) < 0.001,
-             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
-    QCOMPARE(row(u"Label2"_s)->font().pointSizeF(), row(u"Label1"_s)->font().pointSizeF());
-    QCOMPARE(m_form->fmtIndex(), form);
+    rig.form.resize(inner);
+    QTRY_COMPARE(rig.form.size(), inner);
+    QTRY_COMPARE(rig.row(u"Label1"_s)->geometry(), upper);
+    QCOMPARE(rig.row(u"Label2"_s)->geometry(), lower);
+    QCOMPARE(rig.row(u"Label1"_s)->isVisible(), upperShown);
+    QCOMPARE(rig.row(u"Label2"_s)->isVisible(), lowerShown);
+    QVERIFY2(qAbs(rig.row(u"Label1"_s)->font().pointSizeF() - size) < 0.001,
+             qPrintable(QString::number(rig.row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(rig.row(u"Label2"_s)->font().pointSizeF(), rig.row(u"Label1"_s)->font().pointSizeF());
+    QCOMPARE(rig.form.fmtIndex(), form);
 }
 
 void TestForm1::rowsMeetAtEverySize()
 {
+    Rig rig;
     for (int height = 1; height <= 240; ++height) {
-        m_form->resize(300, height);
-        m_form->Form_Resize();
-        const QRect upper = row(u"Label1"_s)->geometry();
-        const QRect lower = row(u"Label2"_s)->geometry();
+        rig.form.resize(300, height);
+        rig.form.Form_Resize();
+        const QRect upper = rig.row(u"Label1"_s)->geometry();
+        const QRect lower = rig.row(u"Label2"_s)->geometry();
         const QByteArray at = QByteArray::number(height);
         QVERIFY2(upper.top() == 0 && lower.top() == upper.bottom() + 1, at.data());
         QVERIFY2(lower.bottom() + 1 == height, at.data());
@@ -242,62 +222,65 @@ void TestForm1::modeChangeThenLayout()
     QFETCH(int, formBoth);
     QFETCH(double, sizeUpper);
     QFETCH(int, formUpper);
+    Rig rig;
     const auto closeTo = [](double actual, double expected) {
         return qAbs(actual - expected) < 0.01;
     };
 
-    showForm();
-    m_form->resize(inner);
-    QTRY_COMPARE(row(u"Label2"_s)->geometry(), lowerBoth);
+    QVERIFY(rig.showForm());
+    rig.form.resize(inner);
+    QTRY_COMPARE(rig.row(u"Label2"_s)->geometry(), lowerBoth);
     // The rows meet where the lower one starts.
-    QCOMPARE(row(u"Label1"_s)->geometry(), QRect(0, 0, inner.width(), lowerBoth.top()));
-    QVERIFY2(closeTo(row(u"Label1"_s)->font().pointSizeF(), sizeBoth),
-             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
-    QCOMPARE(m_form->fmtIndex(), formBoth);
+    QCOMPARE(rig.row(u"Label1"_s)->geometry(), QRect(0, 0, inner.width(), lowerBoth.top()));
+    QVERIFY2(closeTo(rig.row(u"Label1"_s)->font().pointSizeF(), sizeBoth),
+             qPrintable(QString::number(rig.row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(rig.form.fmtIndex(), formBoth);
 
     // Confirming "upper row only": the rule, then one layout pass, changes heights, top edge, type size and
     // display form at once.
-    m_settings->setOption(2, true);
-    m_form->showRows(m_settings->rowMode());
-    m_form->Form_Resize();
+    rig.settings.setOption(2, true);
+    rig.form.showRows(rig.settings.rowMode());
+    rig.form.Form_Resize();
     const QRect whole(QPoint(0, 0), inner);
-    QCOMPARE(row(u"Label1"_s)->geometry(), whole);
-    QCOMPARE(row(u"Label2"_s)->geometry(), whole);
-    QVERIFY(row(u"Label1"_s)->isVisible());
-    QVERIFY(!row(u"Label2"_s)->isVisible());
-    QVERIFY2(closeTo(row(u"Label1"_s)->font().pointSizeF(), sizeUpper),
-             qPrintable(QString::number(row(u"Label1"_s)->font().pointSizeF())));
-    QCOMPARE(row(u"Label2"_s)->font().pointSizeF(), row(u"Label1"_s)->font().pointSizeF());
-    QCOMPARE(m_form->fmtIndex(), formUpper);
+    QCOMPARE(rig.row(u"Label1"_s)->geometry(), whole);
+    QCOMPARE(rig.row(u"Label2"_s)->geometry(), whole);
+    QVERIFY(rig.row(u"Label1"_s)->isVisible());
+    QVERIFY(!rig.row(u"Label2"_s)->isVisible());
+    QVERIFY2(closeTo(rig.row(u"Label1"_s)->font().pointSizeF(), sizeUpper),
+             qPrintable(QString::number(rig.row(u"Label1"_s)->font().pointSizeF())));
+    QCOMPARE(rig.row(u"Label2"_s)->font().pointSizeF(), rig.row(u"Label1"_s)->font().pointSizeF());
+    QCOMPARE(rig.form.fmtIndex(), formUpper);
 
     // A row mode of none leaves the rows as they are.
-    m_settings->setRowMode(SettingsRecord::RowMode::None);
-    m_form->showRows(m_settings->rowMode());
-    m_form->Form_Resize();
-    QVERIFY(row(u"Label1"_s)->isVisible());
-    QVERIFY(!row(u"Label2"_s)->isVisible());
-    QCOMPARE(row(u"Label1"_s)->geometry(), whole);
+    rig.settings.setRowMode(SettingsRecord::RowMode::None);
+    rig.form.showRows(rig.settings.rowMode());
+    rig.form.Form_Resize();
+    QVERIFY(rig.row(u"Label1"_s)->isVisible());
+    QVERIFY(!rig.row(u"Label2"_s)->isVisible());
+    QCOMPARE(rig.row(u"Label1"_s)->geometry(), whole);
 }
 
 void TestForm1::formChangeReachesRowsAtNextTick()
 {
-    showForm();
-    m_form->resettimer();
-    QVERIFY(!label(u"Label1"_s)->text().contains(u'\n'));
-    m_form->resize(400, 268);
-    QTRY_COMPARE(m_form->fmtIndex(), 1);
-    m_ticker->fire();
-    QCOMPARE(label(u"Label1"_s)->lines(), QStringList({u"講演の開始から"_s, u"00 分 00 秒"_s}));
-    QCOMPARE(label(u"Label2"_s)->lines(), QStringList({u"発表時間終了まで"_s, u"10 分 00 秒"_s}));
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resettimer();
+    QVERIFY(!rig.label(u"Label1"_s)->text().contains(u'\n'));
+    rig.form.resize(400, 268);
+    QTRY_COMPARE(rig.form.fmtIndex(), 1);
+    rig.ticker.fire();
+    QCOMPARE(rig.label(u"Label1"_s)->lines(), QStringList({u"講演の開始から"_s, u"00 分 00 秒"_s}));
+    QCOMPARE(rig.label(u"Label2"_s)->lines(), QStringList({u"発表時間終了まで"_s, u"10 分 00 秒"_s}));
 }
 
 void TestForm1::fontPassesTheWidthCheck()
 {
-    const QString family = m_form->rowFamily();
+    Rig rig;
+    const QString family = rig.form.rowFamily();
     QVERIFY2(hasDoubleWidthCharacters(rowFont(family, 20.0)), qPrintable(family));
     // The face is really the one drawn, not a substitute the font system picked for a missing name.
-    showForm();
-    QCOMPARE(QFontInfo(row(u"Label1"_s)->font()).family(), QFontInfo(rowFont(family, 20.0)).family());
+    QVERIFY(rig.showForm());
+    QCOMPARE(QFontInfo(rig.row(u"Label1"_s)->font()).family(), QFontInfo(rowFont(family, 20.0)).family());
     // Where none of the faces tried before it is installed, the IPA face is the one chosen.
     const QStringList candidates = rowFamilyCandidates();
     const qsizetype ipa = candidates.indexOf(u"IPAGothic"_s);
@@ -340,13 +323,14 @@ void TestForm1::candidatesSkipFacesThatFail()
 
 void TestForm1::timesLineUpInOneLineForm()
 {
-    showForm();
-    m_form->resettimer();
-    QCOMPARE(m_form->fmtIndex(), 0);
-    const QFont font = row(u"Label1"_s)->font();
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resettimer();
+    QCOMPARE(rig.form.fmtIndex(), 0);
+    const QFont font = rig.row(u"Label1"_s)->font();
     const QFontMetricsF metrics(font);
-    const QString upper = label(u"Label1"_s)->text();
-    const QString lower = label(u"Label2"_s)->text();
+    const QString upper = rig.label(u"Label1"_s)->text();
+    const QString lower = rig.label(u"Label2"_s)->text();
     QCOMPARE(upper, u"講演の開始から   00分00秒"_s);
     QCOMPARE(lower, u"発表時間終了まで 10分00秒"_s);
     // Centred lines of equal width put the two times under one another, to a hundredth of a pixel.
@@ -355,7 +339,7 @@ void TestForm1::timesLineUpInOneLineForm()
         qPrintable(
             QStringLiteral("%1 vs %2").arg(metrics.horizontalAdvance(upper)).arg(metrics.horizontalAdvance(lower))));
     // The line fits the row at the chosen size.
-    QVERIFY(metrics.horizontalAdvance(upper) <= row(u"Label1"_s)->contentsRect().width());
+    QVERIFY(metrics.horizontalAdvance(upper) <= rig.row(u"Label1"_s)->contentsRect().width());
 }
 
 void TestForm1::lines_data()
@@ -375,23 +359,25 @@ void TestForm1::lines()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, lines);
-    RowLabel* upper = label(u"Label1"_s);
-    m_form->setUpperText(text);
+    Rig rig;
+    RowLabel* upper = rig.label(u"Label1"_s);
+    rig.form.setUpperText(text);
     QCOMPARE(upper->text(), text);
     QCOMPARE(upper->lines(), lines);
 }
 
 void TestForm1::lineBreakDrawsNoGlyph()
 {
-    showForm();
-    m_form->resize(400, 268);
-    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(400, 134));
-    RowLabel* upper = label(u"Label1"_s);
-    m_form->setUpperText(u"講演の開始から\r\n00 分 00 秒"_s);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resize(400, 268);
+    QTRY_COMPARE(rig.row(u"Label1"_s)->size(), QSize(400, 134));
+    RowLabel* upper = rig.label(u"Label1"_s);
+    rig.form.setUpperText(u"講演の開始から\r\n00 分 00 秒"_s);
     const QImage withCr = upper->grab().toImage();
-    m_form->setUpperText(u"講演の開始から\n00 分 00 秒"_s);
+    rig.form.setUpperText(u"講演の開始から\n00 分 00 秒"_s);
     const QImage withoutCr = upper->grab().toImage();
-    m_form->setUpperText(u"講演の開始から"_s);
+    rig.form.setUpperText(u"講演の開始から"_s);
     const QImage headingOnly = upper->grab().toImage();
     QCOMPARE(withCr, withoutCr);
     // And the second line is drawn at all.
@@ -415,19 +401,20 @@ void TestForm1::changedTextDrawsAsIfWhole()
 {
     QFETCH(QString, before);
     QFETCH(QString, after);
-    showForm();
-    m_form->resize(600, 268);
-    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(600, 134));
-    RowLabel* upper = label(u"Label1"_s);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resize(600, 268);
+    QTRY_COMPARE(rig.row(u"Label1"_s)->size(), QSize(600, 134));
+    RowLabel* upper = rig.label(u"Label1"_s);
     const auto shown = [&] {
         QCoreApplication::processEvents();
-        const QPoint at = upper->mapTo(m_form.get(), QPoint(0, 0));
+        const QPoint at = upper->mapTo(&rig.form, QPoint(0, 0));
         // What the window holds: only what was drawn again changed in it.
-        return m_form->screen()->grabWindow(m_form->winId()).toImage().copy(QRect(at, upper->size()));
+        return rig.form.screen()->grabWindow(rig.form.winId()).toImage().copy(QRect(at, upper->size()));
     };
-    m_form->setUpperText(before);
+    rig.form.setUpperText(before);
     shown();
-    m_form->setUpperText(after);
+    rig.form.setUpperText(after);
     const QImage afterChange = shown().convertToFormat(QImage::Format_RGB32);
     const QImage whole = upper->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(afterChange.size(), whole.size());
@@ -436,15 +423,16 @@ void TestForm1::changedTextDrawsAsIfWhole()
 
 void TestForm1::tooWideLineIsCutNotWrapped()
 {
-    showForm();
-    m_form->resize(400, 268);
-    QTRY_COMPARE(row(u"Label1"_s)->size(), QSize(400, 134));
-    RowLabel* upper = label(u"Label1"_s);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resize(400, 268);
+    QTRY_COMPARE(rig.row(u"Label1"_s)->size(), QSize(400, 134));
+    RowLabel* upper = rig.label(u"Label1"_s);
     const QFontMetricsF metrics(upper->font());
     // Far wider than the row, with spaces where a wrapping label would break it.
     const QString text = u"講演の開始から 講演の開始から 講演の開始から 12分34秒"_s;
     QVERIFY(metrics.horizontalAdvance(text) > 2 * upper->width());
-    m_form->setUpperText(text);
+    rig.form.setUpperText(text);
     const QImage image = upper->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect area = upper->contentsRect();
     const int secondLineTop = area.top() + int(std::ceil(metrics.lineSpacing())) + 1;
@@ -513,10 +501,11 @@ void TestForm1::mouseRouting()
     QFETCH(bool, press);
     QFETCH(int, prompts);
     QFETCH(int, settingsRequests);
+    Rig rig;
 
-    showForm();
-    QSignalSpy requests(m_form.get(), &Form1::settingsRequested);
-    QWidget* target = source == u"Form1"_s ? static_cast<QWidget*>(m_form.get()) : row(source);
+    QVERIFY(rig.showForm());
+    QSignalSpy requests(&rig.form, &Form1::settingsRequested);
+    QWidget* target = source == u"Form1"_s ? static_cast<QWidget*>(&rig.form) : rig.row(source);
     QVERIFY(target);
     const QPoint where(10, 10);
     if (press)
@@ -524,11 +513,11 @@ void TestForm1::mouseRouting()
     else
         QTest::mouseRelease(target, button, {}, where);
 
-    QCOMPARE(m_dialogs->shown().size(), prompts);
+    QCOMPARE(rig.dialogs.shown().size(), prompts);
     if (prompts > 0) {
-        QCOMPARE(m_dialogs->shown().constFirst().kind, u"ask"_s);
-        QCOMPARE(m_dialogs->shown().constFirst().caption, u"Lectern"_s);
-        QCOMPARE(m_dialogs->shown().constFirst().text, u"カウントをリセットしますか？"_s);
+        QCOMPARE(rig.dialogs.shown().constFirst().kind, u"ask"_s);
+        QCOMPARE(rig.dialogs.shown().constFirst().caption, u"Lectern"_s);
+        QCOMPARE(rig.dialogs.shown().constFirst().text, u"カウントをリセットしますか？"_s);
     }
     QCOMPARE(requests.size(), settingsRequests);
 }
@@ -549,45 +538,48 @@ void TestForm1::promptAnswer()
     QFETCH(bool, ok);
     QFETCH(QString, upper);
     QFETCH(QString, lower);
+    Rig rig;
 
-    showForm();
-    m_form->resettimer();
-    m_clock->advance(65.0);
-    m_ticker->fire();
-    QCOMPARE(label(u"Label1"_s)->text(), u"講演の開始から   01分05秒"_s);
+    QVERIFY(rig.showForm());
+    rig.form.resettimer();
+    rig.clock.advance(65.0);
+    rig.ticker.fire();
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   01分05秒"_s);
 
-    m_dialogs->queueAnswer(ok);
-    QTest::mouseClick(row(u"Label2"_s), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(label(u"Label1"_s)->text(), upper);
-    QCOMPARE(label(u"Label2"_s)->text(), lower);
-    QVERIFY(m_ticker->isEnabled());
+    rig.dialogs.queueAnswer(ok);
+    QTest::mouseClick(rig.row(u"Label2"_s), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(rig.dialogs.shown().size(), 1);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), upper);
+    QCOMPARE(rig.label(u"Label2"_s)->text(), lower);
+    QVERIFY(rig.ticker.isEnabled());
 }
 
 void TestForm1::captionWhileMinimised()
 {
-    showForm();
-    m_form->resettimer();
-    m_form->setWindowState(Qt::WindowMinimized);
-    QVERIFY(m_form->isMinimised());
-    m_clock->advance(330.0);
-    m_ticker->fire();
-    QCOMPARE(m_form->windowTitle(), u"05:30/Lectern"_s);
-    m_form->setWindowState(Qt::WindowNoState);
-    QVERIFY(!m_form->isMinimised());
-    m_ticker->fire();
-    QCOMPARE(m_form->windowTitle(), u"Lectern"_s);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.form.resettimer();
+    rig.form.setWindowState(Qt::WindowMinimized);
+    QVERIFY(rig.form.isMinimised());
+    rig.clock.advance(330.0);
+    rig.ticker.fire();
+    QCOMPARE(rig.form.windowTitle(), u"05:30/Lectern"_s);
+    rig.form.setWindowState(Qt::WindowNoState);
+    QVERIFY(!rig.form.isMinimised());
+    rig.ticker.fire();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern"_s);
 }
 
 void TestForm1::closingEmitsClosed()
 {
-    showForm();
-    QSignalSpy closed(m_form.get(), &Form1::closed);
-    QVERIFY(m_form->close());
+    Rig rig;
+    QVERIFY(rig.showForm());
+    QSignalSpy closed(&rig.form, &Form1::closed);
+    QVERIFY(rig.form.close());
     QCOMPARE(closed.size(), 1);
-    QVERIFY(!m_form->isVisible());
+    QVERIFY(!rig.form.isVisible());
     // Nothing was asked on the way out.
-    QVERIFY(m_dialogs->shown().isEmpty());
+    QVERIFY(rig.dialogs.shown().isEmpty());
 }
 
 QTEST_MAIN(TestForm1)

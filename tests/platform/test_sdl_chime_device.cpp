@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 using Mode = ChimeDevice::Mode;
@@ -40,6 +39,31 @@ constexpr double slowdown = 1.0;
 constexpr double slowdown = 1.0;
 #endif
 
+/// Where SDL's disk driver writes what it plays from the next opening of an output on.
+void useDiskFile(const QString& path)
+{
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path));
+}
+
+/// A folder of the test's own for its sound files and SDL's output, with SDL's disk driver writing there. Made
+/// before the test's devices, it outlives them, and checks on its way out that they shut SDL's audio down.
+struct Rig {
+    QTemporaryDir dir;
+
+    Rig()
+    {
+        qputenv("SDL_AUDIODRIVER", "disk");
+        useDiskFile(diskFile());
+    }
+    ~Rig()
+    {
+        // Every device of the test is gone: SDL's audio must be shut down as often as it was started.
+        QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+    }
+    QString diskFile() const { return dir.filePath(u"output.raw"_s); }
+    QString soundFile(const QString& name) const { return dir.filePath(name); }
+};
+
 } // namespace
 
 /// Tests the real sound device on SDL's disk driver, which writes what would be heard to a file in real time.
@@ -47,8 +71,6 @@ class TestSdlChimeDevice : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
     void chimesFollowOneAnotherWhole_data();
     void chimesFollowOneAnotherWhole();
     void closeCutsTheChimeAndTheNextOpenTakesTheNewFile();
@@ -60,29 +82,7 @@ private slots:
     void outputSleepsBetweenBells();
     void resetWithTheLongestFileKeepsTheCountMoving_data();
     void resetWithTheLongestFileKeepsTheCountMoving();
-
-private:
-    QString diskFile() const { return m_dir->filePath(u"output.raw"_s); }
-    QString soundFile(const QString& name) const { return m_dir->filePath(name); }
-    static void useDiskFile(const QString& path) { qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(path)); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestSdlChimeDevice::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    qputenv("SDL_AUDIODRIVER", "disk");
-    useDiskFile(diskFile());
-}
-
-void TestSdlChimeDevice::cleanup()
-{
-    // Every device of the test is gone: SDL's audio must be shut down as often as it was started.
-    QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
-    m_dir.reset();
-}
 
 void TestSdlChimeDevice::chimesFollowOneAnotherWhole_data()
 {
@@ -103,12 +103,14 @@ void TestSdlChimeDevice::chimesFollowOneAnotherWhole()
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
     QFETCH(int, milliseconds);
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     const qsizetype soundFrames = qsizetype(sampleRate) * milliseconds / 1000;
     const auto sound = sound_files::pattern(soundFrames * channels);
-    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), format, sampleRate, channels, sound));
+    QVERIFY(sound_files::write(rig.soundFile(u"chime.wav"_s), format, sampleRate, channels, sound));
 
     SdlChimeDevice device;
-    device.setFileName(soundFile(u"chime.wav"_s));
+    device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
     QCOMPARE(device.mode(), Mode::Idle);
     RingDriver driver(device, 3);
@@ -116,7 +118,7 @@ void TestSdlChimeDevice::chimesFollowOneAnotherWhole()
     QCOMPARE(driver.modesAfterPlay(), QList<Mode>(3, Mode::Busy));
     device.close();
 
-    const Output out = findCopies(sound_files::readRaw(diskFile()), sound, channels);
+    const Output out = findCopies(sound_files::readRaw(rig.diskFile()), sound, channels);
     QCOMPARE(out.strayFrame, -1);
     QCOMPARE(out.copies.size(), 3);
     for (const chime_output::Copy& copy : out.copies)
@@ -132,27 +134,29 @@ void TestSdlChimeDevice::chimesFollowOneAnotherWhole()
 
 void TestSdlChimeDevice::closeCutsTheChimeAndTheNextOpenTakesTheNewFile()
 {
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     const int rate = 32000;
     const auto first = sound_files::pattern(rate * 3 / 10); // 300 ms
-    QVERIFY(sound_files::write(soundFile(u"first.wav"_s), wav16, rate, 1, first));
+    QVERIFY(sound_files::write(rig.soundFile(u"first.wav"_s), wav16, rate, 1, first));
     const auto second = sound_files::pattern(2 * 16000 / 10, 77); // 100 ms of stereo at 16 kHz
-    QVERIFY(sound_files::write(soundFile(u"second.wav"_s), wav16, 16000, 2, second));
+    QVERIFY(sound_files::write(rig.soundFile(u"second.wav"_s), wav16, 16000, 2, second));
 
     SdlChimeDevice device;
-    device.setFileName(soundFile(u"first.wav"_s));
+    device.setFileName(rig.soundFile(u"first.wav"_s));
     device.open();
     {
         RingDriver driver(device, 2);
         QTRY_COMPARE_WITH_TIMEOUT(driver.pending(), 0, 5000);
         // Let 100 ms of the second chime reach the output, then reset as a click on the window would.
-        const qint64 atSecondPlay = QFileInfo(diskFile()).size();
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(diskFile()).size() >= atSecondPlay + rate / 10 * 2, 5000);
+        const qint64 atSecondPlay = QFileInfo(rig.diskFile()).size();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(rig.diskFile()).size() >= atSecondPlay + rate / 10 * 2, 5000);
         QCOMPARE(device.mode(), Mode::Busy);
         device.close();
     }
     QCOMPARE(device.mode(), Mode::NotOpen);
     QVERIFY(!device.isOutputOpen());
-    const std::vector<std::int16_t> cut = sound_files::readRaw(diskFile());
+    const std::vector<std::int16_t> cut = sound_files::readRaw(rig.diskFile());
     const Output out = findCopies(cut, first, 1);
     QCOMPARE(out.strayFrame, -1);
     QCOMPARE(out.copies.size(), 2);
@@ -160,16 +164,16 @@ void TestSdlChimeDevice::closeCutsTheChimeAndTheNextOpenTakesTheNewFile()
     QVERIFY2(out.copies[1].frames < qsizetype(first.size()), "the close must cut the second chime");
 
     // The next count names another file: its chime plays, in its own format, and the old output stays as it was.
-    const QString nextDiskFile = m_dir->filePath(u"next.raw"_s);
+    const QString nextDiskFile = rig.dir.filePath(u"next.raw"_s);
     useDiskFile(nextDiskFile);
-    device.setFileName(soundFile(u"second.wav"_s));
+    device.setFileName(rig.soundFile(u"second.wav"_s));
     device.open();
     {
         RingDriver driver(device, 1);
         QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
     }
     device.close();
-    QVERIFY(sound_files::readRaw(diskFile()) == cut);
+    QVERIFY(sound_files::readRaw(rig.diskFile()) == cut);
     const Output next = findCopies(sound_files::readRaw(nextDiskFile), second, 2);
     QCOMPARE(next.strayFrame, -1);
     QCOMPARE(next.copies.size(), 1);
@@ -190,13 +194,15 @@ void TestSdlChimeDevice::deviceWithoutSoundStaysSilent()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     SdlChimeDevice device;
     if (!name.isNull()) {
-        QFile file(soundFile(name));
+        QFile file(rig.soundFile(name));
         if (!content.isNull())
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         file.close();
-        device.setFileName(soundFile(name));
+        device.setFileName(rig.soundFile(name));
         device.open();
     }
     QCOMPARE(device.mode(), Mode::NotOpen);
@@ -204,13 +210,15 @@ void TestSdlChimeDevice::deviceWithoutSoundStaysSilent()
     device.play();
     QCOMPARE(device.mode(), Mode::NotOpen);
     QVERIFY(!device.isOutputOpen());
-    QVERIFY2(!QFile::exists(diskFile()), "no output is opened for a device without a sound");
+    QVERIFY2(!QFile::exists(rig.diskFile()), "no output is opened for a device without a sound");
     device.close();
     QCOMPARE(device.mode(), Mode::NotOpen);
 }
 
 void TestSdlChimeDevice::emptyNamePlaysTheBuiltInBell()
 {
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     SdlChimeDevice device;
     device.setFileName(QString());
     device.open();
@@ -221,7 +229,7 @@ void TestSdlChimeDevice::emptyNamePlaysTheBuiltInBell()
     }
     device.close();
 
-    const std::vector<std::int16_t> out = sound_files::readRaw(diskFile());
+    const std::vector<std::int16_t> out = sound_files::readRaw(rig.diskFile());
     const auto isSound = [](std::int16_t s) {
         return s != 0;
     };
@@ -265,14 +273,16 @@ void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
 {
     QFETCH(QByteArray, driver);
     QFETCH(bool, outputFileWritable);
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     const auto sound = sound_files::pattern(3200);
-    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
+    QVERIFY(sound_files::write(rig.soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
     qputenv("SDL_AUDIODRIVER", driver);
     if (!outputFileWritable)
-        useDiskFile(m_dir->filePath(u"no-such-folder/output.raw"_s));
+        useDiskFile(rig.dir.filePath(u"no-such-folder/output.raw"_s));
 
     SdlChimeDevice device;
-    device.setFileName(soundFile(u"chime.wav"_s));
+    device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
     QCOMPARE(device.mode(), Mode::Idle); // the output is first tried at the first chime
     device.rewind();
@@ -286,7 +296,7 @@ void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
 
     // Once an output is there again, the next restart of the count rings.
     qputenv("SDL_AUDIODRIVER", "disk");
-    useDiskFile(diskFile());
+    useDiskFile(rig.diskFile());
     device.open();
     QCOMPARE(device.mode(), Mode::Idle);
     device.rewind();
@@ -297,18 +307,20 @@ void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
 
 void TestSdlChimeDevice::outputSleepsBetweenBells()
 {
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     const auto sound = sound_files::pattern(3200); // 100 ms
-    QVERIFY(sound_files::write(soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
+    QVERIFY(sound_files::write(rig.soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
 
     SdlChimeDevice device;
-    device.setFileName(soundFile(u"chime.wav"_s));
+    device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
     // A count running without a bell: polled every tick, the device starts no audio at all.
     for (int tick = 0; tick < 5; ++tick)
         QCOMPARE(device.mode(), Mode::Idle);
     QVERIFY(!device.isOutputOpen());
     QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
-    QVERIFY(!QFile::exists(diskFile()));
+    QVERIFY(!QFile::exists(rig.diskFile()));
 
     bool openWhenFirstIdle = false;
     bool sawIdle = false;
@@ -331,7 +343,7 @@ void TestSdlChimeDevice::outputSleepsBetweenBells()
     QCOMPARE(SDL_WasInit(SDL_INIT_AUDIO), 0u);
     QCOMPARE(device.mode(), Mode::Idle);
 
-    const Output out = findCopies(sound_files::readRaw(diskFile()), sound, 1);
+    const Output out = findCopies(sound_files::readRaw(rig.diskFile()), sound, 1);
     QCOMPARE(out.copies.size(), 1);
     QCOMPARE(out.copies[0].frames, qsizetype(sound.size()));
 }
@@ -352,9 +364,11 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
     // reads no more of it than its start; the count's ticks keep coming, and the first chime sounds at once.
     QFETCH(bool, ringing);
     QFETCH(double, boundMs);
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
     const int rate = 48000;
     const auto head = sound_files::pattern(2 * rate);
-    const QString path = soundFile(u"ten-minutes.wav"_s);
+    const QString path = rig.soundFile(u"ten-minutes.wav"_s);
     QVERIFY(sound_files::write(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, 2, head));
     QVERIFY(sound_files::claimDataBytes(path, 600u * rate * 2u * 4u));
     boundMs *= slowdown;
@@ -403,10 +417,10 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
              qPrintable(u"the count stood still for %1 ms between two ticks"_s.arg(longestGap)));
 
     // The last chime starts at once and plays the file from its first frame: half a second of it here.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(diskFile()).size() >= qint64(rate) * 2 * 2 / 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(rig.diskFile()).size() >= qint64(rate) * 2 * 2 / 2, 5000);
     QCOMPARE(device.mode(), Mode::Busy);
     device.close();
-    const Output out = findCopies(sound_files::readRaw(diskFile()), head, 2);
+    const Output out = findCopies(sound_files::readRaw(rig.diskFile()), head, 2);
     QCOMPARE(out.strayFrame, -1);
     QCOMPARE(out.copies.size(), 1);
     // SDL may write one buffer of silence (about 10 ms) before its first call for sound.
