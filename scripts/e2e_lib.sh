@@ -161,6 +161,19 @@ e2e_write_ini() {
     done
 }
 
+# Gathers what SDL's disk driver plays into $E2E_DIR/audio.raw. The driver truncates its file at every opening of
+# the output, and the output is opened anew for each run of bells: a named pipe, held open for reading and writing
+# by one cat for the whole test, collects them all. Start the program with the variables in $E2E_AUDIO_ENV.
+e2e_collect_audio() {
+    mkfifo "$E2E_DIR/audio.fifo"
+    : >"$E2E_DIR/audio.raw"
+    cat 0<>"$E2E_DIR/audio.fifo" >>"$E2E_DIR/audio.raw" &
+    E2E_AUDIO_DRAIN=$!
+    e2e_track "$E2E_AUDIO_DRAIN"
+    # shellcheck disable=SC2034 # read by the scripts that source this file
+    E2E_AUDIO_ENV=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo")
+}
+
 # The common start of an end-to-end test: $1 names the work folder, $2 is the program under test. Arms an 80 s
 # watchdog and copies the program into a folder of its own, $E2E_APP_DIR, where it finds its settings file.
 e2e_test_begin() {

@@ -14,16 +14,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-$root/build-fuzz}
 shift $(( $# > 2 ? 2 : $# ))
 
-sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_C_FLAGS="$sanitizers" -DCMAKE_CXX_FLAGS="$sanitizers" \
-    -DLECTERN_FUZZ=ON >/dev/null
-cmake --build "$build" -j2 --target fuzz_sound_decoder
+# shellcheck source-path=SCRIPTDIR source=fuzz_lib.sh
+source "$root/scripts/fuzz_lib.sh"
+fuzz_build "$root" "$build" fuzz_sound_decoder
 
 fuzz_dir=$root/tests/platform/fuzz
 mkdir -p "$build/fuzz-corpus-sound" "$build/fuzz-artifacts-sound"
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 exec "$build/tests/platform/fuzz/fuzz_sound_decoder" \
     -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -max_len=16384 \

@@ -36,18 +36,12 @@ e2e_write_ini "$app" "0.1,0.05,0.05,\"$app/bell.wav\"" \
     '#TRUE#,#FALSE#,#FALSE#'
 cp "$app/Lectern.ini" "$E2E_DIR/Lectern.ini.at-start"
 
-# SDL's disk driver truncates its file at every opening of the output, and the output is opened anew for each run
-# of bells: a named pipe, held open for reading and writing by one cat for the whole run, collects them all.
-mkfifo "$E2E_DIR/audio.fifo"
-cat 0<>"$E2E_DIR/audio.fifo" >>"$E2E_DIR/audio.raw" &
-drain=$!
-e2e_track $drain
-: >"$E2E_DIR/audio.raw"
+e2e_collect_audio
 
 e2e_start_x 1024x768
 
 t_launch=$(e2e_elapsed)
-e2e_launch_app SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo"
+e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 main=$E2E_MAIN
 t_map=$(e2e_elapsed)
 read -r W H < <(e2e_window_size "$main")
@@ -200,8 +194,8 @@ e2e_log "main window closed: the program ended with status 0"
 
 # --- bells ------------------------------------------------------------------------------------------------
 sleep 0.3
-kill "$drain"
-wait "$drain" 2>/dev/null
+kill "$E2E_AUDIO_DRAIN"
+wait "$E2E_AUDIO_DRAIN" 2>/dev/null
 # Bursts of sound in the collected output: "first-sample length" per bell, samples being 16-bit values.
 od -An -v -td2 -w2 "$E2E_DIR/audio.raw" | awk '
     { x = $1 < 0 ? -$1 : $1; i = NR - 1

@@ -33,11 +33,7 @@ e2e_write_ini "$app" "10,5,2,\"$wave\"" "${rest[@]}"
 e2e_write_ini "$E2E_DIR" "12.5,5,2,\"$wave\"" "${rest[@]}"
 mv "$E2E_DIR/Lectern.ini" "$E2E_DIR/expected.ini"
 
-# The sound the program makes, gathered from SDL's disk driver through a pipe (see test_e2e_count.sh).
-mkfifo "$E2E_DIR/audio.fifo"
-cat 0<>"$E2E_DIR/audio.fifo" >>"$E2E_DIR/audio.raw" &
-e2e_track $!
-: >"$E2E_DIR/audio.raw"
+e2e_collect_audio
 sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/check.wav" synth 0.3 sine 660 vol 0.8 ||
     e2e_fail "sox could not make the sound"
 echo "not a sound" >"$app/notes.wav"
@@ -46,7 +42,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 e2e_start_x 1024x768
 
-e2e_launch_app SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo"
+e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 main=$E2E_MAIN
 read -r MW MH < <(e2e_window_size "$main")
 
