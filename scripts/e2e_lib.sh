@@ -109,13 +109,14 @@ e2e_wait_until() {
 }
 
 # Starts Xvfb on a display it picks itself (-displayfd, so tests running side by side never collide) and
-# openbox on it; exports DISPLAY. $1: screen size, default 1024x768.
+# openbox on it; exports DISPLAY and sets E2E_XVFB_PID. $1: screen size, default 1024x768.
 e2e_start_x() {
     local fdfile="$E2E_DIR/displayfd" n
     : >"$fdfile"
     Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -dpi 96 -nolisten tcp -noreset 3>"$fdfile" \
         >"$E2E_DIR/xvfb.log" 2>&1 &
-    e2e_track $!
+    E2E_XVFB_PID=$!
+    e2e_track "$E2E_XVFB_PID"
     if ! e2e_wait_until 20 grep -q '^[0-9][0-9]*$' "$fdfile"; then
         cat "$E2E_DIR/xvfb.log" >&2
         e2e_fail "Xvfb did not start"
