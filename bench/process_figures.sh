@@ -83,9 +83,6 @@ for p in lectern full; do
 done
 export LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy
 unset QT_QPA_PLATFORM
-# A runtime folder of this run's own, so a Lectern running elsewhere on the machine does not meet these copies.
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 # Starts program $1 (lectern or bare) in its folder as a child of this shell (so that it can be reaped at
 # once); its pid goes to $launched.

@@ -32,8 +32,6 @@ fi
 e2e_begin lectern-wayland
 e2e_watchdog 60
 trap 'e2e_fail "the check ran out of time"' TERM
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 socket=lectern-$$
 weston --backend=headless-backend.so --xwayland --socket="$socket" --idle-time=0 --log="$E2E_DIR/weston.log" \
     --logger-scopes=log,xwm-wm-x11 \

@@ -45,9 +45,13 @@ e2e_cleanup() {
     fi
 }
 
-# Creates the work folder ($E2E_DIR) and installs the clean-up. $1 names the folder.
+# Creates the work folder ($E2E_DIR) with a private XDG_RUNTIME_DIR in it, and installs the clean-up.
+# $1 names the folder.
 e2e_begin() {
     E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/${1:-lectern-e2e}.XXXXXX")
+    # A runtime folder of the run's own: the program's single-instance lock never meets another run's copy.
+    export XDG_RUNTIME_DIR=$E2E_DIR/runtime
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
     E2E_T0=$(e2e_now)
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM

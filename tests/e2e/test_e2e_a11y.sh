@@ -17,9 +17,6 @@ app=$E2E_APP_DIR
 # A presentation of 10 minutes: the lower row counts it down for the whole test.
 e2e_write_ini "$app" '10,1,5,""' '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' '"質疑応答終了まで",65280,0' \
     '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
-# The buses put their sockets here, and the program its lock: nothing meets another run on the machine.
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset AT_SPI_BUS_ADDRESS
 e2e_start_x 1024x768
 

@@ -37,8 +37,6 @@ e2e_collect_audio
 sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/check.wav" synth 0.3 sine 660 vol 0.8 ||
     e2e_fail "sox could not make the sound"
 echo "not a sound" >"$app/notes.wav"
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 e2e_start_x 1024x768
 

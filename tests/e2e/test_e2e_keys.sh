@@ -23,8 +23,6 @@ sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 100
 e2e_write_ini "$app" "10,5,2,\"$app/bell.wav\"" '"講演の開始から",16776960,8388608' '"発表時間終了まで",65535,8388736' \
     '"質疑応答終了まで",65280,32768' '"講演時間の超過は",16777215,208' '#TRUE#,#FALSE#,#FALSE#'
 e2e_collect_audio
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 e2e_start_x 1024x768
 
 e2e_launch_app "${E2E_AUDIO_ENV[@]}"

@@ -20,9 +20,6 @@ app=$E2E_APP_DIR
 e2e_write_ini "$app" '7,3,1,""' '"開始から",16776960,0' '"発表残り",65535,0' '"質疑残り",65280,0' '"超過",65535,208' \
     '#TRUE#,#FALSE#,#FALSE#'
 cp "$app/Lectern.ini" "$E2E_DIR/before.ini"
-# A runtime folder of the test's own, so the locks of other runs on the machine do not meet this one's.
-export XDG_RUNTIME_DIR=$E2E_DIR/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 e2e_start_x 1024x768
 
 map_state() { xwininfo -id "$1" 2>/dev/null | awk '/Map State/ { print $3 }'; }
