@@ -10,6 +10,6 @@ public:
     void setBootId(const QString& id) { m_bootId = id; }
 
 private:
-    qint64 m_nowMs = 1796000000000; // 2026-11-29, 23:33 UTC
+    qint64 m_nowMs = 1796000000000; // 2026-11-30, 00:53 UTC
     QString m_bootId = QStringLiteral("boot-1");
 };
