@@ -15,6 +15,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +119,25 @@ QByteArray fileBytes(const QString& path)
     return file.readAll();
 }
 
+/// Calls `save` with the rights of nobody, to whom `folder` and its files are given first, when the tests run as
+/// root: root may write read-only files and folders, which an ordinary user may not.
+FileAccess::WriteResult asOrdinaryUser(const QString& folder, const std::function<FileAccess::WriteResult()>& save)
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody)
+        return save();
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden) << QString();
+    for (const QString& name : names)
+        if (::chown(QFile::encodeName(folder + u'/' + name).constData(), nobody->pw_uid, nobody->pw_gid) != 0)
+            return {false, u"not given to nobody: "_s + name};
+    if (::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0)
+        return {false, u"cannot act as nobody"_s};
+    const auto result = save();
+    if (::seteuid(0) != 0 || ::setegid(0) != 0)
+        qFatal("cannot act as root again");
+    return result;
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -145,7 +166,8 @@ private slots:
 
     void failedWriteKeepsThePreviousFile_data();
     void failedWriteKeepsThePreviousFile();
-    void savedInAFolderItCreatesOrCannotWrite();
+    void savedOnDisk_data();
+    void savedOnDisk();
     void oversizedSettingsAreNotWritten();
 };
 
@@ -653,7 +675,9 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
     QTest::newRow("folder cannot be made") << u"no folder"_s << u"Not a directory"_s;
     QTest::newRow("folder is a file") << u"folder is a file"_s << u"Not a directory"_s;
     QTest::newRow("Lectern.ini is a directory") << u"directory"_s << u"同じ名前のフォルダーがあります"_s;
-    QTest::newRow("read-only folder") << u"read-only"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only folder") << u"read-only folder"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only file (root in CI)") << u"read-only file"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only file, ordinary user") << u"read-only file, user"_s << u"書き込む権限がありません"_s;
     QTest::newRow("full disk") << u"full disk"_s << u"ファイルが大きすぎます"_s;
 }
 
@@ -677,12 +701,10 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
         QVERIFY(writeFile(path, goodFile));
         kept = true;
     }
-    if (kind == u"read-only") {
-        if (::geteuid() == 0)
-            QSKIP("Running as root, where a read-only folder can still be written");
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    if (kind.startsWith(u"read-only"))
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    if (kind == u"read-only folder")
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    }
 
     // A file-size limit makes every write past a few bytes fail as a full disk would, even for root.
     rlimit old{};
@@ -694,7 +716,10 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     DiskFileAccess files;
     const SettingsRecord record;
-    const auto result = writeSettings(files, path, {10, 5, 2}, record);
+    const auto save = [&] {
+        return writeSettings(files, path, {10, 5, 2}, record);
+    };
+    const auto result = kind == u"read-only file" ? save() : asOrdinaryUser(dir.path(), save);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -712,28 +737,62 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
              kept ? QStringList{u"Lectern.ini"_s} : QStringList());
 }
 
-void TestSettingsFile::savedInAFolderItCreatesOrCannotWrite()
+void TestSettingsFile::savedOnDisk_data()
 {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"first save makes the folder", "plain file", "read-only folder, writable file",
+                             "chain of two links", "hard link", "another user's file"})
+        QTest::newRow(kind) << QString::fromUtf8(kind);
+}
+
+void TestSettingsFile::savedOnDisk()
+{
+    QFETCH(QString, kind);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    DiskFileAccess files;
+    const QString real = settingsPath(dir.path());
+    QString path = real; // the path saved to
+    mode_t mode = 0640;  // the file keeps its permissions, or a new one gets the usual ones
+    const passwd* nobody = ::getpwnam("nobody");
+    QVERIFY(writeFile(real, goodFile) && ::chmod(QFile::encodeName(real).constData(), mode) == 0);
+    if (kind.startsWith(u"first")) {
+        path = settingsPath(dir.filePath(u"config/Lectern"_s));
+        mode = ::umask(0);
+        ::umask(mode);
+        mode = 0666 & ~mode;
+    } else if (kind.startsWith(u"chain")) { // one link relative, one absolute
+        QVERIFY(QFile::link(u"middle"_s, path = dir.filePath(u"first"_s)) &&
+                QFile::link(real, dir.filePath(u"middle"_s)));
+    } else if (kind == u"hard link") {
+        QVERIFY(::link(QFile::encodeName(real).constData(), QFile::encodeName(dir.filePath(u"other"_s)).constData()) ==
+                0);
+    } else if (kind.startsWith(u"another")) {
+        if (::geteuid() != 0 || !nobody)
+            QSKIP("Only root can save another user's file");
+        QVERIFY(::chown(QFile::encodeName(real).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    } else if (kind.startsWith(u"read-only")) {
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
     const SettingsRecord record;
-
-    // The per-user folder does not exist before the first save.
-    const QString own = settingsPath(dir.filePath(u"config/Lectern"_s));
-    QVERIFY(writeSettings(files, own, {10, 5, 2}, record).ok);
-    QCOMPARE(fileBytes(own), settingsFileBytes({10, 5, 2}, record));
-
-    // A writable file in a folder that takes no new file is rewritten in place.
-    if (::geteuid() == 0)
-        QSKIP("Running as root, where a read-only folder can still be written");
-    const QString beside = settingsPath(dir.path());
-    QVERIFY(writeFile(beside, goodFile));
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const auto result = writeSettings(files, beside, {12, 5, 2}, record);
+    DiskFileAccess files;
+    const auto save = [&] {
+        return writeSettings(files, path, {12, 5, 2}, record);
+    };
+    const auto result = kind.startsWith(u"read-only") ? asOrdinaryUser(dir.path(), save) : save();
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY2(result.ok, qPrintable(result.error));
-    QCOMPARE(fileBytes(beside), settingsFileBytes({12, 5, 2}, record));
+
+    const QString written = kind.startsWith(u"first") ? path : real;
+    QCOMPARE(fileBytes(written), settingsFileBytes({12, 5, 2}, record));
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(written).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode);
+    if (kind.startsWith(u"another"))
+        QCOMPARE(st.st_uid, nobody->pw_uid);
+    if (kind.startsWith(u"chain"))
+        QVERIFY(QFileInfo(path).isSymLink() && QFileInfo(dir.filePath(u"middle"_s)).isSymLink());
+    if (kind == u"hard link")
+        QCOMPARE(fileBytes(dir.filePath(u"other"_s)), fileBytes(real));
 }
 
 void TestSettingsFile::oversizedSettingsAreNotWritten()
