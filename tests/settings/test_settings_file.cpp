@@ -15,7 +15,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <functional>
 #include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -119,16 +118,20 @@ QByteArray fileBytes(const QString& path)
     return file.readAll();
 }
 
-/// Calls `save` with the rights of nobody, to whom `folder` and its files are given first, when the tests run as
-/// root: root may write read-only files and folders, which an ordinary user may not.
-FileAccess::WriteResult asOrdinaryUser(const QString& folder, const std::function<FileAccess::WriteResult()>& save)
+/// Saves the default settings with these times. With `asUser`, when the tests run as root (who may write read-only
+/// files and folders), the save runs as nobody, who is given the file's folder and what is in it first.
+FileAccess::WriteResult saveDefaults(const QString& path, TalkTimes times, bool asUser)
 {
+    DiskFileAccess files;
+    const auto save = [&] {
+        return writeSettings(files, path, times, SettingsRecord());
+    };
     const passwd* nobody = ::getpwnam("nobody");
-    if (::geteuid() != 0 || !nobody)
+    if (!asUser || ::geteuid() != 0 || !nobody)
         return save();
-    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden) << QString();
-    for (const QString& name : names)
-        if (::chown(QFile::encodeName(folder + u'/' + name).constData(), nobody->pw_uid, nobody->pw_gid) != 0)
+    const QDir folder = QFileInfo(path).dir();
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotDot))
+        if (::chown(qPrintable(folder.filePath(name)), nobody->pw_uid, nobody->pw_gid) != 0)
             return {false, u"not given to nobody: "_s + name};
     if (::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0)
         return {false, u"cannot act as nobody"_s};
@@ -675,9 +678,9 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
     QTest::newRow("folder cannot be made") << u"no folder"_s << u"Not a directory"_s;
     QTest::newRow("folder is a file") << u"folder is a file"_s << u"Not a directory"_s;
     QTest::newRow("Lectern.ini is a directory") << u"directory"_s << u"同じ名前のフォルダーがあります"_s;
-    QTest::newRow("read-only folder") << u"read-only folder"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only folder") << u"read-only folder, as a user"_s << u"書き込む権限がありません"_s;
     QTest::newRow("read-only file (root in CI)") << u"read-only file"_s << u"書き込む権限がありません"_s;
-    QTest::newRow("read-only file, ordinary user") << u"read-only file, user"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only file, ordinary user") << u"read-only file, as a user"_s << u"書き込む権限がありません"_s;
     QTest::newRow("full disk") << u"full disk"_s << u"ファイルが大きすぎます"_s;
 }
 
@@ -703,7 +706,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
     }
     if (kind.startsWith(u"read-only"))
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-    if (kind == u"read-only folder")
+    if (kind.startsWith(u"read-only folder"))
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
 
     // A file-size limit makes every write past a few bytes fail as a full disk would, even for root.
@@ -714,12 +717,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
         limit.rlim_cur = 16;
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    DiskFileAccess files;
-    const SettingsRecord record;
-    const auto save = [&] {
-        return writeSettings(files, path, {10, 5, 2}, record);
-    };
-    const auto result = kind == u"read-only file" ? save() : asOrdinaryUser(dir.path(), save);
+    const auto result = saveDefaults(path, {10, 5, 2}, kind.endsWith(u"as a user"));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -740,7 +738,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
 void TestSettingsFile::savedOnDisk_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const char* kind : {"first save makes the folder", "plain file", "read-only folder, writable file",
+    for (const char* kind : {"first save makes the folder", "plain file", "in a read-only folder, as a user",
                              "chain of two links", "hard link", "another user's file"})
         QTest::newRow(kind) << QString::fromUtf8(kind);
 }
@@ -751,42 +749,32 @@ void TestSettingsFile::savedOnDisk()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString real = settingsPath(dir.path());
-    QString path = real; // the path saved to
-    mode_t mode = 0640;  // the file keeps its permissions, or a new one gets the usual ones
+    QString path = kind.startsWith(u"first") ? settingsPath(dir.filePath(u"config/Lectern"_s)) : real; // saved to
     const passwd* nobody = ::getpwnam("nobody");
-    QVERIFY(writeFile(real, goodFile) && ::chmod(QFile::encodeName(real).constData(), mode) == 0);
-    if (kind.startsWith(u"first")) {
-        path = settingsPath(dir.filePath(u"config/Lectern"_s));
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = 0666 & ~mode;
-    } else if (kind.startsWith(u"chain")) { // one link relative, one absolute
+    if (kind.startsWith(u"another") && (::geteuid() != 0 || !nobody))
+        QSKIP("Only root can save another user's file");
+    // The file keeps its permissions; a new one gets 0666 less the umask.
+    const mode_t umask = ::umask(027);
+    QVERIFY(writeFile(real, goodFile) && ::chmod(qPrintable(real), 0640) == 0);
+    if (kind.startsWith(u"chain")) // one link relative, one absolute
         QVERIFY(QFile::link(u"middle"_s, path = dir.filePath(u"first"_s)) &&
                 QFile::link(real, dir.filePath(u"middle"_s)));
-    } else if (kind == u"hard link") {
-        QVERIFY(::link(QFile::encodeName(real).constData(), QFile::encodeName(dir.filePath(u"other"_s)).constData()) ==
-                0);
-    } else if (kind.startsWith(u"another")) {
-        if (::geteuid() != 0 || !nobody)
-            QSKIP("Only root can save another user's file");
-        QVERIFY(::chown(QFile::encodeName(real).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
-    } else if (kind.startsWith(u"read-only")) {
+    if (kind == u"hard link")
+        QVERIFY(::link(qPrintable(real), qPrintable(dir.filePath(u"other"_s))) == 0);
+    if (kind.startsWith(u"another"))
+        QVERIFY(::chown(qPrintable(real), nobody->pw_uid, nobody->pw_gid) == 0);
+    if (kind.contains(u"read-only folder"))
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    }
-    const SettingsRecord record;
-    DiskFileAccess files;
-    const auto save = [&] {
-        return writeSettings(files, path, {12, 5, 2}, record);
-    };
-    const auto result = kind.startsWith(u"read-only") ? asOrdinaryUser(dir.path(), save) : save();
+    const auto result = saveDefaults(path, {12, 5, 2}, kind.endsWith(u"as a user"));
+    ::umask(umask);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY2(result.ok, qPrintable(result.error));
 
     const QString written = kind.startsWith(u"first") ? path : real;
-    QCOMPARE(fileBytes(written), settingsFileBytes({12, 5, 2}, record));
+    QCOMPARE(fileBytes(written), settingsFileBytes({12, 5, 2}, SettingsRecord()));
     struct stat st {};
-    QVERIFY(::stat(QFile::encodeName(written).constData(), &st) == 0);
-    QCOMPARE(st.st_mode & 07777, mode);
+    QVERIFY(::stat(qPrintable(written), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
     if (kind.startsWith(u"another"))
         QCOMPARE(st.st_uid, nobody->pw_uid);
     if (kind.startsWith(u"chain"))
