@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,17 +76,6 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
-// The new file takes the old one's permissions, or the usual ones for a new file.
-mode_t modeFor(const QByteArray& path)
-{
-    struct stat old {};
-    if (::stat(path.constData(), &old) == 0)
-        return old.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 FileAccess::WriteResult saveInPlace(const QByteArray& path, const QByteArray& bytes)
 {
     const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -97,29 +87,105 @@ FileAccess::WriteResult saveInPlace(const QByteArray& path, const QByteArray& by
     return ok ? FileAccess::WriteResult{true, {}} : failed(error);
 }
 
+// The file that `path` (absolute) names once every symbolic link at its end is followed, so that the links of a
+// chain stay links; a link to nothing names the file it would make. Empty, with errno set, for a loop.
+QByteArray finalTarget(QByteArray path)
+{
+    for (int hops = 0; hops < 40; ++hops) { // the kernel's own bound
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+        if (length < 0)
+            return path;
+        const QByteArray next(target, length);
+        path = next.startsWith('/') ? next : path.left(path.lastIndexOf('/') + 1) + next;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+// Makes the new file under a name of its own, with `mode` less the umask as the kernel gives any new file (and a
+// folder's default access list), without touching the process-wide umask.
+int createNew(const QFileInfo& target, mode_t mode, QByteArray& newPath)
+{
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const QByteArray stem = QFile::encodeName(target.absoluteDir().filePath(savingPrefix(target)));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        newPath = stem;
+        for (int i = 0; i < 6; ++i)
+            newPath += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        const int fd = ::open(newPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// Gives the new file the old one's owner, group and permissions; false when the process may not, and the new
+// file would hand the old one over to this process's user.
+bool keepOwnerAndMode(int fd, const struct stat& old)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return false;
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    // After the owner, since changing the owner clears the set-user-ID bits.
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
 } // namespace
+
+int writeRefusal(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return errno;
+    // The effective user's rights: those a file made by this process would get.
+    if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return errno;
+    if (::geteuid() == 0 && (st.st_mode & 0222) == 0)
+        return EACCES;
+    return 0;
+}
 
 FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
 {
-    QFileInfo target(path);
-    // A link is followed, so that the file it names is replaced and the link stays.
-    if (target.isSymLink())
-        target = QFileInfo(target.symLinkTarget());
-    if (target.isDir())
-        return failed(EISDIR);
+    const QByteArray finalPath = finalTarget(QFile::encodeName(QFileInfo(path).absoluteFilePath()));
+    if (finalPath.isEmpty())
+        return failed(errno);
+    const QFileInfo target(QFile::decodeName(finalPath));
+    struct stat old {};
+    const bool exists = ::stat(finalPath.constData(), &old) == 0;
+    if (exists) {
+        if (S_ISDIR(old.st_mode))
+            return failed(EISDIR);
+        if (!S_ISREG(old.st_mode))
+            return {false, u"通常のファイルではありません"_s};
+        if (const int refusal = writeRefusal(target.filePath()))
+            return failed(refusal);
+        // A new file under this name would leave the file's other names with the old settings.
+        if (old.st_nlink > 1)
+            return saveInPlace(finalPath, bytes);
+    }
     QDir().mkpath(target.absolutePath());
     removeLeftovers(target);
 
-    const QByteArray finalPath = QFile::encodeName(target.absoluteFilePath());
-    QByteArray newPath = QFile::encodeName(target.absoluteDir().filePath(savingPrefix(target) + u"XXXXXX"_s));
-    const int fd = ::mkostemp(newPath.data(), O_CLOEXEC);
+    QByteArray newPath;
+    // Until it has the old file's owner and permissions, the new file is the process's alone.
+    const int fd = createNew(target, exists ? 0600 : 0666, newPath);
     if (fd < 0) {
         const int error = errno;
-        if (error == EACCES && target.isFile() && ::access(finalPath.constData(), W_OK) == 0)
+        if (error == EACCES && exists)
             return saveInPlace(finalPath, bytes);
         return failed(error);
     }
-    bool ok = ::fchmod(fd, modeFor(finalPath)) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (exists && !keepOwnerAndMode(fd, old)) {
+        ::close(fd);
+        ::unlink(newPath.constData());
+        return saveInPlace(finalPath, bytes);
+    }
+    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
     int error = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -35,9 +35,11 @@ bool DiskFileAccess::isWritable(const QString& path) const
     const QFileInfo info(path);
     if (!info.exists())
         return false;
-    // access() asks the kernel, so a read-only mount and the process's own rights are both taken into account.
-    const int mode = info.isDir() ? W_OK | X_OK : W_OK;
-    return ::access(QFile::encodeName(path).constData(), mode) == 0;
+    // The kernel is asked, so a read-only mount and the process's own rights are both taken into account; a file
+    // is judged as the save judges it.
+    if (info.isDir())
+        return ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
+    return writeRefusal(path) == 0;
 }
 
 bool DiskFileAccess::isOrdinaryFile(const QString& path) const

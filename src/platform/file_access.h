@@ -27,6 +27,8 @@ public:
     /// ordinary file (a folder, a device), it cannot be read, or it is larger than maxBytes.
     virtual std::optional<QByteArray> readOrdinaryFile(const QString& path, qint64 maxBytes) const = 0;
     /// Replaces the file whole, making its folder when missing: a failed or interrupted write leaves the previous
-    /// file as it was. A writable file in a folder that cannot take a new file is rewritten in place.
+    /// file as it was. A file the process may not write is refused; links are followed to the file at their end,
+    /// which keeps its owner, group and permissions. A hard-linked file, or a writable one in a folder that
+    /// cannot take a new file, is rewritten in place.
     virtual WriteResult writeWhole(const QString& path, const QByteArray& bytes) = 0;
 };

@@ -45,7 +45,8 @@ void readSettingsBytes(QByteArrayView bytes, SettingsRecord& record);
 /// (U+FF02) and a line end as a blank: either would otherwise end the item early on reading.
 QByteArray settingsFileBytes(const TalkTimes& times, const SettingsRecord& record);
 
-/// Replaces the settings file at `path` whole; on failure the previous file stays and the reason is returned.
+/// Replaces the settings file at `path` whole; on failure the previous file stays and the reason is returned. A
+/// file made read-only is not written, even by root.
 /// A file larger than the reader accepts (a heading of thousands of characters) is refused, not written.
 FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, const TalkTimes& times,
                                       const SettingsRecord& record);

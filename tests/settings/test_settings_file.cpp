@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -117,6 +118,22 @@ QByteArray fileBytes(const QString& path)
     return file.readAll();
 }
 
+const passwd* const nobody = ::getpwnam("nobody");
+
+/// Saves the default settings; with `asUser`, as nobody when the tests run as root, who may write read-only files.
+FileAccess::WriteResult saveDefaults(const QString& path, TalkTimes times, bool asUser)
+{
+    asUser = asUser && ::geteuid() == 0 && nobody;
+    if (asUser && (QProcess::execute(u"chown"_s, {u"nobody:"_s, QFileInfo(path).path(), path}) != 0 ||
+                   ::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0))
+        return {false, u"cannot act as nobody"_s};
+    DiskFileAccess files;
+    const auto result = writeSettings(files, path, times, SettingsRecord());
+    if (asUser && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        qFatal("cannot act as root again");
+    return result;
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -145,7 +162,8 @@ private slots:
 
     void failedWriteKeepsThePreviousFile_data();
     void failedWriteKeepsThePreviousFile();
-    void savedInAFolderItCreatesOrCannotWrite();
+    void savedOnDisk_data();
+    void savedOnDisk();
     void oversizedSettingsAreNotWritten();
 };
 
@@ -653,7 +671,9 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile_data()
     QTest::newRow("folder cannot be made") << u"no folder"_s << u"Not a directory"_s;
     QTest::newRow("folder is a file") << u"folder is a file"_s << u"Not a directory"_s;
     QTest::newRow("Lectern.ini is a directory") << u"directory"_s << u"同じ名前のフォルダーがあります"_s;
-    QTest::newRow("read-only folder") << u"read-only"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only folder") << u"read-only folder, as a user"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only file (root in CI)") << u"read-only file"_s << u"書き込む権限がありません"_s;
+    QTest::newRow("read-only file, ordinary user") << u"read-only file, as a user"_s << u"書き込む権限がありません"_s;
     QTest::newRow("full disk") << u"full disk"_s << u"ファイルが大きすぎます"_s;
 }
 
@@ -677,12 +697,10 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
         QVERIFY(writeFile(path, goodFile));
         kept = true;
     }
-    if (kind == u"read-only") {
-        if (::geteuid() == 0)
-            QSKIP("Running as root, where a read-only folder can still be written");
+    if (kind.startsWith(u"read-only"))
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    if (kind.startsWith(u"read-only folder"))
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    }
 
     // A file-size limit makes every write past a few bytes fail as a full disk would, even for root.
     rlimit old{};
@@ -692,9 +710,7 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
         limit.rlim_cur = 16;
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    DiskFileAccess files;
-    const SettingsRecord record;
-    const auto result = writeSettings(files, path, {10, 5, 2}, record);
+    const auto result = saveDefaults(path, {10, 5, 2}, kind.endsWith(u"as a user"));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -712,28 +728,43 @@ void TestSettingsFile::failedWriteKeepsThePreviousFile()
              kept ? QStringList{u"Lectern.ini"_s} : QStringList());
 }
 
-void TestSettingsFile::savedInAFolderItCreatesOrCannotWrite()
+void TestSettingsFile::savedOnDisk_data()
 {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"first save makes the folder", "plain file", "in a read-only folder, as a user",
+                             "chain of two links", "hard link", "another user's file"})
+        QTest::newRow(kind) << QString::fromUtf8(kind);
+}
+
+void TestSettingsFile::savedOnDisk()
+{
+    QFETCH(QString, kind);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    DiskFileAccess files;
-    const SettingsRecord record;
-
-    // The per-user folder does not exist before the first save.
-    const QString own = settingsPath(dir.filePath(u"config/Lectern"_s));
-    QVERIFY(writeSettings(files, own, {10, 5, 2}, record).ok);
-    QCOMPARE(fileBytes(own), settingsFileBytes({10, 5, 2}, record));
-
-    // A writable file in a folder that takes no new file is rewritten in place.
-    if (::geteuid() == 0)
-        QSKIP("Running as root, where a read-only folder can still be written");
-    const QString beside = settingsPath(dir.path());
-    QVERIFY(writeFile(beside, goodFile));
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const auto result = writeSettings(files, beside, {12, 5, 2}, record);
+    const QString real = settingsPath(kind.startsWith(u"first") ? dir.filePath(u"config/Lectern"_s) : dir.path());
+    QString path = real; // the path saved to
+    QVERIFY(kind.startsWith(u"first") || (writeFile(real, goodFile) && ::chmod(qPrintable(real), 0640) == 0));
+    if (kind.startsWith(u"chain")) // one link relative, one absolute
+        QVERIFY(QFile::link(real, dir.filePath(u"middle"_s)) && QFile::link(u"middle"_s, path = dir.filePath(u"ln"_s)));
+    if (kind == u"hard link")
+        QVERIFY(::link(qPrintable(real), qPrintable(dir.filePath(u"other"_s))) == 0);
+    if (kind.startsWith(u"another") && (!nobody || ::chown(qPrintable(real), nobody->pw_uid, nobody->pw_gid) != 0))
+        QSKIP("Only root can save another user's file");
+    if (kind.contains(u"read-only folder"))
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const mode_t umask = ::umask(027); // a new file gets 0666 less the umask, an old one keeps its permissions
+    const auto result = saveDefaults(path, {12, 5, 2}, kind.endsWith(u"as a user"));
+    ::umask(umask);
     QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QVERIFY2(result.ok, qPrintable(result.error));
-    QCOMPARE(fileBytes(beside), settingsFileBytes({12, 5, 2}, record));
+    QCOMPARE(fileBytes(real), settingsFileBytes({12, 5, 2}, SettingsRecord()));
+    struct stat st {};
+    QVERIFY(::stat(qPrintable(real), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0640));
+    QCOMPARE(st.st_nlink, nlink_t(kind == u"hard link" ? 2 : 1)); // one file under both names
+    QCOMPARE(QFileInfo(dir.filePath(u"middle"_s)).isSymLink(), kind.startsWith(u"chain"));
+    if (kind.startsWith(u"another"))
+        QCOMPARE(st.st_uid, nobody->pw_uid);
 }
 
 void TestSettingsFile::oversizedSettingsAreNotWritten()
