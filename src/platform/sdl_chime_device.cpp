@@ -259,8 +259,9 @@ void readSound(std::shared_ptr<Sound> sound, SdlChimeDevice::Opener opener, QStr
     const int rate = decoder->sampleRate();
     const std::int64_t frames = decoder->frames();
     const std::int64_t heldFrames = std::min({frames, std::int64_t(heldSeconds * rate), maxHeldSamples / channels});
+    // The ring takes a chunk only where a whole one is free: several fit, so that it never runs dry meanwhile.
     const std::int64_t ringFrames =
-        heldFrames < frames ? std::max(std::int64_t(streamedSeconds * rate), chunkFrames) : 0;
+        heldFrames < frames ? std::max(std::int64_t(streamedSeconds * rate), 4 * chunkFrames) : 0;
     {
         const std::lock_guard<std::mutex> lock(sound->lock);
         if (sound->released)
