@@ -34,10 +34,14 @@ Program::Program(const Services& services, QObject* parent)
     QApplication::setWindowIcon(lecternIcon());
     m_checkWatch.setInterval(100);
     connect(&m_checkWatch, &QTimer::timeout, this, [this] {
-        if (m_services.soundCheck.mode() != ChimeDevice::Mode::Busy) {
-            m_checkWatch.stop();
-            m_services.soundCheck.close();
-        }
+        const ChimeDevice::Mode mode = m_services.soundCheck.mode();
+        if (mode == ChimeDevice::Mode::Busy)
+            return;
+        m_checkWatch.stop();
+        // The file is read in the background: one that turns out unplayable only shows here.
+        if (mode == ChimeDevice::Mode::NotOpen)
+            warnSoundCheck(m_checkedPath);
+        m_services.soundCheck.close();
     });
     connect(m_form1.get(), &Form1::settingsRequested, this, &Program::showSettings);
     connect(m_form1.get(), &Form1::closed, this, &Program::shutDown);
@@ -90,8 +94,8 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
 
 void Program::checkSound(const QString& path)
 {
-    using Failure = ChimeDevice::Failure;
     ChimeDevice& check = m_services.soundCheck;
+    m_checkWatch.stop();
     check.close();
     check.setFileName(path);
     check.open();
@@ -99,9 +103,17 @@ void Program::checkSound(const QString& path)
         check.play();
     if (check.mode() != ChimeDevice::Mode::NotOpen) {
         // Polled like the count's device, so its output closes once the sound is over.
+        m_checkedPath = path;
         m_checkWatch.start();
         return;
     }
+    warnSoundCheck(path);
+}
+
+void Program::warnSoundCheck(const QString& path)
+{
+    using Failure = ChimeDevice::Failure;
+    const ChimeDevice& check = m_services.soundCheck;
     QString why;
     switch (check.failure()) {
     case Failure::NoSuchFile:

@@ -61,6 +61,8 @@ private:
     void showSettings();
     /// Plays `path` (the built-in bell when empty) once through the sound-check device, or says why it cannot.
     void checkSound(const QString& path);
+    /// Tells why the sound check cannot play `path`.
+    void warnSoundCheck(const QString& path);
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
@@ -69,6 +71,7 @@ private:
     SettingsLocation m_location;
     CountFirstChime m_countChime;
     QTimer m_checkWatch;
+    QString m_checkedPath;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2;

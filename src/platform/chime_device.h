@@ -15,7 +15,8 @@ public:
     /// Stops any playback and releases the file.
     virtual void close() = 0;
     virtual void setFileName(const QString& path) = 0;
-    /// Opens the named file; an empty name opens the built-in bell. Failure shows only as Mode::NotOpen.
+    /// Opens the named file; an empty name opens the built-in bell. A device that reads the file in the background
+    /// reads Busy meanwhile. Failure shows only as Mode::NotOpen.
     virtual void open() = 0;
     /// Puts the play position back to the start of the file ("Prev").
     virtual void rewind() = 0;

@@ -41,6 +41,7 @@ std::int16_t toPcm16(float value)
 struct SoundDecoder::State {
     // A file is read at the position libsndfile keeps here, never through the descriptor's own offset.
     int fd = -1;
+    struct stat opened {}; // the file when it was opened
     const unsigned char* bytes = nullptr;
     sf_count_t size = 0;
     sf_count_t offset = 0;
@@ -257,6 +258,7 @@ std::unique_ptr<SoundDecoder> SoundDecoder::openFile(const QString& path, Refusa
     struct stat status {};
     if (::fstat(state->fd, &status) != 0 || !S_ISREG(status.st_mode))
         return refuse(path, Refusal::Unreadable, why);
+    state->opened = status;
     Refusal reason = Refusal::None;
     auto decoder = open(std::move(state), &reason);
     if (!decoder)
@@ -312,6 +314,21 @@ std::int64_t SoundDecoder::read(std::int16_t* out, std::int64_t frames)
 bool SoundDecoder::atEnd() const
 {
     return m_state->ended || m_state->position >= m_state->endFrame;
+}
+
+std::int64_t SoundDecoder::frames() const
+{
+    return m_state->endFrame;
+}
+
+bool SoundDecoder::unchanged() const
+{
+    if (m_state->fd < 0)
+        return true;
+    struct stat now {};
+    const struct stat& then = m_state->opened;
+    return ::fstat(m_state->fd, &now) == 0 && now.st_size == then.st_size &&
+           now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
 }
 
 bool SoundDecoder::rewind()

@@ -52,6 +52,11 @@ public:
     std::int64_t read(std::int16_t* out, std::int64_t frames);
     /// Whether read() has nothing more to give.
     bool atEnd() const;
+    /// The most frames read() can give: the header's length, or the bound when the header cannot tell.
+    std::int64_t frames() const;
+    /// Whether the file still has the size and modification time it had when it was opened: a file written over
+    /// while it is read gives the new bytes under the old header. Always true for bytes in memory.
+    bool unchanged() const;
     /// Back to the first frame. False when the file cannot be read again; read() then gives nothing.
     bool rewind();
 

@@ -139,6 +139,7 @@ private slots:
     void iconOnBothWindows();
     void soundCheck_data();
     void soundCheck();
+    void soundCheckOfAFileRefusedOnceRead();
 };
 
 void TestProgram::startUp_data()
@@ -565,6 +566,21 @@ void TestProgram::soundCheck()
         QCOMPARE(rig.dialogs.shown().front().caption, u"試聴"_s);
         QCOMPARE(rig.dialogs.shown().front().text, message);
     }
+}
+
+void TestProgram::soundCheckOfAFileRefusedOnceRead()
+{
+    // The device reads the file in the background, so that a refusal may come after the play.
+    Rig rig;
+    rig.program.start();
+    Form2* dialog = rig.program.settingsDialog();
+    dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(u"/sounds/notes.wav"_s);
+    dialog->findChild<QPushButton*>(u"playBtn"_s)->click();
+    QVERIFY(rig.dialogs.shown().isEmpty());
+    rig.check.refuseNow(ChimeDevice::Failure::NotSound);
+    QTRY_COMPARE(rig.dialogs.shown().size(), 1);
+    QCOMPARE(rig.dialogs.shown().front().text,
+             u"/sounds/notes.wav\n\nこのプログラムで再生できる音声ファイルではありません。"_s);
 }
 
 QTEST_MAIN(TestProgram)

@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using Mode = ChimeDevice::Mode;
 using chime_output::findCopies;
@@ -82,6 +86,8 @@ private slots:
     void outputSleepsBetweenBells();
     void resetWithTheLongestFileKeepsTheCountMoving_data();
     void resetWithTheLongestFileKeepsTheCountMoving();
+    void stalledFileKeepsTheCountMoving();
+    void fileCopiedOverKeepsTheCountsSound();
 };
 
 void TestSdlChimeDevice::chimesFollowOneAnotherWhole_data()
@@ -112,7 +118,7 @@ void TestSdlChimeDevice::chimesFollowOneAnotherWhole()
     SdlChimeDevice device;
     device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
-    QCOMPARE(device.mode(), Mode::Idle);
+    QTRY_COMPARE(device.mode(), Mode::Idle);
     RingDriver driver(device, 3);
     QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
     QCOMPARE(driver.modesAfterPlay(), QList<Mode>(3, Mode::Busy));
@@ -205,7 +211,7 @@ void TestSdlChimeDevice::deviceWithoutSoundStaysSilent()
         device.setFileName(rig.soundFile(name));
         device.open();
     }
-    QCOMPARE(device.mode(), Mode::NotOpen);
+    QTRY_COMPARE(device.mode(), Mode::NotOpen);
     device.rewind();
     device.play();
     QCOMPARE(device.mode(), Mode::NotOpen);
@@ -284,7 +290,7 @@ void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
     SdlChimeDevice device;
     device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
-    QCOMPARE(device.mode(), Mode::Idle); // the output is first tried at the first chime
+    QTRY_COMPARE(device.mode(), Mode::Idle); // the output is first tried at the first chime
     device.rewind();
     device.play();
     QCOMPARE(device.mode(), Mode::NotOpen);
@@ -298,7 +304,7 @@ void TestSdlChimeDevice::missingOutputReadsNotOpenUntilTheNextOpen()
     qputenv("SDL_AUDIODRIVER", "disk");
     useDiskFile(rig.diskFile());
     device.open();
-    QCOMPARE(device.mode(), Mode::Idle);
+    QTRY_COMPARE(device.mode(), Mode::Idle);
     device.rewind();
     device.play();
     QCOMPARE(device.mode(), Mode::Busy);
@@ -315,6 +321,7 @@ void TestSdlChimeDevice::outputSleepsBetweenBells()
     SdlChimeDevice device;
     device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
+    QTRY_COMPARE(device.mode(), Mode::Idle);
     // A count running without a bell: polled every tick, the device starts no audio at all.
     for (int tick = 0; tick < 5; ++tick)
         QCOMPARE(device.mode(), Mode::Idle);
@@ -360,8 +367,9 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving_data()
 
 void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
 {
-    // Ten minutes of 48 kHz float stereo, 230 MB: a second of sound and then silence, stored sparsely. A reset
-    // reads no more of it than its start; the count's ticks keep coming, and the first chime sounds at once.
+    // Ten minutes of 48 kHz float stereo, 230 MB: two seconds of sound and then silence, stored sparsely. A reset
+    // leaves the reading to the device's own thread; the count's ticks keep coming, and the first chime sounds on
+    // the tick after the reset.
     QFETCH(bool, ringing);
     QFETCH(double, boundMs);
     Rig rig;
@@ -386,6 +394,7 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
             tickGapsMs << double(sinceTick.nsecsElapsed()) / 1e6;
         sinceTick.start();
         ++tick;
+        device.mode(); // polled on every tick, as the chime player does
         if (tick % 2 != 1)
             return;
         QVERIFY(device.isOutputOpen() == (ringing && tick > 1));
@@ -395,7 +404,7 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
         device.setFileName(path);
         device.open();
         resetsMs << double(reset.nsecsElapsed()) / 1e6;
-        QCOMPARE(device.mode(), Mode::Idle);
+        QVERIFY(device.mode() != Mode::NotOpen);
         if (ringing) { // the first chime of the new count's first phase
             device.rewind();
             device.play();
@@ -406,6 +415,7 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
     QTRY_VERIFY_WITH_TIMEOUT(resetsMs.size() == 4, 20000);
     count.stop();
     if (!ringing) {
+        QTRY_COMPARE(device.mode(), Mode::Idle);
         device.rewind();
         device.play();
         QCOMPARE(device.mode(), Mode::Busy);
@@ -417,7 +427,7 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
              qPrintable(u"the count stood still for %1 ms between two ticks"_s.arg(longestGap)));
 
     // The last chime starts at once and plays the file from its first frame: half a second of it here.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(rig.diskFile()).size() >= qint64(rate) * 2 * 2 / 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(device.mode() == Mode::Busy && QFileInfo(rig.diskFile()).size() >= qint64(rate) * 2, 5000);
     QCOMPARE(device.mode(), Mode::Busy);
     device.close();
     const Output out = findCopies(sound_files::readRaw(rig.diskFile()), head, 2);
@@ -427,6 +437,94 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
     QVERIFY2(out.copies[0].start <= qsizetype(rate) * 25 / 1000,
              qPrintable(u"the chime started after %1 frames"_s.arg(out.copies[0].start)));
     QVERIFY(out.copies[0].frames >= qsizetype(rate) / 2);
+}
+
+void TestSdlChimeDevice::stalledFileKeepsTheCountMoving()
+{
+    // A file on a hung mount: reading it waits as long as a read of a pipe that nobody writes to.
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
+    const auto sound = sound_files::pattern(3200);
+    QVERIFY(sound_files::write(rig.soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
+    const QByteArray pipe = QFile::encodeName(rig.soundFile(u"pipe"_s));
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+    const int writer = ::open(pipe.constData(), O_RDWR | O_CLOEXEC);
+    QVERIFY(writer >= 0);
+    const int reader = ::open(pipe.constData(), O_RDONLY | O_CLOEXEC);
+    const auto stalling = [reader](const QString& path, SoundDecoder::Refusal* why) {
+        char byte = 0;
+        return ::read(reader, &byte, 1) == 1 ? SoundDecoder::openFile(path, why) : nullptr;
+    };
+    const double boundMs = 20.0 * slowdown;
+    QElapsedTimer call;
+    const auto prompt = [&](auto&& operation) {
+        call.start();
+        operation();
+        return double(call.nsecsElapsed()) / 1e6 < boundMs;
+    };
+    {
+        // The count is reset, ticks on with a bell due, and is reset again, all while the file is not there.
+        SdlChimeDevice device(SdlChimeDevice::defaultLinger, stalling);
+        device.setFileName(rig.soundFile(u"chime.wav"_s));
+        QVERIFY(prompt([&] { device.open(); }));
+        for (int tick = 0; tick < 3; ++tick) {
+            QVERIFY(prompt([&] { QCOMPARE(device.mode(), Mode::Busy); }));
+            QTest::qWait(100);
+        }
+        QVERIFY(prompt([&] {
+            device.rewind();
+            device.play();
+        }));
+        QVERIFY(prompt([&] { device.close(); }));
+        QCOMPARE(device.mode(), Mode::NotOpen);
+        QVERIFY(prompt([&] {
+            device.open();
+            device.play();
+        }));
+        QVERIFY(!device.isOutputOpen());
+        call.start(); // and the program ends: the device goes without waiting for the file
+    }
+    QVERIFY(double(call.nsecsElapsed()) / 1e6 < boundMs);
+
+    // Once the mount answers again, a bell that was asked for while it stalled rings, whole.
+    SdlChimeDevice device(SdlChimeDevice::defaultLinger, stalling);
+    device.setFileName(rig.soundFile(u"chime.wav"_s));
+    device.open();
+    device.play();
+    QCOMPARE(::write(writer, "abc", 3), 3); // one byte for each of the three openings
+    QTRY_COMPARE(device.mode(), Mode::Idle);
+    QVERIFY(device.isOutputOpen());
+    device.close();
+    ::close(writer);
+    ::close(reader);
+    const Output out = findCopies(sound_files::readRaw(rig.diskFile()), sound, 1);
+    QCOMPARE(out.copies.size(), 1);
+    QCOMPARE(out.copies[0].frames, qsizetype(sound.size()));
+}
+
+void TestSdlChimeDevice::fileCopiedOverKeepsTheCountsSound()
+{
+    // The chimes of a count are the file as it was at the reset, whatever is written over it while the first
+    // rings: neither cut short nor changed nor silenced.
+    Rig rig;
+    QVERIFY(rig.dir.isValid());
+    const auto sound = sound_files::pattern(3 * 3200); // 300 ms
+    const QString path = rig.soundFile(u"chime.wav"_s);
+    QVERIFY(sound_files::write(path, wav16, 32000, 1, sound));
+    SdlChimeDevice device;
+    device.setFileName(path);
+    device.open();
+    QTRY_COMPARE(device.mode(), Mode::Idle);
+    RingDriver driver(device, 3);
+    QCOMPARE(driver.pending(), 2);
+    QVERIFY(sound_files::write(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 16000, 2, sound_files::pattern(800, 77)));
+    QTRY_VERIFY_WITH_TIMEOUT(driver.done(), 5000);
+    device.close();
+    const Output out = findCopies(sound_files::readRaw(rig.diskFile()), sound, 1);
+    QCOMPARE(out.strayFrame, -1);
+    QCOMPARE(out.copies.size(), 3);
+    for (const chime_output::Copy& copy : out.copies)
+        QCOMPARE(copy.frames, qsizetype(sound.size()));
 }
 
 QTEST_GUILESS_MAIN(TestSdlChimeDevice)

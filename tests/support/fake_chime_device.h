@@ -53,6 +53,12 @@ public:
         m_fileOpens = opens;
         m_refusal = why;
     }
+    /// The file, read in the background, turns out unplayable: the device falls back to not open.
+    void refuseNow(Failure why)
+    {
+        m_mode = Mode::NotOpen;
+        m_failure = why;
+    }
     /// Whether play() finds an output, as it would not on a machine without sound.
     void setOutputOpens(bool opens) { m_outputOpens = opens; }
 
