@@ -17,10 +17,14 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
+    // Output to a pipe whose reader is gone (`lectern 2>&1 | head`) fails with EPIPE instead of ending the talk.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication::setApplicationName(QString::fromUtf16(programName));
     QCoreApplication::setApplicationVersion(QString::fromUtf16(programVersion));
     if (const auto answered = answerCommandLine(argc, argv))

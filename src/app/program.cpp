@@ -51,6 +51,7 @@ Program::~Program()
 {
     // The dialog goes first: its confirmations reach the main window.
     m_form2.reset();
+    delete m_closedForm2.data();
     m_form1.reset();
 }
 
@@ -87,6 +88,9 @@ void Program::showSettings()
 
 void Program::showConfirmed(SettingsRecord::RowMode mode)
 {
+    // A save that failed while the program was ending confirms on its way out; the closed window stays closed.
+    if (!m_form2)
+        return;
     m_form1->showRows(mode);
     m_form1->Form_Resize();
     showAndRaise(*m_form1);
@@ -139,8 +143,15 @@ void Program::warnSoundCheck(const QString& path)
 
 void Program::shutDown()
 {
-    // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds.
-    m_form2.reset();
+    // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds. A signal closes
+    // the main window from inside a box or picker of the dialog as well, whose own event loop is then still on the
+    // stack: every loop is told to return (the box as cancelled), and the dialog is deleted only once the loop that
+    // runs now has returned, never under its box.
+    if (m_form2) {
+        m_form2->hide();
+        m_closedForm2 = m_form2.release();
+        m_closedForm2->deleteLater();
+    }
     emit finished();
-    QCoreApplication::quit();
+    QCoreApplication::exit(0);
 }

@@ -6,6 +6,7 @@
 #include "app/count_first_chime.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -31,7 +32,8 @@ struct Services {
 };
 
 /// The whole program: the settings record, the main window and the settings dialog, each once for the run.
-/// Closing the main window takes the dialog with it and ends the event loop; nothing is saved on the way.
+/// Closing the main window takes the dialog with it and ends every event loop, a box's as well; nothing is saved
+/// on the way.
 class Program final : public QObject {
     Q_OBJECT
 public:
@@ -54,7 +56,7 @@ public:
     SettingsRecord& settings() { return m_record; }
 
 signals:
-    /// The main window was closed and the settings dialog destroyed.
+    /// The main window was closed and the settings dialog let go (deleted once the event loops have returned).
     void finished();
 
 private:
@@ -75,4 +77,6 @@ private:
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
     std::unique_ptr<Form2> m_form2;
+    /// The dialog let go when the main window closed, until its deferred delete comes.
+    QPointer<Form2> m_closedForm2;
 };

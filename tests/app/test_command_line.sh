@@ -41,5 +41,9 @@ for display in "" ":97"; do
     expect "unclear message: $(cat "$out/stderr")" grep -q '^lectern: cannot open a display: ' "$out/stderr"
 done
 
+# Output to a pipe whose reader is gone (`lectern --help | head -0`) fails; the program ends as it should all the same.
+mkfifo "$out/gone" && "$lectern" --help 3<>"$out/gone" >"$out/gone" 3<&-
+expect "--help to a pipe no one reads ended with status $?" [ "$?" = 0 ]
+
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" = 0 ]

@@ -9,7 +9,7 @@
 #   - Escape and Return in a field press no button; closing the window through its frame acts as Cancel;
 #   - 試聴 plays the file the field names (the sound reaches SDL's disk output) and, for a missing file or a text
 #     file named .wav, shows a box titled 試聴 saying why;
-#   - closing the main window ends the program and leaves the file as last confirmed.
+#   - closing the main window ends the program and leaves the file as last confirmed; so does SIGTERM over each box.
 # The fields cannot be read back from the screen, so what is checked is what the user can tell apart: windows
 # shown and hidden, and the file's bytes.
 #
@@ -196,4 +196,20 @@ click_control "${presenPeriod[@]}"
 type_text 9
 e2e_close_main_expect_exit
 expect_file "$E2E_DIR/expected.ini" "closing the program with an unconfirmed edit changed Lectern.ini"
-echo "PASS: focus, apply, rejection message, Cancel, Escape/Return inert, frame close as Cancel, clean exit"
+
+# 7. SIGTERM over each box and picker of the window; a folder in the file's place fails the save, even for root.
+Command1=(6360 1080 255 255) t1f=(5160 1920 615 735)
+click_named() { local -n control=$1; click_control "${control[@]}"; }
+cp "$app/Lectern.ini" "$E2E_DIR/before.ini"
+for spec in "時間指定エラー okBtn presenPeriod 0" "試聴 playBtn wavefile gone.wav" "予鈴WAVEファイルの選択 Command1" \
+    "色を選択 t1f" "設定の保存エラー okBtn"; do
+    read -r box button field text <<<"$spec"
+    e2e_launch_app "${E2E_AUDIO_ENV[@]}" && main=$E2E_MAIN && open_settings "before $box"
+    [ -n "$field" ] && click_named "$field" && type_text "$text"
+    [ "$box" = 設定の保存エラー ] && mv "$app/Lectern.ini" "$E2E_DIR/aside.ini" && mkdir "$app/Lectern.ini"
+    click_named "$button" && e2e_wait_until 5 e2e_app_window "$box" >/dev/null || e2e_fail "no window titled $box"
+    kill -TERM "$E2E_APP_PID" && e2e_wait_until 10 e2e_app_ended && wait "$E2E_APP_PID" || e2e_fail "$box: status $?"
+done
+rmdir "$app/Lectern.ini" && mv "$E2E_DIR/aside.ini" "$app/Lectern.ini"
+expect_file "$E2E_DIR/before.ini" "SIGTERM over a box changed Lectern.ini"
+echo "PASS: focus, apply, rejection, Cancel, Escape/Return inert, frame close as Cancel, clean exit, SIGTERM over boxes"
