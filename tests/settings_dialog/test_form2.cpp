@@ -740,6 +740,8 @@ void TestForm2::realFileDialog()
     QCOMPARE(filters, QStringList{u"WaveForm File (*.wav)"_s});
     QCOMPARE(mode, QFileDialog::ExistingFile);
     QCOMPARE(record.text(Text::wavefile), wave);
+    // The picker leaves no history of the user's folders in the configuration folder (pinned by the build).
+    QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/QtProject.conf"_s));
 }
 
 QTEST_MAIN(TestForm2)
