@@ -13,8 +13,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 /// Qt's file and colour dialogs keep their history, last folder and custom colours in QtProject.conf in the
-/// user's configuration folder, a file no Lectern user asked for and that tells where their files are. Those
-/// settings are pointed into /dev/null, a folder that cannot exist, so they are neither read nor written;
+/// user's configuration folder, a file no Lectern user asked for and that tells where their files are. Their
+/// folder is set to /dev/null, below which nothing can be made even by root, so they are neither read nor written;
 /// Lectern keeps nothing else through QSettings.
 void keepQtDialogSettingsOffDisk()
 {
