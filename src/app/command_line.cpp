@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -13,12 +14,52 @@ namespace {
 
 void describe(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(
-        u"A timer for talks at academic meetings: the time since the talk started, the time left in the "
-        "presentation and the discussion, and the overtime, in text that fills the window, with a bell at the "
-        "warning, at the end of the presentation and at the end of the discussion."_s);
     parser.addHelpOption();
     parser.addVersionOption();
+}
+
+/// Whether the help is in Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
+/// decides, as it does for any program's messages. A Japanese locale and the locales that name no language
+/// (C, POSIX), or none set, give the program's own language; any other language gets English, which its
+/// reader is more likely to read than Japanese.
+bool helpInJapanese()
+{
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray locale = qgetenv(name);
+        if (locale.isEmpty())
+            continue;
+        // language[_territory][.codeset][@modifier]
+        QByteArray language = locale;
+        for (const char separator : {'_', '.', '@'}) {
+            if (const qsizetype at = language.indexOf(separator); at >= 0)
+                language.truncate(at);
+        }
+        return language == "ja" || language == "C" || language == "POSIX";
+    }
+    return true;
+}
+
+QString helpText(const QString& program)
+{
+    if (helpInJapanese()) {
+        return u"使い方: %1 [オプション]\n"
+               "学会講演のためのタイマーです。講演の開始からの経過時間、発表時間と\n"
+               "質疑応答時間の残り、超過時間を、ウィンドウいっぱいの文字で表示します。\n"
+               "予鈴の時刻、発表の終了、質疑応答の終了にはベルを鳴らします。\n"
+               "\n"
+               "オプション:\n"
+               "  -h, --help     この使い方を表示して終了します。\n"
+               "  -v, --version  バージョンを表示して終了します。\n"_s.arg(program);
+    }
+    return u"Usage: %1 [options]\n"
+           "A timer for talks at academic meetings: the time since the talk started, the\n"
+           "time left in the presentation and the discussion, and the overtime, in text\n"
+           "that fills the window, with a bell at the warning, at the end of the\n"
+           "presentation and at the end of the discussion.\n"
+           "\n"
+           "Options:\n"
+           "  -h, --help     Print this help and exit.\n"
+           "  -v, --version  Print the version and exit.\n"_s.arg(program);
 }
 
 } // namespace
@@ -35,7 +76,8 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     // Unknown options may still be the window system's; they are judged once the application has taken those.
     parser.parse(QCoreApplication::arguments());
     if (parser.isSet(u"help"_s) || parser.isSet(u"help-all"_s)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        std::fputs(helpText(QFileInfo(QCoreApplication::arguments().constFirst()).fileName()).toUtf8().constData(),
+                   stdout);
         return 0;
     }
     if (parser.isSet(u"version"_s)) {

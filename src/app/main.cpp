@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
     const auto app = openDisplay(argc, argv);
     checkCommandLine(*app);
     // Ties the windows to the launcher entry, for the desktop's task list and icon.
-    QGuiApplication::setDesktopFileName(u"io.github.lectern.Lectern"_s);
+    QGuiApplication::setDesktopFileName(QString::fromUtf16(applicationId));
     installAccessibility();
     // The interface is Japanese whatever the machine's locale, so Qt's own dialogs (colour, file) are too.
     QTranslator qtTexts;

@@ -6,6 +6,22 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+/// Qt's file and colour dialogs keep their history, last folder and custom colours in QtProject.conf in the
+/// user's configuration folder, a file no Lectern user asked for and that tells where their files are. Their
+/// folder is set to /dev/null, below which nothing can be made even by root, so they are neither read nor written;
+/// Lectern keeps nothing else through QSettings.
+void keepQtDialogSettingsOffDisk()
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, u"/dev/null"_s);
+}
+
+} // namespace
 
 bool WidgetDialogs::askOkCancel(const QString& caption, const QString& text)
 {
@@ -33,6 +49,7 @@ void WidgetDialogs::warn(const QString& caption, const QString& text)
 
 std::optional<ColourValue> WidgetDialogs::pickColour(ColourValue initial)
 {
+    keepQtDialogSettingsOffDisk();
     const QColor chosen = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow());
     if (!chosen.isValid())
         return std::nullopt;
@@ -42,6 +59,7 @@ std::optional<ColourValue> WidgetDialogs::pickColour(ColourValue initial)
 std::optional<QString> WidgetDialogs::pickOpenFile(const QString& title, const QString& filter,
                                                    const QString& startPath)
 {
+    keepQtDialogSettingsOffDisk();
     QFileDialog dialog(QApplication::activeWindow(), title, startPath, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);

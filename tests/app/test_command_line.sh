@@ -28,6 +28,18 @@ headless "$lectern" --help >"$out/stdout" 2>"$out/stderr"
 status=$?
 expect "--help ended with status $status" [ "$status" = 0 ]
 expect "--help does not list --version" grep -q -- '--version' "$out/stdout"
+# The help's language follows the first of LC_ALL, LC_MESSAGES, LANG that is set: Japanese unless it names another.
+while read -r first locale; do
+    # shellcheck disable=SC2086 # the locale variables are words of their own
+    headless env -u LC_ALL -u LC_MESSAGES -u LANG $locale "$lectern" --help >"$out/stdout" 2>/dev/null
+    expect "--help with '$locale' began '$(head -n 1 "$out/stdout")'" grep -q "^$first lectern " "$out/stdout"
+done <<'EOF'
+使い方:
+使い方: LANG=C.UTF-8
+Usage: LC_ALL=en_US.UTF-8 LANG=ja_JP.UTF-8
+使い方: LC_ALL= LC_MESSAGES=ja_JP.UTF-8 LANG=en_GB.UTF-8
+Usage: LANG=de_DE.UTF-8
+EOF
 
 for display in "" ":97"; do
     if [ -z "$display" ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The packages as a user gets them, made with CPack from a finished build:
 #   - the Debian package passes lintian without errors, and its launcher entry and AppStream file validate;
+#     its English and Japanese manual pages name this version and render without a warning;
 #   - the program unpacked from it, run by an ordinary user, keeps a confirmed setting in
 #     $XDG_CONFIG_HOME/Lectern/Lectern.ini, byte for byte the program's format, and writes nothing beside itself;
 #     its window class is the one the launcher entry names;
@@ -8,14 +9,16 @@
 #     Lectern.ini beside the real program and writes the confirmed setting back there.
 # The program runs as nobody: root may write anywhere, so only an ordinary user shows where the file goes.
 #
-# Usage: test_e2e_package.sh BUILD-FOLDER. E2E_KEEP_DIR=1 keeps the work folder.
+# Usage: test_e2e_package.sh BUILD-FOLDER VERSION APP-ID. E2E_KEEP_DIR=1 keeps the work folder.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
 source "$here/../../scripts/e2e_lib.sh"
 
-build=$(cd "${1:?usage: $0 BUILD-FOLDER}" && pwd)
+build=$(cd "${1:?usage: $0 BUILD-FOLDER VERSION APP-ID}" && pwd)
+version=${2:?}
+app_id=${3:?}
 e2e_begin lectern-e2e-package
 e2e_watchdog 80
 trap 'e2e_fail "the test ran out of time"' TERM
@@ -26,8 +29,8 @@ as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 
 cpack --config "$build/CPackConfig.cmake" -B "$E2E_DIR/out" >"$E2E_DIR/cpack.log" 2>&1 ||
     { tail -n 20 "$E2E_DIR/cpack.log" >&2; e2e_fail "cpack failed"; }
-deb=$E2E_DIR/out/lectern_1.6_amd64.deb
-tgz=$E2E_DIR/out/lectern-1.6-Linux.tar.gz
+deb=$E2E_DIR/out/lectern_${version}_amd64.deb
+tgz=$E2E_DIR/out/lectern-${version}-Linux.tar.gz
 if [ ! -f "$deb" ] || [ ! -f "$tgz" ]; then
     ls "$E2E_DIR/out" >&2
     e2e_fail "cpack made other files than $deb and $tgz"
@@ -36,12 +39,16 @@ e2e_log "packages made"
 
 root=$E2E_DIR/root
 dpkg-deb -x "$deb" "$root" || e2e_fail "dpkg-deb could not unpack the package"
-desktop-file-validate "$root/usr/share/applications/io.github.lectern.Lectern.desktop" ||
+desktop-file-validate "$root/usr/share/applications/$app_id.desktop" ||
     e2e_fail "the launcher entry does not validate"
-appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.lectern.Lectern.metainfo.xml" ||
+appstreamcli validate --no-net "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
     e2e_fail "the AppStream file does not validate"
 lintian --color never "$deb" 2>&1 | grep -v '^running with root privileges' | tee "$E2E_DIR/lintian.txt" >&2
 grep -q '^E:' "$E2E_DIR/lintian.txt" && e2e_fail "lintian found errors in the package"
+for page in man1/lectern.1.gz ja/man1/lectern.1.gz; do
+    zgrep -q "^\.TH LECTERN 1 .* \"Lectern $version\"" "$root/usr/share/man/$page" || e2e_fail "no $page for $version"
+done
+grep -q 'manpage' "$E2E_DIR/lintian.txt" && e2e_fail "lintian found faults in a manual page"
 e2e_log "validators and lintian passed"
 
 e2e_start_x 1024x768
@@ -114,7 +121,7 @@ e2e_log "package: setting kept in \$XDG_CONFIG_HOME, nothing written beside the 
 portable=$home/portable
 mkdir -p "$portable" "$home/links"
 tar -xzf "$tgz" -C "$portable" || e2e_fail "the portable archive did not unpack"
-bin=$portable/lectern-1.6-Linux/bin
+bin=$portable/lectern-${version}-Linux/bin
 rest=('"開始から",16777215,8388608' '"発表の残り",65535,32768' '"質疑の残り",65280,128' '"超過",255,65535'
     '#FALSE#,#FALSE#,#TRUE#')
 e2e_write_ini "$bin" '20,5,2,""' "${rest[@]}"

@@ -300,6 +300,7 @@ void TestForm1::widthCheck_data()
     QTest::newRow("proportional Japanese") << u"IPAPGothic"_s << false;
     QTest::newRow("fixed-pitch without Japanese") << u"DejaVu Sans Mono"_s << false;
     QTest::newRow("proportional Latin") << u"DejaVu Sans"_s << false;
+    QTest::newRow("fixed-pitch Japanese of fonts-noto-cjk") << u"Noto Sans Mono CJK JP"_s << true;
 }
 
 void TestForm1::widthCheck()

@@ -1,3 +1,4 @@
+#include "build_info.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "settings/settings_record.h"
@@ -167,7 +168,8 @@ void TestForm2::controls_data()
     };
 
     QTest::newRow("Picture1") << u"Picture1"_s << QRect(8, 8, 33, 41) << QString();
-    QTest::newRow("Label8") << u"Label8"_s << QRect(48, 8, 201, 17) << u"Lectern 1.6"_s;
+    QTest::newRow("Label8") << u"Label8"_s << QRect(48, 8, 201, 17)
+                            << u"Lectern "_s + QString::fromUtf16(programVersion);
     QTest::newRow("Label11") << u"Label11"_s << QRect(48, 24, 193, 17) << u"右クリックで設定、左クリックでリセット"_s;
     QTest::newRow("Frame1") << u"Frame1"_s << QRect(0, 56, 241, 41) << u"表示形式"_s;
     QTest::newRow("Option1 in Frame1") << u"Option1"_s << QRect(8, 16, 81, 17) << u"上下段とも"_s;
@@ -738,6 +740,8 @@ void TestForm2::realFileDialog()
     QCOMPARE(filters, QStringList{u"WaveForm File (*.wav)"_s});
     QCOMPARE(mode, QFileDialog::ExistingFile);
     QCOMPARE(record.text(Text::wavefile), wave);
+    // The picker leaves no history of the user's folders in the configuration folder (pinned by the build).
+    QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/QtProject.conf"_s));
 }
 
 QTEST_MAIN(TestForm2)
