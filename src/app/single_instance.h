@@ -10,17 +10,24 @@ class QLockFile;
 
 /// One running count per settings file, so that two copies never overwrite each other's settings. The first
 /// start holds a lock and listens; a later start finds the lock held, asks the holder to come to the front and
-/// ends. A lock left by a killed process is recognised as stale and taken over.
+/// ends. A lock left by a copy that died is taken over at once. The lock and the socket live in a folder only the
+/// user can enter: $XDG_RUNTIME_DIR, or else a folder of the user's own made in the temporary folder.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
-    /// `key` names what one instance owns: the settings file's path.
-    explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    enum class Claim {
+        Ours,    ///< this process holds the key now, or no lock can be made at all (the program runs rather than not)
+        Running, ///< another copy holds the key and has been asked to come to the front
+        Refused, ///< the folder for the lock is not the user's own: someone else may have put it there
+    };
+
+    /// `settingsPath` names what one instance owns: the settings file, however its path is spelt (links, doubled
+    /// or trailing slashes). An empty path is one key of its own.
+    explicit SingleInstance(const QString& settingsPath, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// True when this process holds the key now, or when no lock can be made at all (the program runs rather
-    /// than not at all); false when another instance holds it and has been asked to come to the front.
-    bool claim();
+    /// Takes the key or asks its holder to the front. Refused has been explained on stderr in one line.
+    Claim claim();
 
 signals:
     /// A later start asked this instance to come to the front.
@@ -29,7 +36,7 @@ signals:
 private:
     void answer();
 
-    QString m_base;
+    QString m_settingsPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
 };

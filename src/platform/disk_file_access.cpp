@@ -6,9 +6,9 @@
 #include "platform/atomic_save.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -25,9 +25,16 @@ QString DiskFileAccess::programFolder() const
 
 QString DiskFileAccess::userSettingsFolder() const
 {
-    // The generic folder, not AppConfigLocation: that one depends on the application's and organisation's names.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
-           QString::fromUtf16(programName);
+    // A relative XDG_CONFIG_HOME counts as unset, as the XDG rules say. An unset HOME is no home: Qt would take "/"
+    // and make "//.config/Lectern", which root could create.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!QDir::isAbsolutePath(home) || !QFileInfo(home).isDir())
+            return {};
+        config = home + u"/.config"_s;
+    }
+    return QDir::cleanPath(config + u'/' + QString::fromUtf16(programName));
 }
 
 bool DiskFileAccess::isWritable(const QString& path) const

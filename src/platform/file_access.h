@@ -16,7 +16,8 @@ public:
     virtual ~FileAccess() = default;
     /// The folder holding the running executable, symbolic links resolved.
     virtual QString programFolder() const = 0;
-    /// The per-user folder for the program's settings ($XDG_CONFIG_HOME/Lectern); it may not exist yet.
+    /// The per-user folder for the program's settings ($XDG_CONFIG_HOME/Lectern, else ~/.config/Lectern); it may not
+    /// exist yet. Empty when there is neither an absolute XDG_CONFIG_HOME nor a home that is an existing folder.
     virtual QString userSettingsFolder() const = 0;
     /// Whether a file or folder exists at the path and this process may change it (make files in it, for a
     /// folder).

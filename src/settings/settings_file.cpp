@@ -369,7 +369,9 @@ FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, co
     const QByteArray bytes = settingsFileBytes(times, record);
     // The reader refuses a file this large, so writing it would lose every setting at the next start.
     FileAccess::WriteResult result;
-    if (bytes.size() > maxSettingsFileBytes) {
+    if (path.isEmpty()) {
+        result.error = u"保存先がありません。ホームフォルダー（HOME）も XDG_CONFIG_HOME も使えません。"_s;
+    } else if (bytes.size() > maxSettingsFileBytes) {
         result.error = u"設定ファイルが %1 バイトを超えるため保存できません。見出しかファイル名が長すぎます。"_s.arg(
             maxSettingsFileBytes);
     } else {

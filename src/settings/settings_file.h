@@ -47,6 +47,7 @@ QByteArray settingsFileBytes(const TalkTimes& times, const SettingsRecord& recor
 
 /// Replaces the settings file at `path` whole; on failure the previous file stays and the reason is returned. A
 /// file made read-only is not written, even by root.
-/// A file larger than the reader accepts (a heading of thousands of characters) is refused, not written.
+/// A file larger than the reader accepts (a heading of thousands of characters) is refused, not written, as is an
+/// empty path (a user without a home, for whom there is no place to save).
 FileAccess::WriteResult writeSettings(FileAccess& files, const QString& path, const TalkTimes& times,
                                       const SettingsRecord& record);

@@ -2,6 +2,7 @@
 
 #include "platform/file_access.h"
 #include "settings/settings_file.h"
+#include "settings/settings_log.h"
 
 #include <QDir>
 
@@ -13,6 +14,12 @@ SettingsLocation settingsLocation(const FileAccess& files, const QStringList& in
     if (!installed && (files.isWritable(programFolder) || files.isWritable(beside)))
         return {beside, beside};
 
-    const QString own = settingsPath(files.userSettingsFolder());
+    const QString userFolder = files.userSettingsFolder();
+    if (userFolder.isEmpty()) {
+        qCWarning(lcSettings, "no usable home folder (HOME) and no XDG_CONFIG_HOME, so settings cannot be saved: "
+                              "set one of them, or run Lectern from a folder it may write in");
+        return {beside, QString()};
+    }
+    const QString own = settingsPath(userFolder);
     return {files.isOrdinaryFile(own) ? own : beside, own};
 }

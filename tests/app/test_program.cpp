@@ -1,5 +1,6 @@
 #include "app/app_icon.h"
 #include "app/program.h"
+#include "app/single_instance.h"
 #include "fake_chime_device.h"
 #include "fake_clock.h"
 #include "fake_dialogs.h"
@@ -12,10 +13,12 @@
 #include "settings_dialog/form2.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -140,6 +143,8 @@ private slots:
     void soundCheck_data();
     void soundCheck();
     void soundCheckOfAFileRefusedOnceRead();
+    void oneCopyPerSettingsFile_data();
+    void oneCopyPerSettingsFile();
 };
 
 void TestProgram::startUp_data()
@@ -581,6 +586,36 @@ void TestProgram::soundCheckOfAFileRefusedOnceRead()
     QTRY_COMPARE(rig.dialogs.shown().size(), 1);
     QCOMPARE(rig.dialogs.shown().front().text,
              u"/sounds/notes.wav\n\nこのプログラムで再生できる音声ファイルではありません。"_s);
+}
+
+void TestProgram::oneCopyPerSettingsFile_data()
+{
+    // Paths of a running copy and a later start; b/Lectern.ini links to a/Lectern.ini, "link" to the folder a.
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QString>("started");
+    QTest::addColumn<bool>("bothRun");
+    QTest::newRow("doubled slash") << u"a/Lectern.ini"_s << u"a//Lectern.ini"_s << false;
+    QTest::newRow("linked folder") << u"a/Lectern.ini"_s << u"link/Lectern.ini"_s << false;
+    QTest::newRow("folder not made yet") << u"a/new/Lectern.ini"_s << u"link/new/Lectern.ini"_s << false;
+    QTest::newRow("two folders, one file") << u"a/Lectern.ini"_s << u"b/Lectern.ini"_s << false;
+    QTest::newRow("another file") << u"a/Lectern.ini"_s << u"b/other.ini"_s << true;
+}
+
+void TestProgram::oneCopyPerSettingsFile()
+{
+    QFETCH(QString, running);
+    QFETCH(QString, started);
+    QFETCH(bool, bothRun);
+    QTemporaryDir runtime, dir; // made 0700, as a session's runtime folder is
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString root = dir.path() + u'/';
+    QFile ini(root + u"a/Lectern.ini"_s);
+    QVERIFY(QDir(root).mkpath(u"a"_s) && QDir(root).mkpath(u"b"_s) && ini.open(QIODevice::WriteOnly));
+    QVERIFY(ini.link(root + u"b/Lectern.ini"_s) && QFile::link(root + u"a"_s, root + u"link"_s));
+
+    SingleInstance first(root + running), second(root + started);
+    QCOMPARE(first.claim(), SingleInstance::Claim::Ours);
+    QCOMPARE(second.claim(), bothRun ? SingleInstance::Claim::Ours : SingleInstance::Claim::Running);
 }
 
 QTEST_MAIN(TestProgram)

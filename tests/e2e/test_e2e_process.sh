@@ -5,6 +5,7 @@
 #   - SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing the terminal) close it in order: status 0, the
 #     settings file untouched, nothing on stderr;
 #   - a copy killed outright leaves its lock behind, and the next start is not kept from running by it;
+#   - without XDG_RUNTIME_DIR, a lock folder in TMPDIR made by another user is refused in one line, status 1;
 #   - with no Japanese font it says so in one line on stderr and still runs;
 #   - at a scale factor of 2 on a 1024-pixel screen the window at creation stays within the screen.
 #
@@ -36,6 +37,7 @@ e2e_launch_app SDL_AUDIODRIVER=dummy
 first=$E2E_APP_PID
 xdotool windowminimize "$E2E_MAIN"
 e2e_wait_until 5 is_hidden "$E2E_MAIN" || e2e_fail "the main window was not minimised"
+touch -d '1 minute ago' "$XDG_RUNTIME_DIR"/lectern-*.lock
 (cd "$app" && exec env -u QT_QPA_PLATFORM SDL_AUDIODRIVER=dummy timeout 20 ./lectern) >"$E2E_DIR/second.log" 2>&1
 status=$?
 [ "$status" = 0 ] || e2e_fail "the second start ended with status $status: $(cat "$E2E_DIR/second.log")"
@@ -61,8 +63,22 @@ done
 e2e_launch_app SDL_AUDIODRIVER=dummy
 kill -KILL "$E2E_APP_PID"
 status_of_app "SIGKILL"
+# Its process number now taken by another program called lectern: the lock, 5 s old, is still taken over at once.
+cp "$(command -v sleep)" "$E2E_DIR/lectern"
+"$E2E_DIR/lectern" 60 &
+e2e_track $! && sed -i "1s/.*/$!/" "$XDG_RUNTIME_DIR"/lectern-*.lock &&
+    touch -d '5 seconds ago' "$XDG_RUNTIME_DIR"/lectern-*.lock
 e2e_launch_app SDL_AUDIODRIVER=dummy
 e2e_log "the start after a killed copy runs"
+e2e_close_main_expect_exit
+
+# No runtime folder: a lock folder another user made in TMPDIR is refused, then the user's own is made 0700.
+own=$E2E_DIR/tmp/lectern-$(id -u)
+mkdir -m 1777 "$E2E_DIR/tmp" && mkdir -m 777 "$own" && chown nobody "$own" 2>/dev/null
+(cd "$app" && exec env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp" ./lectern) >"$E2E_DIR/planted.log" 2>&1
+[ "$?" = 1 ] && [ "$(grep -c "^lectern: $own" "$E2E_DIR/planted.log")" = 1 ] || e2e_fail "a planted folder was used"
+rmdir "$own" && e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
+[ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder made in TMPDIR has mode $(stat -c %a "$own")"
 e2e_close_main_expect_exit
 
 # No Japanese font: the only faces are the Latin ones of DejaVu.

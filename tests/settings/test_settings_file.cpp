@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -208,7 +209,7 @@ void TestSettingsFile::programFolderIsTheRealProgramsFolder()
 void TestSettingsFile::location_data()
 {
     QTest::addColumn<QString>("programFolder");
-    QTest::addColumn<QStringList>("present");  // "beside" and "own": which settings files exist
+    QTest::addColumn<QStringList>("present");  // "beside" and "own": which settings files exist; "no home": no own
     QTest::addColumn<QStringList>("readOnly"); // "folder" and "beside": what the process may not change
     QTest::addColumn<QString>("read");         // "beside" or "own"
     QTest::addColumn<QString>("written");
@@ -232,6 +233,9 @@ void TestSettingsFile::location_data()
     QTest::newRow("installed, no file at all") << installed << none << folder << u"beside"_s << u"own"_s;
     QTest::newRow("installed and writable (root)")
         << installed << QStringList{u"beside"_s} << none << u"beside"_s << u"own"_s;
+    QTest::newRow("no home, portable") << portable << QStringList{u"no home"_s} << none << u"beside"_s << u"beside"_s;
+    QTest::newRow("no home, installed: nowhere to save")
+        << installed << QStringList{u"no home"_s, u"beside"_s} << both << u"beside"_s << u"nowhere"_s;
 }
 
 void TestSettingsFile::location()
@@ -246,7 +250,12 @@ void TestSettingsFile::location()
     files.setProgramFolder(programFolder);
     const QHash<QString, QString> paths{{u"beside"_s, settingsPath(programFolder)},
                                         {u"own"_s, settingsPath(files.userSettingsFolder())},
-                                        {u"folder"_s, programFolder}};
+                                        {u"folder"_s, programFolder},
+                                        {u"nowhere"_s, QString()}};
+    if (present.removeAll(u"no home"_s) > 0)
+        files.setUserSettingsFolder({});
+    if (written == u"nowhere"_s)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"no usable home folder"_s));
     for (const QString& file : present)
         files.put(paths[file], goodFile);
     for (const QString& item : readOnly)

@@ -33,6 +33,7 @@ public:
     }
 
     void setProgramFolder(const QString& folder) { m_folder = folder; }
+    void setUserSettingsFolder(const QString& folder) { m_userFolder = folder; }
     void makeReadOnly(const QString& path) { m_readOnly.insert(path); }
     void put(const QString& path, const QByteArray& bytes) { m_files.insert(path, bytes); }
     std::optional<QByteArray> get(const QString& path) const
