@@ -6,6 +6,7 @@
 #include "platform/atomic_save.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -27,6 +28,20 @@ QString DiskFileAccess::userSettingsFolder() const
 {
     // The generic folder, not AppConfigLocation: that one depends on the application's and organisation's names.
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
+           QString::fromUtf16(programName);
+}
+
+QString DiskFileAccess::userStateFolder() const
+{
+    // Qt 6.4 has no location for it: the folder by the XDG rule, where a relative path counts as unset.
+    const QString set = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString base = QDir::isAbsolutePath(set) ? set : QDir::homePath() + u"/.local/state"_s;
+    return QDir::cleanPath(base) + u'/' + QString::fromUtf16(programName);
+}
+
+QString DiskFileAccess::userDataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' +
            QString::fromUtf16(programName);
 }
 

@@ -11,6 +11,8 @@ class FakeFileAccess final : public FileAccess {
 public:
     QString programFolder() const override { return m_folder; }
     QString userSettingsFolder() const override { return m_userFolder; }
+    QString userStateFolder() const override { return QStringLiteral("/home/chair/.local/state/Lectern"); }
+    QString userDataFolder() const override { return QStringLiteral("/home/chair/.local/share/Lectern"); }
     bool isWritable(const QString& path) const override
     {
         return !m_readOnly.contains(path) && (m_files.contains(path) || path == m_folder || path == m_userFolder);
