@@ -2,7 +2,6 @@
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
-#include "fake_file_writer.h"
 #include "fake_wall_clock.h"
 #include "timing/resume_offer.h"
 #include "timing/talk_line.h"
@@ -11,115 +10,76 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(CountSnapshot)
-
-namespace {
-
-const CountLocation where{u"/state/Lectern.count"_s, u"/data/talks.csv"_s};
-
-// 700 s into a 10 + 5 minute talk by the fake clocks, last saved 600 s in.
-CountSnapshot crashed(const FakeClock& boot, const FakeWallClock& wall)
-{
-    CountSnapshot c;
-    c.bootId = wall.bootId();
-    c.startBoot = boot.now() - 700;
-    c.startWallMs = wall.nowMs() - 700000;
-    c.presenEnd = 600;
-    c.discussEnd = 900;
-    c.times = {10, 5, 2};
-    c.savedWallMs = c.startWallMs + 600000;
-    return c;
-}
-
-} // namespace
-
 class TestCountKeeper : public QObject {
     Q_OBJECT
 private slots:
-    void offerAtStart_data();
-    void offerAtStart();
-    void savesAndLists();
-
-private:
-    FakeClock m_boot;
-    FakeWallClock m_wall;
+    void nextStart_data();
+    void nextStart();
 };
 
-void TestCountKeeper::offerAtStart_data()
+void TestCountKeeper::nextStart_data()
 {
-    QTest::addColumn<CountSnapshot>("saved");
-    QTest::addColumn<bool>("recorded"); // listed already, when its window was closed
+    QTest::addColumn<bool>("rehearsal");
+    QTest::addColumn<bool>("closed"); // else the program crashed
+    QTest::addColumn<double>("reopenedAt");
     QTest::addColumn<bool>("yes");
     QTest::addColumn<bool>("asked");
-    QTest::addColumn<bool>("resumed");
-    QTest::addColumn<double>("listedAt"); // the count seconds of its line; negative for none
+    QTest::addColumn<double>("listedAt"); // the count seconds the next start lists it at; negative for none
 
-    const CountSnapshot c = crashed(m_boot, m_wall);
-    CountSnapshot longAgo = c;
-    longAgo.startBoot -= 3000, longAgo.startWallMs -= 3000000, longAgo.savedWallMs -= 3000000;
-    CountSnapshot rehearsal = c;
-    rehearsal.rehearsal = true;
-    CountSnapshot ended = c;
-    ended.ended = true;
-    QTest::newRow("crashed, Yes") << c << false << true << true << true << -1.0;
-    QTest::newRow("crashed, No") << c << false << false << true << false << 700.0;
-    QTest::newRow("closed, No") << c << true << false << true << false << -1.0;
-    QTest::newRow("crashed long ago") << longAgo << false << true << false << false << 600.0;
-    QTest::newRow("rehearsal") << rehearsal << false << true << false << false << -1.0;
-    QTest::newRow("ended by a restart") << ended << false << true << false << false << -1.0;
+    QTest::newRow("crashed, Yes") << false << false << 700.0 << true << true << -1.0;
+    QTest::newRow("crashed, No") << false << false << 700.0 << false << true << 700.0;
+    QTest::newRow("closed, No: listed at the close") << false << true << 700.0 << false << true << -1.0;
+    QTest::newRow("crashed long ago: listed at its last save") << false << false << 3700.0 << true << false << 600.0;
+    QTest::newRow("rehearsal") << true << true << 700.0 << true << false << -1.0;
 }
 
-void TestCountKeeper::offerAtStart()
+void TestCountKeeper::nextStart()
 {
-    QFETCH(CountSnapshot, saved);
-    QFETCH(bool, recorded);
+    QFETCH(bool, rehearsal);
+    QFETCH(bool, closed);
+    QFETCH(double, reopenedAt);
     QFETCH(bool, yes);
     QFETCH(bool, asked);
-    QFETCH(bool, resumed);
     QFETCH(double, listedAt);
 
+    const CountLocation where{u"/state/Lectern.count"_s, u"/data/talks.csv"_s};
+    FakeClock boot;
+    FakeWallClock wall;
     FakeFileAccess files;
-    files.put(where.statePath, savedCountBytes({saved, recorded}));
-    FakeFileWriter writer;
     FakeDialogs dialogs;
     dialogs.queueAnswer(yes);
-    CountKeeper keeper(files, writer, dialogs, m_boot, m_wall, where);
-    std::optional<CountSnapshot> resumedWith;
-    connect(&keeper, &CountKeeper::resumeRequested, this, [&](const CountSnapshot& c) { resumedWith = c; });
-    keeper.load();
-    // The fresh count's first save does not hide the one loaded.
-    keeper.countChanged(CountSnapshot{});
-    keeper.offerResume();
+    CountSnapshot count;
+    count.bootId = wall.bootId(), count.startBoot = boot.now(), count.startWallMs = wall.nowMs();
+    count.presenEnd = 600, count.discussEnd = 900, count.times = {10, 5, 2}, count.rehearsal = rehearsal;
+    // The discussion begins and is saved; then the window is closed, or the program crashes.
+    boot.advance(600), wall.advance(600);
+    const qint64 savedWallMs = wall.nowMs();
+    QByteArray lines = talkListHeader();
+    {
+        CountKeeper run(files, files, dialogs, boot, wall, where);
+        run.countChanged(count);
+        if (closed)
+            run.countEnded(count, 600, savedWallMs);
+        if (closed && !rehearsal)
+            lines += talkLine(count, 600, savedWallMs);
+    }
+    boot.advance(reopenedAt - 600), wall.advance(reopenedAt - 600);
 
+    CountKeeper next(files, files, dialogs, boot, wall, where);
+    std::optional<CountSnapshot> resumed;
+    connect(&next, &CountKeeper::resumeRequested, this, [&](const CountSnapshot& c) { resumed = c; });
+    next.load();
+    next.countChanged(CountSnapshot{}); // the fresh count's first save hides nothing loaded
+    next.offerResume();
     QCOMPARE(dialogs.shown().size(), int(asked));
     if (asked)
-        QCOMPARE(dialogs.shown().constFirst().text, resumeQuestion(700));
-    QCOMPARE(resumedWith.has_value(), resumed);
-    if (resumedWith)
-        QCOMPARE(countSecondsAt(*resumedWith, m_boot.now()), 700.0);
-    const qint64 endWallMs = asked ? m_wall.nowMs() : saved.savedWallMs;
-    QCOMPARE(writer.lines(where.talksPath),
-             listedAt < 0 ? QList<QByteArray>{} : QList{talkLine(saved, listedAt, endWallMs)});
-}
-
-void TestCountKeeper::savesAndLists()
-{
-    FakeFileAccess files;
-    FakeFileWriter writer;
-    FakeDialogs dialogs;
-    CountKeeper keeper(files, writer, dialogs, m_boot, m_wall, where);
-    CountSnapshot c = crashed(m_boot, m_wall);
-    keeper.countChanged(c);
-    c.savedWallMs = m_wall.nowMs();
-    QCOMPARE(savedCountFromBytes(writer.file(where.statePath)), SavedCount({c, false}));
-
-    keeper.countEnded(c, 700, m_wall.nowMs());
-    QCOMPARE(writer.lines(where.talksPath), QList{talkLine(c, 700, m_wall.nowMs())});
-    QCOMPARE(savedCountFromBytes(writer.file(where.statePath)), SavedCount({c, true}));
-
-    c.rehearsal = true;
-    keeper.countEnded(c, 700, m_wall.nowMs());
-    QCOMPARE(writer.lines(where.talksPath).size(), 1);
+        QCOMPARE(dialogs.shown().constFirst().text, u"前回のカウントを再開しますか？\n経過時間 11分40秒"_s);
+    QCOMPARE(resumed.has_value(), asked && yes);
+    if (resumed)
+        QCOMPARE(countSecondsAt(*resumed, boot.now()), reopenedAt);
+    if (listedAt >= 0)
+        lines += talkLine(count, listedAt, asked ? wall.nowMs() : savedWallMs);
+    QCOMPARE(files.get(where.talksPath).value_or(talkListHeader()), lines);
 }
 
 QTEST_GUILESS_MAIN(TestCountKeeper)

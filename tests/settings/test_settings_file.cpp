@@ -236,13 +236,12 @@ void TestSettingsFile::location()
         files.makeReadOnly(paths[item]);
 
     const SettingsLocation expected{paths[read], paths[written]};
-    const SettingsLocation location = settingsLocation(files, {u"/usr/local/bin"_s, u"/usr/bin"_s});
-    QCOMPARE(location, expected);
+    QCOMPARE(settingsLocation(files, {u"/usr/local/bin"_s, u"/usr/bin"_s}), expected);
     // The count's files go where the settings are written.
     const bool beside = written == u"beside"_s;
     const CountLocation count{(beside ? programFolder : files.userStateFolder()) + u"/Lectern.count"_s,
                               (beside ? programFolder : files.userDataFolder()) + u"/talks.csv"_s};
-    QCOMPARE(countLocation(files, location), count);
+    QCOMPARE(countLocation(files, expected), count);
 }
 
 void TestSettingsFile::writerMatchesTheFormatForDefaults()

@@ -16,13 +16,8 @@ constexpr qint64 w0 = 1796000000000; // 09:53:20 in Japan
 CountSnapshot running()
 {
     CountSnapshot c;
-    c.bootId = u"boot-1"_s;
-    c.startBoot = 1000.0;
-    c.startWallMs = w0;
-    c.presenEnd = 600.0;
-    c.discussEnd = 900.0;
-    c.times = {10, 5, 2};
-    c.savedWallMs = w0 + 300000;
+    c.bootId = u"boot-1"_s, c.startBoot = 1000, c.startWallMs = w0, c.savedWallMs = w0 + 300000;
+    c.presenEnd = 600, c.discussEnd = 900, c.times = {10, 5, 2};
     return c;
 }
 
@@ -33,7 +28,7 @@ CountSnapshot with(CountSnapshot c, auto change)
 }
 
 // Paused at 400 s.
-const auto paused = [](CountSnapshot& c) {
+const auto paused = [](auto& c) {
     c.pauseBeganBoot = 1400.0;
     c.pauseBeganWallMs = w0 + 400000;
 };
@@ -45,7 +40,6 @@ class TestCountRecord : public QObject {
 private slots:
     void resumeOffer_data();
     void resumeOffer();
-    void resumeQuestionShowsTheElapsedTime();
     void savedCountRoundTrip();
     void brokenFilesGiveNothing_data();
     void brokenFilesGiveNothing();
@@ -64,22 +58,16 @@ void TestCountRecord::resumeOffer_data()
     const CountSnapshot r = running();
     const QString same = u"boot-1"_s;
     const QString other = u"boot-2"_s;
-    QTest::newRow("same boot, closed a while") << r << same << 1700.0 << w0 << 700.0;
     QTest::newRow("same boot, paused and adjusted before")
-        << with(r, [](CountSnapshot& c) { c.pausedSeconds = 30, c.adjustSeconds = 20; }) << same << 1700.0 << w0
-        << 690.0;
+        << with(r, [](auto& c) { c.pausedSeconds = 30, c.adjustSeconds = 20; }) << same << 1700.0 << w0 << 690.0;
     QTest::newRow("same boot, still paused") << with(r, paused) << same << 5000.0 << w0 << 400.0;
     QTest::newRow("same boot, past the window") << r << same << 2500.0 << w0 << -1.0;
-    QTest::newRow("same boot, just inside the window") << r << same << 2499.5 << w0 << 1499.5;
-    QTest::newRow("ended by a restart") << with(r, [](CountSnapshot& c) { c.ended = true; }) << same << 1010.0 << w0
-                                        << -1.0;
-    QTest::newRow("rehearsal") << with(r, [](CountSnapshot& c) { c.rehearsal = true; }) << same << 1010.0 << w0 << -1.0;
+    QTest::newRow("ended by a restart") << with(r, [](auto& c) { c.ended = true; }) << same << 1010.0 << w0 << -1.0;
+    QTest::newRow("rehearsal") << with(r, [](auto& c) { c.rehearsal = true; }) << same << 1010.0 << w0 << -1.0;
     QTest::newRow("reboot, wall clock plausible") << r << other << 50.0 << w0 + 800000 << 800.0;
     QTest::newRow("reboot while paused") << with(r, paused) << other << 50.0 << w0 + 1400000 << 400.0;
     QTest::newRow("reboot, wall clock before the save") << r << other << 50.0 << w0 + 200000 << -1.0;
     QTest::newRow("reboot, past the window") << r << other << 50.0 << w0 + 1500000 << -1.0;
-    QTest::newRow("reboot, no wall instants")
-        << with(r, [](CountSnapshot& c) { c.startWallMs = c.savedWallMs = 0; }) << other << 50.0 << w0 + 800000 << -1.0;
 }
 
 void TestCountRecord::resumeOffer()
@@ -96,31 +84,21 @@ void TestCountRecord::resumeOffer()
         return;
     QCOMPARE(offer->elapsed, elapsed);
     // The carried count goes on from there on this boot's clock, or stays there while paused.
-    QCOMPARE(offer->count.bootId, bootId);
     const bool isPaused = saved.pauseBeganBoot >= 0;
-    QCOMPARE(offer->count.pauseBeganBoot >= 0, isPaused);
+    QVERIFY(offer->count.bootId == bootId && (offer->count.pauseBeganBoot >= 0) == isPaused);
     QVERIFY(offer->count.pauseBeganBoot <= bootNow);
     QCOMPARE(countSecondsAt(offer->count, bootNow + 10), elapsed + (isPaused ? 0 : 10));
 }
 
-void TestCountRecord::resumeQuestionShowsTheElapsedTime()
-{
-    QCOMPARE(resumeQuestion(754.4), u"前回のカウントを再開しますか？\n経過時間 12分34秒"_s);
-    QCOMPARE(resumeQuestion(65 * 60 + 5), u"前回のカウントを再開しますか？\n経過時間 65分05秒"_s);
-}
-
 void TestCountRecord::savedCountRoundTrip()
 {
-    const SavedCount plain{running(), false};
     // Values of every awkward kind: no short decimal form, negative instants of a count carried over a reboot.
-    CountSnapshot c = with(running(), paused);
-    c.bootId = u"0f5c2e5a-7d1b-4c3e-9a8b-2f6d1e0c4b7a"_s;
-    c.startBoot = -1234.000001;
-    c.pausedSeconds = 0.1 + 0.2;
-    c.adjustSeconds = -1.0 / 3.0;
-    c.times = {2.5, 1e-7, 0};
-    c.rehearsal = c.ended = true;
-    for (const SavedCount& saved : {plain, SavedCount{c, true}}) {
+    const CountSnapshot awkward = with(running(), [](auto& c) {
+        paused(c);
+        c.bootId = u"0f5c2e5a-7d1b-4c3e-9a8b-2f6d1e0c4b7a"_s, c.startBoot = -1234.000001, c.pausedSeconds = 0.1 + 0.2;
+        c.adjustSeconds = -1.0 / 3.0, c.times = {2.5, 1e-7, 0}, c.rehearsal = c.ended = true;
+    });
+    for (const SavedCount& saved : {SavedCount{running(), false}, SavedCount{awkward, true}}) {
         const QByteArray bytes = savedCountBytes(saved);
         QCOMPARE(savedCountFromBytes(bytes), saved);
         // Cut short anywhere before its last line end, as by a full disk under a save in place, it reads as nothing.
@@ -141,16 +119,12 @@ void TestCountRecord::brokenFilesGiveNothing_data()
     QTest::newRow("good") << good << true;
     QTest::newRow("an unknown key") << good + "comment=later versions\n" << true;
     QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("a settings file") << QByteArray("10,5,2,\"\"\r\n") << false;
     QTest::newRow("another version") << replaced("count 1", "count 2") << false;
     QTest::newRow("a field missing") << replaced("ended=", "ende=") << false;
     QTest::newRow("a field twice") << good + "ended=0\n" << false;
-    QTest::newRow("a line without a key") << good + "=1\n" << false;
     QTest::newRow("not a number") << replaced("presenEnd=600", "presenEnd=six hundred") << false;
     QTest::newRow("not finite") << replaced("presenEnd=600", "presenEnd=nan") << false;
     QTest::newRow("out of range") << replaced("presenEnd=600", "presenEnd=1e300") << false;
-    QTest::newRow("negative pauses") << replaced("pausedSeconds=0", "pausedSeconds=-1") << false;
-    QTest::newRow("a flag of 2") << replaced("rehearsal=0", "rehearsal=2") << false;
     QTest::newRow("a boot id with a slash") << replaced("bootId=boot", "bootId=/boot") << false;
     QTest::newRow("too large") << good + QByteArray(savedCountMaxBytes, '\n') << false;
 }
@@ -173,17 +147,14 @@ void TestCountRecord::talkLine_data()
     QTest::newRow("ended in the discussion")
         << r << 700.0 << w0 + 700000
         << QByteArray("2026-11-30,09:53:20,10:05:00,0:10:00,0:01:40,0:00:00,0:00:00,10,5,2");
-    QTest::newRow("overtime after pauses")
-        << with(r, [](CountSnapshot& c) { c.pausedSeconds = 65.4; }) << 1000.0 << w0 + 1065400
-        << QByteArray("2026-11-30,09:53:20,10:11:05,0:10:00,0:05:00,0:01:40,0:01:05,10,5,2");
-    QTest::newRow("skipped, then ended in a pause") << with(r, [](CountSnapshot& c) {
+    QTest::newRow("skipped, then ended in a pause") << with(r, [](auto& c) {
         paused(c);
         c.presenEnd = 240, c.discussEnd = 540, c.times = {2.5, 5, 0.5};
     }) << 400.0 << w0 + 430000 << QByteArray("2026-11-30,09:53:20,10:00:30,0:04:00,0:02:40,0:00:00,0:00:30,2.5,5,0.5");
-    QTest::newRow("an hour over, past midnight")
-        << with(r, [](CountSnapshot& c) { c.startWallMs = w0 + 14 * 3600000 - 60000; }) << 4600.0
-        << w0 + 14 * 3600000 + 4540000
-        << QByteArray("2026-11-30,23:52:20,01:09:00,0:10:00,0:05:00,1:01:40,0:00:00,10,5,2");
+    QTest::newRow("an hour over after pauses, past midnight")
+        << with(r, [](auto& c) { c.startWallMs = w0 + 14 * 3600000 - 60000, c.pausedSeconds = 65.4; }) << 4600.0
+        << w0 + 14 * 3600000 + 4605400
+        << QByteArray("2026-11-30,23:52:20,01:10:05,0:10:00,0:05:00,1:01:40,0:01:05,10,5,2");
 }
 
 void TestCountRecord::talkLine()
@@ -195,8 +166,7 @@ void TestCountRecord::talkLine()
 
     const QByteArray got = ::talkLine(last, elapsed, endWallMs, QTimeZone(9 * 3600));
     QCOMPARE(got, line + "\r\n");
-    QVERIFY(talkListHeader().startsWith("\xEF\xBB\xBF"));
-    QCOMPARE(talkListHeader().count(','), got.count(','));
+    QVERIFY(talkListHeader().startsWith("\xEF\xBB\xBF") && talkListHeader().count(',') == got.count(','));
 }
 
 QTEST_GUILESS_MAIN(TestCountRecord)
