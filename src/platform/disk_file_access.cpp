@@ -37,6 +37,20 @@ QString DiskFileAccess::userSettingsFolder() const
     return QDir::cleanPath(config + u'/' + QString::fromUtf16(programName));
 }
 
+QString DiskFileAccess::userStateFolder() const
+{
+    // Qt 6.4 has no location for it: the folder by the XDG rule, where a relative path counts as unset.
+    const QString set = qEnvironmentVariable("XDG_STATE_HOME");
+    const QString base = QDir::isAbsolutePath(set) ? set : QDir::homePath() + u"/.local/state"_s;
+    return QDir::cleanPath(base) + u'/' + QString::fromUtf16(programName);
+}
+
+QString DiskFileAccess::userDataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' +
+           QString::fromUtf16(programName);
+}
+
 bool DiskFileAccess::isWritable(const QString& path) const
 {
     const QFileInfo info(path);

@@ -19,6 +19,12 @@ public:
     /// The per-user folder for the program's settings ($XDG_CONFIG_HOME/Lectern, else ~/.config/Lectern); it may not
     /// exist yet. Empty when there is neither an absolute XDG_CONFIG_HOME nor a home that is an existing folder.
     virtual QString userSettingsFolder() const = 0;
+    /// The per-user folder for what the program keeps between runs that is no setting, as the count in progress
+    /// ($XDG_STATE_HOME/Lectern, ~/.local/state/Lectern); it may not exist yet.
+    virtual QString userStateFolder() const = 0;
+    /// The per-user folder for what the program records for its user, as the list of the day's talks
+    /// ($XDG_DATA_HOME/Lectern, ~/.local/share/Lectern); it may not exist yet.
+    virtual QString userDataFolder() const = 0;
     /// Whether a file or folder exists at the path and this process may change it (make files in it, for a
     /// folder).
     virtual bool isWritable(const QString& path) const = 0;

@@ -1,6 +1,7 @@
 #include "fake_file_access.h"
 #include "platform/disk_file_access.h"
 #include "record_snapshot.h"
+#include "settings/count_location.h"
 #include "settings/number_rule.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
@@ -263,6 +264,11 @@ void TestSettingsFile::location()
 
     const SettingsLocation expected{paths[read], paths[written]};
     QCOMPARE(settingsLocation(files, {u"/usr/local/bin"_s, u"/usr/bin"_s}), expected);
+    // The count's files go where the settings are written.
+    const bool beside = written == u"beside"_s;
+    const CountLocation count{(beside ? programFolder : files.userStateFolder()) + u"/Lectern.count"_s,
+                              (beside ? programFolder : files.userDataFolder()) + u"/talks.csv"_s};
+    QCOMPARE(countLocation(files, expected), count);
 }
 
 void TestSettingsFile::writerMatchesTheFormatForDefaults()

@@ -9,7 +9,7 @@
 class FakeDialogs final : public Dialogs {
 public:
     struct Shown {
-        QString kind; ///< "ask", "inform", "warn", "colour", "file"
+        QString kind; ///< "ask", "yesno", "inform", "warn", "colour", "file"
         QString caption;
         QString text;
     };
@@ -17,6 +17,11 @@ public:
     bool askOkCancel(const QString& caption, const QString& text) override
     {
         m_shown.append({QStringLiteral("ask"), caption, text});
+        return m_answers.isEmpty() ? false : m_answers.takeFirst();
+    }
+    bool askYesNo(const QString& caption, const QString& text) override
+    {
+        m_shown.append({QStringLiteral("yesno"), caption, text});
         return m_answers.isEmpty() ? false : m_answers.takeFirst();
     }
     void inform(const QString& caption, const QString& text) override

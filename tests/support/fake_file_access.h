@@ -1,16 +1,20 @@
 #pragma once
 
 #include "platform/file_access.h"
+#include "platform/file_writer.h"
 
 #include <QHash>
 #include <QSet>
 
 /// Files held in memory; a write can be made to fail, leaving the old content whole. The program's folder and
-/// the user's settings folder exist; every file and folder is writable until made read-only.
-class FakeFileAccess final : public FileAccess {
+/// the user's settings folder exist; every file and folder is writable until made read-only. As a FileWriter it
+/// writes at once.
+class FakeFileAccess final : public FileAccess, public FileWriter {
 public:
     QString programFolder() const override { return m_folder; }
     QString userSettingsFolder() const override { return m_userFolder; }
+    QString userStateFolder() const override { return QStringLiteral("/home/chair/.local/state/Lectern"); }
+    QString userDataFolder() const override { return QStringLiteral("/home/chair/.local/share/Lectern"); }
     bool isWritable(const QString& path) const override
     {
         return !m_readOnly.contains(path) && (m_files.contains(path) || path == m_folder || path == m_userFolder);
@@ -30,6 +34,12 @@ public:
             return {false, m_writeError};
         m_files.insert(path, bytes);
         return {true, {}};
+    }
+
+    void replaceWhole(const QString& path, const QByteArray& bytes) override { m_files.insert(path, bytes); }
+    void appendLine(const QString& path, const QByteArray& line, const QByteArray& header) override
+    {
+        m_files[path] += (m_files.value(path).isEmpty() ? header : QByteArray()) + line;
     }
 
     void setProgramFolder(const QString& folder) { m_folder = folder; }

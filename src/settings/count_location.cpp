@@ -1,0 +1,18 @@
+#include "settings/count_location.h"
+
+#include "platform/file_access.h"
+#include "settings/settings_file.h"
+#include "settings/settings_location.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+CountLocation countLocation(const FileAccess& files, const SettingsLocation& settings)
+{
+    const QString programFolder = files.programFolder();
+    const bool portable = QDir::cleanPath(settings.writePath) == QDir::cleanPath(settingsPath(programFolder));
+    const QString stateFolder = portable ? programFolder : files.userStateFolder();
+    const QString dataFolder = portable ? programFolder : files.userDataFolder();
+    return {QDir(stateFolder).filePath(u"Lectern.count"_s), QDir(dataFolder).filePath(u"talks.csv"_s)};
+}
