@@ -1,5 +1,7 @@
 #include "app/count_keeper.h"
 
+#include "build_info.h"
+
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_access.h"
@@ -30,6 +32,8 @@ CountKeeper::CountKeeper(const FileAccess& files, FileWriter& writer, Dialogs& d
 
 void CountKeeper::load()
 {
+    if (m_location.statePath.isEmpty())
+        return;
     const std::optional<QByteArray> bytes = m_files.readOrdinaryFile(m_location.statePath, savedCountMaxBytes);
     if (!bytes)
         return;
@@ -46,7 +50,7 @@ void CountKeeper::offerResume()
     const CountSnapshot& saved = loaded->count;
     const qint64 wallNow = m_wallClock.nowMs();
     if (const auto offer = resumeOffer(saved, m_wallClock.bootId(), m_bootClock.now(), wallNow)) {
-        if (m_dialogs.askYesNo(u"Lectern"_s, resumeQuestion(offer->elapsed))) {
+        if (m_dialogs.askYesNo(QString::fromUtf16(programName), resumeQuestion(offer->elapsed))) {
             emit resumeRequested(offer->count);
             return;
         }
@@ -73,6 +77,8 @@ void CountKeeper::countEnded(const CountSnapshot& last, double elapsed, qint64 e
 
 void CountKeeper::save(const SavedCount& saved)
 {
+    if (m_location.statePath.isEmpty())
+        return;
     SavedCount stamped = saved;
     stamped.count.savedWallMs = m_wallClock.nowMs();
     m_writer.replaceWhole(m_location.statePath, savedCountBytes(stamped));
@@ -80,5 +86,7 @@ void CountKeeper::save(const SavedCount& saved)
 
 void CountKeeper::list(const CountSnapshot& last, double elapsed, qint64 endWallMs)
 {
+    if (m_location.talksPath.isEmpty())
+        return;
     m_writer.appendLine(m_location.talksPath, talkLine(last, elapsed, endWallMs), talkListHeader());
 }

@@ -23,32 +23,38 @@ QString DiskFileAccess::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
-QString DiskFileAccess::userSettingsFolder() const
+namespace {
+
+// The program's folder under an XDG base folder: `variable` when it holds an absolute path (a relative one counts as
+// unset, as the XDG rules say), else `underHome` in the home folder. An unset HOME is no home: Qt would take "/"
+// and make "//.config/Lectern", which root could create.
+QString xdgFolder(const char* variable, const QString& underHome)
 {
-    // A relative XDG_CONFIG_HOME counts as unset, as the XDG rules say. An unset HOME is no home: Qt would take "/"
-    // and make "//.config/Lectern", which root could create.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!QDir::isAbsolutePath(config)) {
+    QString base = qEnvironmentVariable(variable);
+    if (!QDir::isAbsolutePath(base)) {
         const QString home = qEnvironmentVariable("HOME");
         if (!QDir::isAbsolutePath(home) || !QFileInfo(home).isDir())
             return {};
-        config = home + u"/.config"_s;
+        base = home + u'/' + underHome;
     }
-    return QDir::cleanPath(config + u'/' + QString::fromUtf16(programName));
+    return QDir::cleanPath(base + u'/' + QString::fromUtf16(programName));
+}
+
+} // namespace
+
+QString DiskFileAccess::userSettingsFolder() const
+{
+    return xdgFolder("XDG_CONFIG_HOME", u".config"_s);
 }
 
 QString DiskFileAccess::userStateFolder() const
 {
-    // Qt 6.4 has no location for it: the folder by the XDG rule, where a relative path counts as unset.
-    const QString set = qEnvironmentVariable("XDG_STATE_HOME");
-    const QString base = QDir::isAbsolutePath(set) ? set : QDir::homePath() + u"/.local/state"_s;
-    return QDir::cleanPath(base) + u'/' + QString::fromUtf16(programName);
+    return xdgFolder("XDG_STATE_HOME", u".local/state"_s);
 }
 
 QString DiskFileAccess::userDataFolder() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' +
-           QString::fromUtf16(programName);
+    return xdgFolder("XDG_DATA_HOME", u".local/share"_s);
 }
 
 bool DiskFileAccess::isWritable(const QString& path) const

@@ -14,5 +14,9 @@ CountLocation countLocation(const FileAccess& files, const SettingsLocation& set
     const bool portable = QDir::cleanPath(settings.writePath) == QDir::cleanPath(settingsPath(programFolder));
     const QString stateFolder = portable ? programFolder : files.userStateFolder();
     const QString dataFolder = portable ? programFolder : files.userDataFolder();
-    return {QDir(stateFolder).filePath(u"Lectern.count"_s), QDir(dataFolder).filePath(u"talks.csv"_s)};
+    // No usable home folder: nowhere to keep them, rather than a path relative to wherever the program was started.
+    const auto inFolder = [](const QString& folder, const QString& name) {
+        return folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+    };
+    return {inFolder(stateFolder, u"Lectern.count"_s), inFolder(dataFolder, u"talks.csv"_s)};
 }
