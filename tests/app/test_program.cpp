@@ -5,6 +5,7 @@
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_label.h"
 #include "settings/settings_file.h"
@@ -112,7 +113,8 @@ struct Rig {
     FakeChimeDevice check;
     FakeFileAccess files;
     FakeDialogs dialogs;
-    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check}};
+    FakeWallClock wall;
+    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
@@ -236,7 +238,7 @@ void TestProgram::withoutSettingsFile()
     QVERIFY(rig.row(u"Label2"_s)->isVisible());
     QCOMPARE(rig.row(u"Label1"_s)->font().pointSizeF(), 41.3);
     QCOMPARE(rig.program.mainWindow().fmtIndex(), 0);
-    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
     QCOMPARE(rig.program.settings().text(Text::presenPeriod), u"10"_s);
     QCOMPARE(rig.chime.fileName(), QString());
     QVERIFY(!rig.files.get(iniPath).has_value());
@@ -283,7 +285,7 @@ void TestProgram::leftReleaseAsksThroughTheProgramsDialogs()
     QTest::mouseClick(&rig.program.mainWindow(), Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(rig.dialogs.shown().size(), 1);
     QCOMPARE(rig.dialogs.shown().constFirst().text, u"カウントをリセットしますか？"_s);
-    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
 }
 
 void TestProgram::countsOnWhileSettingsShown()

@@ -2,6 +2,7 @@
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
@@ -28,14 +29,24 @@ QRgb rgbOf(ColourValue c)
     return qRgb(redOf(c), greenOf(c), blueOf(c));
 }
 
-/// The main window with fakes around it, as start-up wires it; made hidden, at its size at creation.
+/// The main window and the count that writes it, with fakes around them, wired as start-up wires them; made
+/// hidden, at its size at creation.
 struct Rig {
     SettingsRecord settings;
     FakeClock clock;
+    FakeWallClock wall;
     FakeTicker ticker;
     FakeChimeDevice device;
     FakeDialogs dialogs;
-    Form1 form{settings, clock, ticker, device, dialogs};
+    Form1 form{settings, dialogs};
+    Count count{settings, clock, wall, ticker, form, device};
+
+    Rig()
+    {
+        QObject::connect(&form, &Form1::restartRequested, &count, &Count::restart);
+        QObject::connect(&form, &Form1::fmtIndexChanged, &count, &Count::setFmtIndex);
+        QObject::connect(&count, &Count::stateChanged, &form, &Form1::showState);
+    }
 
     QWidget* row(const QString& name) const { return form.findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) const { return form.findChild<RowLabel*>(name); }
@@ -264,7 +275,7 @@ void TestForm1::formChangeReachesRowsAtNextTick()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     QVERIFY(!rig.label(u"Label1"_s)->text().contains(u'\n'));
     rig.form.resize(400, 268);
     QTRY_COMPARE(rig.form.fmtIndex(), 1);
@@ -325,7 +336,7 @@ void TestForm1::timesLineUpInOneLineForm()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     QCOMPARE(rig.form.fmtIndex(), 0);
     const QFont font = rig.row(u"Label1"_s)->font();
     const QFontMetricsF metrics(font);
@@ -541,7 +552,7 @@ void TestForm1::promptAnswer()
     Rig rig;
 
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     rig.clock.advance(65.0);
     rig.ticker.fire();
     QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   01分05秒"_s);
@@ -558,7 +569,7 @@ void TestForm1::captionWhileMinimised()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     rig.form.setWindowState(Qt::WindowMinimized);
     QVERIFY(rig.form.isMinimised());
     rig.clock.advance(330.0);

@@ -2,9 +2,10 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "settings/settings_record.h"
+#include "timing/count.h"
 #include "timing/rehearsal_clock.h"
-#include "timing/talk_clock.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -15,7 +16,7 @@ using Text = SettingsRecord::Text;
 using Swatch = SettingsRecord::Swatch;
 using Colours = FakeRows::Colours;
 
-class TestTalkClock : public QObject {
+class TestCount : public QObject {
     Q_OBJECT
 private slots:
     void defaultTimeline_data();
@@ -55,7 +56,8 @@ struct Rig {
     FakeTicker ticker;
     FakeRows rows;
     FakeChimeDevice device;
-    TalkClock talk{settings, clock, ticker, rows, device};
+    FakeWallClock wall;
+    Count talk{settings, clock, wall, ticker, rows, device};
     double start = 0.0;
 
     void periods(const QString& presentation, const QString& discussion, const QString& warning)
@@ -75,7 +77,7 @@ struct Rig {
     void reset()
     {
         start = clock.now();
-        talk.resettimer();
+        talk.restart();
     }
     /// Moves the clock to `seconds` after the start and lets the timer fire once.
     void at(double seconds)
@@ -117,7 +119,7 @@ Parsed parseOneLine(const QString& text)
 
 } // namespace
 
-void TestTalkClock::defaultTimeline_data()
+void TestCount::defaultTimeline_data()
 {
     QTest::addColumn<double>("start");
     QTest::addColumn<double>("offset");
@@ -130,7 +132,7 @@ void TestTalkClock::defaultTimeline_data()
     QTest::newRow("start after days of uptime") << 345678.125 << 0.03;
 }
 
-void TestTalkClock::defaultTimeline()
+void TestCount::defaultTimeline()
 {
     QFETCH(double, start);
     QFETCH(double, offset);
@@ -200,7 +202,7 @@ void TestTalkClock::defaultTimeline()
     QCOMPARE(rewrites, 16 * 60 + 10);
 }
 
-void TestTalkClock::skippedPhases_data()
+void TestCount::skippedPhases_data()
 {
     QTest::addColumn<QString>("presentation");
     QTest::addColumn<QString>("warning");
@@ -213,7 +215,7 @@ void TestTalkClock::skippedPhases_data()
     QTest::newRow("no presentation") << u"0"_s << u"2"_s << lowerRow(heading3, 5, 0);
 }
 
-void TestTalkClock::skippedPhases()
+void TestCount::skippedPhases()
 {
     QFETCH(QString, presentation);
     QFETCH(QString, warning);
@@ -242,7 +244,7 @@ void TestTalkClock::skippedPhases()
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::warningAtTheResetsOwnTick_data()
+void TestCount::warningAtTheResetsOwnTick_data()
 {
     QTest::addColumn<QString>("presentation");
     QTest::addColumn<QString>("warning");
@@ -254,7 +256,7 @@ void TestTalkClock::warningAtTheResetsOwnTick_data()
     QTest::newRow("60 s with 58.8 s warning") << u"1"_s << u"0.98"_s << 1;
 }
 
-void TestTalkClock::warningAtTheResetsOwnTick()
+void TestCount::warningAtTheResetsOwnTick()
 {
     QFETCH(QString, presentation);
     QFETCH(QString, warning);
@@ -263,14 +265,14 @@ void TestTalkClock::warningAtTheResetsOwnTick()
     Rig rig;
     rig.distinctColours();
     rig.periods(presentation, u"5"_s, warning);
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.talk.phase(), phase);
     QCOMPARE(rig.rows.lowerColours(), rig.pair(phase));
     QCOMPARE(rig.device.plays(), phase == 2 ? 1 : 0);
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::pendingChimes_data()
+void TestCount::pendingChimes_data()
 {
     QTest::addColumn<bool>("fileOpens");
     QTest::addColumn<QList<int>>("pendingAtChange");
@@ -286,7 +288,7 @@ void TestTalkClock::pendingChimes_data()
     QTest::newRow("file that cannot be opened") << false << QList<int>{1, 2, 3} << QStringList() << 0 << 3;
 }
 
-void TestTalkClock::pendingChimes()
+void TestCount::pendingChimes()
 {
     QFETCH(bool, fileOpens);
     QFETCH(QList<int>, pendingAtChange);
@@ -324,7 +326,7 @@ void TestTalkClock::pendingChimes()
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::colourEditDuringCount_data()
+void TestCount::colourEditDuringCount_data()
 {
     QTest::addColumn<int>("pair");
     QTest::newRow("warning pair") << 2;
@@ -332,7 +334,7 @@ void TestTalkClock::colourEditDuringCount_data()
     QTest::newRow("overtime pair") << 4;
 }
 
-void TestTalkClock::colourEditDuringCount()
+void TestCount::colourEditDuringCount()
 {
     QFETCH(int, pair);
 
@@ -366,12 +368,12 @@ void TestTalkClock::colourEditDuringCount()
     if (rig.talk.phase() == pair)
         QCOMPARE(rig.rows.lowerColours(), edited);
 
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.rows.upperColours(), lateEdit);
     QCOMPARE(rig.rows.lowerColours(), lateEdit);
 }
 
-void TestTalkClock::displayFormChange()
+void TestCount::displayFormChange()
 {
     Rig rig;
     rig.reset();
@@ -394,7 +396,7 @@ void TestTalkClock::displayFormChange()
     QCOMPARE(rig.rows.lowerWrites(), 3);
 }
 
-void TestTalkClock::minimisedCaption_data()
+void TestCount::minimisedCaption_data()
 {
     QTest::addColumn<double>("elapsed");
     QTest::addColumn<QString>("caption");
@@ -405,7 +407,7 @@ void TestTalkClock::minimisedCaption_data()
     QTest::newRow("past the hour") << 3725.4 << u"02:05/Lectern"_s;
 }
 
-void TestTalkClock::minimisedCaption()
+void TestCount::minimisedCaption()
 {
     QFETCH(double, elapsed);
     QFETCH(QString, caption);
@@ -429,7 +431,7 @@ void TestTalkClock::minimisedCaption()
     QCOMPARE(rig.rows.captionWrites(), writesBefore + 3);
 }
 
-void TestTalkClock::resetCutsSoundingChime()
+void TestCount::resetCutsSoundingChime()
 {
     Rig rig;
     rig.settings.setText(Text::wavefile, u"/sounds/first.wav"_s);
@@ -458,7 +460,7 @@ void TestTalkClock::resetCutsSoundingChime()
     QCOMPARE(rig.device.plays(), plays);
 }
 
-void TestTalkClock::resetRewritesRowsShowingTheSameSecond_data()
+void TestCount::resetRewritesRowsShowingTheSameSecond_data()
 {
     QTest::addColumn<double>("oldCount");
     QTest::addColumn<QString>("oldLower");
@@ -467,7 +469,7 @@ void TestTalkClock::resetRewritesRowsShowingTheSameSecond_data()
     QTest::newRow("restart after a whole hour") << 3600.2 << lowerRow(heading4, 45, 0);
 }
 
-void TestTalkClock::resetRewritesRowsShowingTheSameSecond()
+void TestCount::resetRewritesRowsShowingTheSameSecond()
 {
     QFETCH(double, oldCount);
     QFETCH(QString, oldLower);
@@ -484,7 +486,7 @@ void TestTalkClock::resetRewritesRowsShowingTheSameSecond()
     QCOMPARE(rig.rows.lowerText(), oldLower);
 
     rig.periods(u"20"_s, u"5"_s, u"20"_s);
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
     QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 20, 0));
     // A warning as long as the presentation begins at the reset's own tick, whatever was shown before.
@@ -523,17 +525,18 @@ private:
 
 } // namespace
 
-void TestTalkClock::startInstantTakenAfterOpening()
+void TestCount::startInstantTakenAfterOpening()
 {
     SettingsRecord settings;
     FakeClock clock;
     FakeTicker ticker;
     FakeRows rows;
     SlowOpeningDevice device(clock, ticker);
-    TalkClock talk(settings, clock, ticker, rows, device);
+    FakeWallClock wall;
+    Count talk(settings, clock, wall, ticker, rows, device);
 
-    talk.resettimer();
-    talk.resettimer(); // the second reset finds the ticker running
+    talk.restart();
+    talk.restart(); // the second reset finds the ticker running
     QCOMPARE(device.opens, 2);
     QCOMPARE(device.opensWhileTicking, 0);
     QVERIFY(ticker.isEnabled());
@@ -545,7 +548,7 @@ void TestTalkClock::startInstantTakenAfterOpening()
     QCOMPARE(rows.upperText(), upperRow(0, 1));
 }
 
-void TestTalkClock::threeWholeChimes()
+void TestCount::threeWholeChimes()
 {
     // Each playback lasts 1.23 s of clock time; the next one begins on the first tick after it ended.
     Rig rig;
@@ -581,7 +584,7 @@ void TestTalkClock::threeWholeChimes()
     QCOMPARE(rig.device.plays(), 1 + 2 + 3);
 }
 
-void TestTalkClock::tickerLeftAloneAfterDestruction()
+void TestCount::tickerLeftAloneAfterDestruction()
 {
     FakeTicker ticker;
     FakeRows rows;
@@ -589,8 +592,9 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
         SettingsRecord settings;
         FakeClock clock;
         FakeChimeDevice device;
-        TalkClock talk(settings, clock, ticker, rows, device);
-        talk.resettimer();
+        FakeWallClock wall;
+        Count talk(settings, clock, wall, ticker, rows, device);
+        talk.restart();
         QVERIFY(ticker.isEnabled());
     }
     const int writes = rows.upperWrites();
@@ -599,7 +603,7 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
     QCOMPARE(rows.upperWrites(), writes);
 }
 
-void TestTalkClock::rehearsalClock_data()
+void TestCount::rehearsalClock_data()
 {
     // A talk of 10 + 5 minutes rehearsed: its 900 s pass in 25 real seconds, then time runs at its own pace.
     QTest::addColumn<double>("fastSeconds");
@@ -613,7 +617,7 @@ void TestTalkClock::rehearsalClock_data()
     QTest::newRow("a talk shorter than the span keeps real pace") << 12.0 << 25.0 << 10.0 << 10.0;
 }
 
-void TestTalkClock::rehearsalClock()
+void TestCount::rehearsalClock()
 {
     QFETCH(double, fastSeconds);
     QFETCH(double, realSeconds);
@@ -637,5 +641,5 @@ void TestTalkClock::rehearsalClock()
     QVERIFY(!clock.isRehearsing());
 }
 
-QTEST_GUILESS_MAIN(TestTalkClock)
-#include "test_talk_clock.moc"
+QTEST_GUILESS_MAIN(TestCount)
+#include "test_count.moc"
