@@ -290,7 +290,8 @@ void Form1::keyPressEvent(QKeyEvent* event)
             mouseUp(LeftButton);
         break;
     case Qt::Key_S:
-        mouseDown(RightButton);
+        if (once)
+            mouseDown(RightButton);
         break;
     case Qt::Key_T:
         // A stray key must not throw away a count under way: the rehearsal is asked for, like a restart.

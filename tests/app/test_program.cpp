@@ -131,6 +131,7 @@ private slots:
     void withoutSettingsFile();
     void rightPressTwiceGivesOneDialog();
     void leftReleaseAsksThroughTheProgramsDialogs();
+    void keysReachTheCount();
     void countsOnWhileSettingsShown();
     void confirmationReachesMainWindow_data();
     void confirmationReachesMainWindow();
@@ -286,6 +287,27 @@ void TestProgram::leftReleaseAsksThroughTheProgramsDialogs()
     QCOMPARE(rig.dialogs.shown().size(), 1);
     QCOMPARE(rig.dialogs.shown().constFirst().text, u"カウントをリセットしますか？"_s);
     QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
+}
+
+void TestProgram::keysReachTheCount()
+{
+    Rig rig;
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClick(&form, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   01分00秒"_s);
+    QTest::keyClick(&form, Qt::Key_Space);
+    QCOMPARE(form.windowTitle(), u"Lectern（一時停止）"_s);
+    QTest::keyClick(&form, Qt::Key_N);
+    QCOMPARE(rig.label(u"Label2"_s)->text(), u"質疑応答終了まで 05分00秒"_s);
+    QCOMPARE(rig.chime.plays(), 0);
+    QTest::keyClick(&form, Qt::Key_Space);
+    QCOMPARE(form.windowTitle(), u"Lectern"_s);
+    QCOMPARE(rig.chime.plays(), 1);
+    rig.chime.finishPlayback();
+    QTest::keyClick(&form, Qt::Key_B);
+    QCOMPARE(rig.chime.plays(), 2);
 }
 
 void TestProgram::countsOnWhileSettingsShown()

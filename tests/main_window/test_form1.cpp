@@ -8,10 +8,12 @@
 #include "main_window/row_label.h"
 #include "settings/settings_record.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -93,6 +95,10 @@ private slots:
     void promptAnswer();
     void captionWhileMinimised();
     void closingEmitsClosed();
+    void keys_data();
+    void keys();
+    void fullScreenKeys();
+    void pauseLook();
 };
 
 void TestForm1::initTestCase()
@@ -591,6 +597,105 @@ void TestForm1::closingEmitsClosed()
     QVERIFY(!rig.form.isVisible());
     // Nothing was asked on the way out.
     QVERIFY(rig.dialogs.shown().isEmpty());
+}
+
+void TestForm1::keys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("asked");
+
+    const int shift = Qt::ShiftModifier;
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("Space") << int(Qt::Key_Space) << 0 << u"pause"_s;
+    QTest::newRow("Shift+Space") << int(Qt::Key_Space) << shift << QString();
+    QTest::newRow("Right") << int(Qt::Key_Right) << 0 << u"adjust 10"_s;
+    QTest::newRow("Left") << int(Qt::Key_Left) << 0 << u"adjust -10"_s;
+    QTest::newRow("Shift+Right") << int(Qt::Key_Right) << shift << u"adjust 60"_s;
+    QTest::newRow("Shift+Left") << int(Qt::Key_Left) << shift << u"adjust -60"_s;
+    QTest::newRow("keypad Right") << int(Qt::Key_Right) << int(Qt::KeypadModifier) << u"adjust 10"_s;
+    QTest::newRow("Ctrl+Right") << int(Qt::Key_Right) << ctrl << QString();
+    QTest::newRow("Alt+Left") << int(Qt::Key_Left) << int(Qt::AltModifier) << QString();
+    QTest::newRow("Ctrl+Shift+Left") << int(Qt::Key_Left) << (ctrl | shift) << QString();
+    QTest::newRow("N") << int(Qt::Key_N) << 0 << u"skip"_s;
+    QTest::newRow("Shift+N") << int(Qt::Key_N) << shift << QString();
+    QTest::newRow("B") << int(Qt::Key_B) << 0 << u"bell"_s;
+    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ctrl << QString();
+    QTest::newRow("R, then OK") << int(Qt::Key_R) << 0 << u"restart"_s;
+    QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ctrl << QString();
+    QTest::newRow("T, then OK") << int(Qt::Key_T) << 0 << u"rehearsal"_s;
+    QTest::newRow("Shift+T") << int(Qt::Key_T) << shift << QString();
+    QTest::newRow("S") << int(Qt::Key_S) << 0 << u"settings"_s;
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << QString();
+}
+
+void TestForm1::keys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, asked);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.dialogs.queueAnswer(true);
+    QStringList requests;
+    const auto note = [&requests](const QString& what) {
+        return [&requests, what] {
+            requests << what;
+        };
+    };
+    connect(&rig.form, &Form1::pauseRequested, this, note(u"pause"_s));
+    connect(&rig.form, &Form1::skipRequested, this, note(u"skip"_s));
+    connect(&rig.form, &Form1::bellRequested, this, note(u"bell"_s));
+    connect(&rig.form, &Form1::restartRequested, this, note(u"restart"_s));
+    connect(&rig.form, &Form1::rehearsalRequested, this, note(u"rehearsal"_s));
+    connect(&rig.form, &Form1::settingsRequested, this, note(u"settings"_s));
+    connect(&rig.form, &Form1::adjustRequested, this, [&requests](double s) { requests << u"adjust %1"_s.arg(s); });
+
+    QTest::keyClick(&rig.form, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(requests.join(u", "_s), asked);
+    // Held down, a key acts once.
+    QKeyEvent repeat(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), QString(), true);
+    QApplication::sendEvent(&rig.form, &repeat);
+    QCOMPARE(requests.join(u", "_s), asked);
+}
+
+void TestForm1::fullScreenKeys()
+{
+    Rig rig;
+    QVERIFY(rig.showForm());
+    for (const Qt::Key leave : {Qt::Key_F11, Qt::Key_Escape}) {
+        QTest::keyClick(&rig.form, Qt::Key_F11);
+        QTRY_VERIFY(rig.form.isFullScreen());
+        QTest::keyClick(&rig.form, leave);
+        QTRY_VERIFY(!rig.form.isFullScreen());
+    }
+    QTest::keyClick(&rig.form, Qt::Key_F11, Qt::ControlModifier);
+    QTest::keyClick(&rig.form, Qt::Key_Escape);
+    QVERIFY(!rig.form.isFullScreen());
+}
+
+void TestForm1::pauseLook()
+{
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.settings.setColour(SettingsRecord::Swatch::t1f, 0x00FFFFFFu);
+    rig.settings.setColour(SettingsRecord::Swatch::t1b, 0x00000080u);
+    rig.count.restart();
+    RowLabel* upper = rig.label(u"Label1"_s);
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern（一時停止）"_s);
+    // Dimmed at once to 40 % of the contrast, then blinking back to the whole colour every half second.
+    QCOMPARE(upper->foreground(), ColourValue(0x006666B3u));
+    QCOMPARE(rig.label(u"Label2"_s)->foreground(), ColourValue(0x006666B3u));
+    QCOMPARE(upper->background(), ColourValue(0x00000080u));
+    QTRY_COMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    QTRY_COMPARE(upper->foreground(), ColourValue(0x006666B3u));
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern"_s);
+    QCOMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    rig.count.startRehearsal();
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern（リハーサル）（一時停止）"_s);
 }
 
 QTEST_MAIN(TestForm1)
