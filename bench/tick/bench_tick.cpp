@@ -2,8 +2,9 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "settings/settings_record.h"
-#include "timing/talk_clock.h"
+#include "timing/count.h"
 
 #include <QTest>
 
@@ -26,7 +27,8 @@ struct Rig {
     FakeTicker ticker;
     FakeRows rows;
     FakeChimeDevice device;
-    TalkClock talk{settings, clock, ticker, rows, device};
+    FakeWallClock wall;
+    Count talk{settings, clock, wall, ticker, rows, device};
 };
 
 void addForms()
@@ -52,7 +54,7 @@ void BenchTick::quietTick()
     Rig rig;
     rig.talk.setFmtIndex(form);
     rig.rows.setMinimised(minimised);
-    rig.talk.resettimer();
+    rig.talk.restart();
     rig.clock.advance(123.2);
     rig.talk.Timer1_Timer();
     const int writes = rig.rows.upperWrites();
@@ -76,7 +78,7 @@ void BenchTick::rewritingTick()
     Rig rig;
     rig.talk.setFmtIndex(form);
     rig.rows.setMinimised(minimised);
-    rig.talk.resettimer();
+    rig.talk.restart();
     const double start = rig.clock.now();
     const int writes = rig.rows.upperWrites();
 

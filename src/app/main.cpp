@@ -10,6 +10,7 @@
 #include "platform/disk_file_access.h"
 #include "platform/qt_ticker.h"
 #include "platform/sdl_chime_device.h"
+#include "platform/system_wall_clock.h"
 #include "widgets/widget_dialogs.h"
 
 #include <QApplication>
@@ -46,8 +47,9 @@ int main(int argc, char* argv[])
     SdlChimeDevice soundCheck;
     DiskFileAccess files;
     WidgetDialogs dialogs;
+    SystemWallClock wall;
 
-    Program program({clock, ticker, chime, files, dialogs, soundCheck});
+    Program program({clock, ticker, chime, files, dialogs, soundCheck, wall});
     SingleInstance instance(program.settingsFile().writePath);
     // Another copy came to the front (status 0), or the lock's folder is not safe to use (said on stderr).
     if (const auto claim = instance.claim(); claim != SingleInstance::Claim::Ours)

@@ -7,6 +7,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
+#include "timing/count.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -28,30 +29,31 @@ QStringList installedFolders()
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
-      m_countChime(services.chime, services.soundCheck),
-      m_form1(std::make_unique<Form1>(m_record, services.clock, services.ticker, m_countChime, services.dialogs))
+      m_countChime(services.chime, services.soundCheck), m_soundCheck(services.soundCheck, services.dialogs),
+      m_form1(std::make_unique<Form1>(m_record, services.dialogs)),
+      m_count(std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_form1, m_countChime))
 {
     QApplication::setWindowIcon(lecternIcon());
-    m_checkWatch.setInterval(100);
-    connect(&m_checkWatch, &QTimer::timeout, this, [this] {
-        const ChimeDevice::Mode mode = m_services.soundCheck.mode();
-        if (mode == ChimeDevice::Mode::Busy)
-            return;
-        m_checkWatch.stop();
-        // The file is read in the background: one that turns out unplayable only shows here.
-        if (mode == ChimeDevice::Mode::NotOpen)
-            warnSoundCheck(m_checkedPath);
-        m_services.soundCheck.close();
-    });
-    connect(m_form1.get(), &Form1::settingsRequested, this, &Program::showSettings);
-    connect(m_form1.get(), &Form1::closed, this, &Program::shutDown);
+    Form1* form1 = m_form1.get();
+    Count* count = m_count.get();
+    connect(form1, &Form1::settingsRequested, this, &Program::showSettings);
+    connect(form1, &Form1::closed, this, &Program::shutDown);
+    connect(form1, &Form1::restartRequested, count, &Count::restart);
+    connect(form1, &Form1::rehearsalRequested, count, &Count::startRehearsal);
+    connect(form1, &Form1::pauseRequested, count, &Count::togglePause);
+    connect(form1, &Form1::adjustRequested, count, &Count::adjust);
+    connect(form1, &Form1::skipRequested, count, &Count::skip);
+    connect(form1, &Form1::bellRequested, count, &Count::ringBell);
+    connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
+    connect(count, &Count::stateChanged, form1, &Form1::showState);
 }
 
 Program::~Program()
 {
-    // The dialog goes first: its confirmations reach the main window.
+    // The dialog goes first: its confirmations reach the main window; the count writes to the main window.
     m_form2.reset();
     delete m_closedForm2.data();
+    m_count.reset();
     m_form1.reset();
 }
 
@@ -60,9 +62,9 @@ void Program::start()
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
     m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs, m_location.writePath);
-    connect(m_form2.get(), &Form2::soundCheckRequested, this, &Program::checkSound);
+    connect(m_form2.get(), &Form2::soundCheckRequested, &m_soundCheck, &SoundCheck::play);
     connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
-    connect(m_form2.get(), &Form2::restartRequested, m_form1.get(), &Form1::resettimer);
+    connect(m_form2.get(), &Form2::restartRequested, m_count.get(), &Count::restart);
 
     readSettings(files, m_location.readPath, m_record);
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
@@ -70,7 +72,7 @@ void Program::start()
 
     m_form1->showRows(m_record.rowMode());
     m_form1->Form_Resize();
-    m_form1->resettimer();
+    m_count->restart();
     m_form1->setWindowState(Qt::WindowNoState);
     m_form1->show();
 }
@@ -96,53 +98,9 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
     showAndRaise(*m_form1);
 }
 
-void Program::checkSound(const QString& path)
-{
-    ChimeDevice& check = m_services.soundCheck;
-    m_checkWatch.stop();
-    check.close();
-    check.setFileName(path);
-    check.open();
-    if (check.mode() != ChimeDevice::Mode::NotOpen)
-        check.play();
-    if (check.mode() != ChimeDevice::Mode::NotOpen) {
-        // Polled like the count's device, so its output closes once the sound is over.
-        m_checkedPath = path;
-        m_checkWatch.start();
-        return;
-    }
-    warnSoundCheck(path);
-}
-
-void Program::warnSoundCheck(const QString& path)
-{
-    using Failure = ChimeDevice::Failure;
-    const ChimeDevice& check = m_services.soundCheck;
-    QString why;
-    switch (check.failure()) {
-    case Failure::NoSuchFile:
-        why = u"ファイルが見つかりません。"_s;
-        break;
-    case Failure::Unreadable:
-        why = u"ファイルを読み込めません。"_s;
-        break;
-    case Failure::TooLong:
-        why = u"10分を超える音声ファイルは再生できません。"_s;
-        break;
-    case Failure::NoOutput:
-        why = u"音声出力を開けませんでした（%1）。"_s.arg(check.outputError());
-        break;
-    case Failure::None:
-    case Failure::NotSound:
-        why = u"このプログラムで再生できる音声ファイルではありません。"_s;
-        break;
-    }
-    const QString what = path.isEmpty() ? u"内蔵のベル"_s : path;
-    m_services.dialogs.warn(u"試聴"_s, what + u"\n\n"_s + why);
-}
-
 void Program::shutDown()
 {
+    m_count->finish();
     // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds. A signal closes
     // the main window from inside a box or picker of the dialog as well, whose own event loop is then still on the
     // stack: every loop is told to return (the box as cancelled), and the dialog is deleted only once the loop that

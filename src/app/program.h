@@ -4,20 +4,22 @@
 #include "settings/settings_record.h"
 
 #include "app/count_first_chime.h"
+#include "app/sound_check.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <memory>
 
 class ChimeDevice;
 class Clock;
+class Count;
 class Dialogs;
 class FileAccess;
 class Form1;
 class Form2;
 class Ticker;
+class WallClock;
 
 /// The platform the program runs on: the real services in main(), fakes in the tests.
 struct Services {
@@ -29,11 +31,13 @@ struct Services {
     Dialogs& dialogs;
     /// A second sound device, for the settings dialog's sound check.
     ChimeDevice& soundCheck;
+    /// The calendar clock and the boot's identity, for carrying a count over a restart of the program.
+    WallClock& wall;
 };
 
-/// The whole program: the settings record, the main window and the settings dialog, each once for the run.
-/// Closing the main window takes the dialog with it and ends every event loop, a box's as well; nothing is saved
-/// on the way.
+/// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
+/// run, and the wiring between them. Closing the main window takes the dialog with it and ends every event loop, a
+/// box's as well; nothing is saved on the way.
 class Program final : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +55,7 @@ public:
     void bringToFront();
 
     Form1& mainWindow() { return *m_form1; }
+    Count& count() { return *m_count; }
     /// Null before start() and after the main window was closed.
     Form2* settingsDialog() const { return m_form2.get(); }
     SettingsRecord& settings() { return m_record; }
@@ -61,10 +66,6 @@ signals:
 
 private:
     void showSettings();
-    /// Plays `path` (the built-in bell when empty) once through the sound-check device, or says why it cannot.
-    void checkSound(const QString& path);
-    /// Tells why the sound check cannot play `path`.
-    void warnSoundCheck(const QString& path);
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
@@ -72,10 +73,11 @@ private:
     Services m_services;
     SettingsLocation m_location;
     CountFirstChime m_countChime;
-    QTimer m_checkWatch;
-    QString m_checkedPath;
+    SoundCheck m_soundCheck;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
+    // Writes to the main window, so it goes first.
+    std::unique_ptr<Count> m_count;
     std::unique_ptr<Form2> m_form2;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;

@@ -5,7 +5,6 @@
 #include "main_window/layout.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
-#include "platform/chime_device.h"
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
 
@@ -15,7 +14,6 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -29,19 +27,28 @@ constexpr double initialTypeSize = 42.0;
 // Cyan on black, the rows' colours until the first reset gives them colour pair 1.
 constexpr ColourValue initialForeground = 0x00FFFF00;
 constexpr ColourValue initialBackground = 0x00000000;
-// A rehearsal: the presentation and the discussion in this many real seconds, then as many of overtime as make
-// up the whole, time enough for the three bells of its start.
-constexpr double rehearsalFastSeconds = 25.0;
-constexpr double rehearsalSeconds = 30.0;
+// In a pause the rows keep this much of the contrast between their text and their background every other half
+// second: seen across a hall, and still read.
+constexpr double pausedContrast = 0.4;
+constexpr int pauseBlinkMs = 500;
+
+ColourValue dimmed(ColourValue foreground, ColourValue background)
+{
+    const auto mix = [](int f, int b) {
+        return qRound(b + (f - b) * pausedContrast);
+    };
+    return colourFromRgb(mix(redOf(foreground), redOf(background)), mix(greenOf(foreground), greenOf(background)),
+                         mix(blueOf(foreground), blueOf(background)));
+}
 
 } // namespace
 
-Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice& device, Dialogs& dialogs,
-             QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_device(device), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
+Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
       m_label1(new RowLabel(defaultHeading(1) + u"\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
       m_label2(new RowLabel(defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_caption(QString::fromUtf16(programName)), m_clock(clock), m_talk(settings, m_clock, ticker, *this, device)
+      m_caption(QString::fromUtf16(programName)), m_colours{initialForeground, initialBackground, initialForeground,
+                                                            initialBackground}
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(m_caption);
@@ -57,12 +64,11 @@ Form1::Form1(SettingsRecord& settings, Clock& clock, Ticker& ticker, ChimeDevice
     // At a large scale factor on a small screen the size at creation would run off the screen's edge; the
     // layout fills whatever size the window gets.
     resize(QSize(pixelsX(initialWidth), pixelsY(initialHeight)).boundedTo(screen()->availableSize()));
-}
-
-Form1::~Form1()
-{
-    // The sound device is released with the window; the count stops its tick on its own way out.
-    m_device.close();
+    m_blink.setInterval(pauseBlinkMs);
+    connect(&m_blink, &QTimer::timeout, this, [this] {
+        m_dimmed = !m_dimmed;
+        showColours();
+    });
 }
 
 int Form1::pixelsX(double points) const
@@ -96,7 +102,10 @@ void Form1::Form_Resize()
     // lower one ends exactly at the window's edge when half the height is a fraction of a pixel.
     m_label1->resize(m_label1->width(), pixelsY(layout.height));
     m_label2->resize(m_label2->width(), pixelsY(layout.lowerTop + layout.height) - pixelsY(layout.lowerTop));
-    m_talk.setFmtIndex(layout.fmtIndex);
+    if (layout.fmtIndex != m_fmtIndex) {
+        m_fmtIndex = layout.fmtIndex;
+        emit fmtIndexChanged(m_fmtIndex);
+    }
     m_label1->setFont(rowFont(m_rowFamily, layout.typeSize));
     m_label2->setFont(rowFont(m_rowFamily, layout.typeSize));
 }
@@ -119,30 +128,6 @@ void Form1::showRows(SettingsRecord::RowMode mode)
     case SettingsRecord::RowMode::None:
         break;
     }
-}
-
-void Form1::resettimer()
-{
-    if (m_clock.isRehearsing()) {
-        m_clock.end();
-        setCaption(m_caption);
-    }
-    m_talk.resettimer();
-}
-
-void Form1::startRehearsal()
-{
-    const TalkTimes times = m_settings.times();
-    m_clock.begin((times.presentation + times.discussion) * 60.0, rehearsalFastSeconds);
-    setCaption(m_caption);
-    m_talk.resettimer();
-}
-
-void Form1::finishRehearsal()
-{
-    m_rehearsalEndQueued = false;
-    if (m_clock.isRehearsing())
-        resettimer();
 }
 
 void Form1::toggleFullScreen()
@@ -181,18 +166,12 @@ void Form1::mouseUp(int button)
         return;
     // The count runs on while the question is open; OK starts the new count at the moment of the answer.
     if (m_dialogs.askOkCancel(QString::fromUtf16(programName), u"カウントをリセットしますか？"_s))
-        resettimer();
+        emit restartRequested();
 }
 
 void Form1::setUpperText(const QString& text)
 {
     m_label1->setText(text);
-    // The upper row is written at every shown second, also during a rehearsal's overtime; the new count starts
-    // from the event loop, not from inside the tick that noticed the end.
-    if (m_clock.isRehearsing() && !m_rehearsalEndQueued && m_clock.realElapsed() >= rehearsalSeconds) {
-        m_rehearsalEndQueued = true;
-        QTimer::singleShot(0, this, &Form1::finishRehearsal);
-    }
 }
 
 void Form1::setLowerText(const QString& text)
@@ -202,18 +181,56 @@ void Form1::setLowerText(const QString& text)
 
 void Form1::setUpperColours(ColourValue foreground, ColourValue background)
 {
-    m_label1->setColours(foreground, background);
+    m_colours[0] = foreground;
+    m_colours[1] = background;
+    showColours();
 }
 
 void Form1::setLowerColours(ColourValue foreground, ColourValue background)
 {
-    m_label2->setColours(foreground, background);
+    m_colours[2] = foreground;
+    m_colours[3] = background;
+    showColours();
+}
+
+void Form1::showColours()
+{
+    const auto shown = [this](ColourValue f, ColourValue b) {
+        return m_dimmed ? dimmed(f, b) : f;
+    };
+    m_label1->setColours(shown(m_colours[0], m_colours[1]), m_colours[1]);
+    m_label2->setColours(shown(m_colours[2], m_colours[3]), m_colours[3]);
+}
+
+void Form1::showState(const CountState& state)
+{
+    m_rehearsal = state.rehearsal;
+    if (state.paused != m_paused) {
+        m_paused = state.paused;
+        // Dimmed at once, so the key shows it took.
+        m_dimmed = m_paused;
+        if (m_paused)
+            m_blink.start();
+        else
+            m_blink.stop();
+        showColours();
+    }
+    showCaption();
 }
 
 void Form1::setCaption(const QString& caption)
 {
     m_caption = caption;
-    const QString title = m_clock.isRehearsing() ? caption + u"（リハーサル）"_s : caption;
+    showCaption();
+}
+
+void Form1::showCaption()
+{
+    QString title = m_caption;
+    if (m_rehearsal)
+        title += u"（リハーサル）"_s;
+    if (m_paused)
+        title += u"（一時停止）"_s;
     if (windowTitle() == title)
         return;
     setWindowTitle(title);
@@ -222,16 +239,6 @@ void Form1::setCaption(const QString& caption)
         QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&nameChanged);
     }
-}
-
-QString Form1::caption() const
-{
-    return m_caption;
-}
-
-QString Form1::upperText() const
-{
-    return m_label1->text();
 }
 
 bool Form1::isMinimised() const
@@ -259,15 +266,19 @@ void Form1::mouseReleaseEvent(QMouseEvent* event)
 
 void Form1::keyPressEvent(QKeyEvent* event)
 {
-    // A key with Ctrl, Alt, Shift or the like belongs to the desktop: it never restarts a count. Held down, a key
-    // acts once.
-    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    // A key with Ctrl, Alt, Shift or the like belongs to the desktop: it never restarts a count. Only the arrows
+    // take Shift, for a whole minute. Held down, a key acts once.
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right;
+    if (modifiers != Qt::NoModifier && !(arrow && modifiers == Qt::ShiftModifier)) {
         QWidget::keyPressEvent(event);
         return;
     }
-    switch (event->key()) {
+    const bool once = !event->isAutoRepeat();
+    switch (key) {
     case Qt::Key_F11:
-        if (!event->isAutoRepeat())
+        if (once)
             toggleFullScreen();
         break;
     case Qt::Key_Escape:
@@ -275,18 +286,35 @@ void Form1::keyPressEvent(QKeyEvent* event)
             toggleFullScreen();
         break;
     case Qt::Key_R:
-        if (!event->isAutoRepeat())
+        if (once)
             mouseUp(LeftButton);
         break;
     case Qt::Key_S:
-        mouseDown(RightButton);
+        if (once)
+            mouseDown(RightButton);
         break;
     case Qt::Key_T:
         // A stray key must not throw away a count under way: the rehearsal is asked for, like a restart.
-        if (!event->isAutoRepeat() &&
-            m_dialogs.askOkCancel(QString::fromUtf16(programName),
-                                  u"リハーサルを始めますか？\n今のカウントはリセットされます。"_s))
-            startRehearsal();
+        if (once && m_dialogs.askOkCancel(QString::fromUtf16(programName),
+                                          u"リハーサルを始めますか？\n今のカウントはリセットされます。"_s))
+            emit rehearsalRequested();
+        break;
+    case Qt::Key_Space:
+        if (once)
+            emit pauseRequested();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Left:
+        if (once)
+            emit adjustRequested((key == Qt::Key_Right ? 1.0 : -1.0) * (modifiers == Qt::ShiftModifier ? 60.0 : 10.0));
+        break;
+    case Qt::Key_N:
+        if (once)
+            emit skipRequested();
+        break;
+    case Qt::Key_B:
+        if (once)
+            emit bellRequested();
         break;
     default:
         QWidget::keyPressEvent(event);

@@ -4,15 +4,7 @@ QtTicker::QtTicker(int periodMs)
 {
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(periodMs);
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
-        if (m_handler)
-            m_handler();
-    });
-}
-
-void QtTicker::setHandler(std::function<void()> handler)
-{
-    m_handler = std::move(handler);
+    connect(&m_timer, &QTimer::timeout, this, &Ticker::ticked);
 }
 
 void QtTicker::setEnabled(bool enabled)

@@ -6,13 +6,12 @@
 
 /// A precise QTimer of 100 ms on the thread that creates it.
 class QtTicker final : public Ticker {
+    Q_OBJECT
 public:
     explicit QtTicker(int periodMs = 100);
-    void setHandler(std::function<void()> handler) override;
     void setEnabled(bool enabled) override;
     bool isEnabled() const override;
 
 private:
     QTimer m_timer;
-    std::function<void()> m_handler;
 };

@@ -4,6 +4,11 @@
 
 double RehearsalClock::now() const
 {
+    return m_held ? m_heldAt : running();
+}
+
+double RehearsalClock::running() const
+{
     const double real = m_real.now();
     if (!m_rehearsing)
         return real + m_offset;
@@ -16,6 +21,7 @@ double RehearsalClock::now() const
 
 void RehearsalClock::begin(double fastSeconds, double realSeconds)
 {
+    release();
     const double count = now();
     m_beginReal = m_real.now();
     m_beginCount = count;
@@ -28,6 +34,7 @@ void RehearsalClock::end()
 {
     if (!m_rehearsing)
         return;
+    release();
     const double count = now();
     m_rehearsing = false;
     m_offset = count - m_real.now();
@@ -35,5 +42,40 @@ void RehearsalClock::end()
 
 double RehearsalClock::realElapsed() const
 {
-    return m_rehearsing ? m_real.now() - m_beginReal : 0.0;
+    if (!m_rehearsing)
+        return 0.0;
+    return (m_held ? m_heldSince : m_real.now()) - m_beginReal;
+}
+
+void RehearsalClock::hold()
+{
+    if (m_held)
+        return;
+    m_heldAt = running();
+    m_heldSince = m_real.now();
+    m_held = true;
+}
+
+void RehearsalClock::release()
+{
+    if (!m_held)
+        return;
+    // The time held is taken out: a rehearsal's fast stretch goes on where it stood, and outside one the reading
+    // goes on from the held value.
+    const double held = m_real.now() - m_heldSince;
+    m_held = false;
+    if (m_rehearsing)
+        m_beginReal += held;
+    else
+        m_offset = m_heldAt - m_real.now();
+}
+
+void RehearsalClock::shift(double seconds)
+{
+    if (m_rehearsing)
+        m_beginCount += seconds;
+    else
+        m_offset += seconds;
+    if (m_held)
+        m_heldAt += seconds;
 }

@@ -4,7 +4,9 @@
 
 /// The clock a count reads, able to run a rehearsal: from begin(), a stretch of count time passes faster, so
 /// that a whole talk plays through in a short real span, and after it time runs at its own pace again. Outside
-/// a rehearsal it reads the clock it wraps. A reading never goes back, in or out of a rehearsal.
+/// a rehearsal it reads the clock it wraps. It can also be held (a pause: the reading stands still, and the held
+/// real time is no part of a rehearsal's span) and moved (a chair's adjustment). Without a move, a reading never
+/// goes back, in or out of a rehearsal.
 class RehearsalClock final : public Clock {
 public:
     explicit RehearsalClock(const Clock& real) : m_real(real) {}
@@ -15,10 +17,19 @@ public:
     void begin(double fastSeconds, double realSeconds);
     void end();
     bool isRehearsing() const { return m_rehearsing; }
-    /// Real seconds since begin().
+    /// Real seconds since begin(), less the time held.
     double realElapsed() const;
 
+    /// The reading stands still until release(), which goes on from where it stood.
+    void hold();
+    void release();
+    bool isHeld() const { return m_held; }
+    /// Moves the reading by `seconds`, held or not.
+    void shift(double seconds);
+
 private:
+    double running() const;
+
     const Clock& m_real;
     double m_offset = 0.0; // added to the real clock outside a rehearsal, so that ending one does not go back
     bool m_rehearsing = false;
@@ -26,4 +37,7 @@ private:
     double m_beginCount = 0.0;
     double m_fastSeconds = 0.0;
     double m_speed = 1.0;
+    bool m_held = false;
+    double m_heldAt = 0.0;    // the reading while held
+    double m_heldSince = 0.0; // on the real clock
 };

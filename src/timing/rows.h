@@ -4,7 +4,8 @@
 
 #include <QString>
 
-/// What the count writes to and reads from the main window: the two display rows and the caption.
+/// What the count writes to the main window: the two display rows and the caption. The count remembers what it
+/// wrote; it reads nothing back but whether the window is minimised.
 class Rows {
 public:
     virtual ~Rows() = default;
@@ -13,7 +14,5 @@ public:
     virtual void setUpperColours(ColourValue foreground, ColourValue background) = 0;
     virtual void setLowerColours(ColourValue foreground, ColourValue background) = 0;
     virtual void setCaption(const QString& caption) = 0;
-    virtual QString caption() const = 0;
-    virtual QString upperText() const = 0;
     virtual bool isMinimised() const = 0;
 };

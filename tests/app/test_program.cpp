@@ -6,6 +6,7 @@
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_label.h"
 #include "settings/settings_file.h"
@@ -115,7 +116,8 @@ struct Rig {
     FakeChimeDevice check;
     FakeFileAccess files;
     FakeDialogs dialogs;
-    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check}};
+    FakeWallClock wall;
+    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
@@ -132,6 +134,7 @@ private slots:
     void withoutSettingsFile();
     void rightPressTwiceGivesOneDialog();
     void leftReleaseAsksThroughTheProgramsDialogs();
+    void keysReachTheCount();
     void countsOnWhileSettingsShown();
     void confirmationReachesMainWindow_data();
     void confirmationReachesMainWindow();
@@ -242,7 +245,7 @@ void TestProgram::withoutSettingsFile()
     QVERIFY(rig.row(u"Label2"_s)->isVisible());
     QCOMPARE(rig.row(u"Label1"_s)->font().pointSizeF(), 41.3);
     QCOMPARE(rig.program.mainWindow().fmtIndex(), 0);
-    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
     QCOMPARE(rig.program.settings().text(Text::presenPeriod), u"10"_s);
     QCOMPARE(rig.chime.fileName(), QString());
     QVERIFY(!rig.files.get(iniPath).has_value());
@@ -289,7 +292,28 @@ void TestProgram::leftReleaseAsksThroughTheProgramsDialogs()
     QTest::mouseClick(&rig.program.mainWindow(), Qt::LeftButton, {}, QPoint(5, 5));
     QCOMPARE(rig.dialogs.shown().size(), 1);
     QCOMPARE(rig.dialogs.shown().constFirst().text, u"カウントをリセットしますか？"_s);
-    QCOMPARE(rig.program.mainWindow().upperText(), u"講演の開始から   00分00秒"_s);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   00分00秒"_s);
+}
+
+void TestProgram::keysReachTheCount()
+{
+    Rig rig;
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClick(&form, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   01分00秒"_s);
+    QTest::keyClick(&form, Qt::Key_Space);
+    QCOMPARE(form.windowTitle(), u"Lectern（一時停止）"_s);
+    QTest::keyClick(&form, Qt::Key_N);
+    QCOMPARE(rig.label(u"Label2"_s)->text(), u"質疑応答終了まで 05分00秒"_s);
+    QCOMPARE(rig.chime.plays(), 0);
+    QTest::keyClick(&form, Qt::Key_Space);
+    QCOMPARE(form.windowTitle(), u"Lectern"_s);
+    QCOMPARE(rig.chime.plays(), 1);
+    rig.chime.finishPlayback();
+    QTest::keyClick(&form, Qt::Key_B);
+    QCOMPARE(rig.chime.plays(), 2);
 }
 
 void TestProgram::countsOnWhileSettingsShown()

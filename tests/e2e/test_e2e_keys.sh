@@ -2,7 +2,7 @@
 # The keys of the main window on a private X server, as a chair uses them:
 #   - F11 fills the screen and the rows fill it; Escape gives back the size the window had;
 #   - R asks to restart as a left click does, S shows the settings as a right click does, and the same keys with
-#     Ctrl do nothing;
+#     Ctrl do nothing; Space pauses the count and goes on;
 #   - T asks, and on OK plays the settings through as a rehearsal, captioned as one: its bells, counted in the
 #     sound of SDL's disk driver, come in groups of one, two and three within 35 s, and then a fresh count starts.
 #
@@ -69,8 +69,15 @@ no_settings() { ! settings >/dev/null; }
 e2e_wait_until 5 no_settings || e2e_fail "the settings window did not close"
 e2e_log "R asked to restart, S showed the settings, Ctrl+R and Ctrl+S did nothing"
 
-# Rehearsal.
+# Space pauses, and says so in the caption; Space goes on.
 title_is() { [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ]; }
+press space
+e2e_wait_until 3 title_is "Lectern（一時停止）" || e2e_fail "Space did not pause: '$(xdotool getwindowname "$main")'"
+press space
+e2e_wait_until 3 title_is Lectern || e2e_fail "Space did not go on: '$(xdotool getwindowname "$main")'"
+e2e_log "Space paused the count and went on"
+
+# Rehearsal.
 bytes_before=$(stat -c %s "$E2E_DIR/audio.raw")
 t_start=$(e2e_elapsed)
 press t

@@ -2,15 +2,18 @@
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
 #include "settings/settings_record.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -28,14 +31,24 @@ QRgb rgbOf(ColourValue c)
     return qRgb(redOf(c), greenOf(c), blueOf(c));
 }
 
-/// The main window with fakes around it, as start-up wires it; made hidden, at its size at creation.
+/// The main window and the count that writes it, with fakes around them, wired as start-up wires them; made
+/// hidden, at its size at creation.
 struct Rig {
     SettingsRecord settings;
     FakeClock clock;
+    FakeWallClock wall;
     FakeTicker ticker;
     FakeChimeDevice device;
     FakeDialogs dialogs;
-    Form1 form{settings, clock, ticker, device, dialogs};
+    Form1 form{settings, dialogs};
+    Count count{settings, clock, wall, ticker, form, device};
+
+    Rig()
+    {
+        QObject::connect(&form, &Form1::restartRequested, &count, &Count::restart);
+        QObject::connect(&form, &Form1::fmtIndexChanged, &count, &Count::setFmtIndex);
+        QObject::connect(&count, &Count::stateChanged, &form, &Form1::showState);
+    }
 
     QWidget* row(const QString& name) const { return form.findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) const { return form.findChild<RowLabel*>(name); }
@@ -82,6 +95,10 @@ private slots:
     void promptAnswer();
     void captionWhileMinimised();
     void closingEmitsClosed();
+    void keys_data();
+    void keys();
+    void fullScreenKeys();
+    void pauseLook();
 };
 
 void TestForm1::initTestCase()
@@ -264,7 +281,7 @@ void TestForm1::formChangeReachesRowsAtNextTick()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     QVERIFY(!rig.label(u"Label1"_s)->text().contains(u'\n'));
     rig.form.resize(400, 268);
     QTRY_COMPARE(rig.form.fmtIndex(), 1);
@@ -326,7 +343,7 @@ void TestForm1::timesLineUpInOneLineForm()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     QCOMPARE(rig.form.fmtIndex(), 0);
     const QFont font = rig.row(u"Label1"_s)->font();
     const QFontMetricsF metrics(font);
@@ -542,7 +559,7 @@ void TestForm1::promptAnswer()
     Rig rig;
 
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     rig.clock.advance(65.0);
     rig.ticker.fire();
     QCOMPARE(rig.label(u"Label1"_s)->text(), u"講演の開始から   01分05秒"_s);
@@ -559,7 +576,7 @@ void TestForm1::captionWhileMinimised()
 {
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.form.resettimer();
+    rig.count.restart();
     rig.form.setWindowState(Qt::WindowMinimized);
     QVERIFY(rig.form.isMinimised());
     rig.clock.advance(330.0);
@@ -581,6 +598,105 @@ void TestForm1::closingEmitsClosed()
     QVERIFY(!rig.form.isVisible());
     // Nothing was asked on the way out.
     QVERIFY(rig.dialogs.shown().isEmpty());
+}
+
+void TestForm1::keys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("asked");
+
+    const int shift = Qt::ShiftModifier;
+    const int ctrl = Qt::ControlModifier;
+    QTest::newRow("Space") << int(Qt::Key_Space) << 0 << u"pause"_s;
+    QTest::newRow("Shift+Space") << int(Qt::Key_Space) << shift << QString();
+    QTest::newRow("Right") << int(Qt::Key_Right) << 0 << u"adjust 10"_s;
+    QTest::newRow("Left") << int(Qt::Key_Left) << 0 << u"adjust -10"_s;
+    QTest::newRow("Shift+Right") << int(Qt::Key_Right) << shift << u"adjust 60"_s;
+    QTest::newRow("Shift+Left") << int(Qt::Key_Left) << shift << u"adjust -60"_s;
+    QTest::newRow("keypad Right") << int(Qt::Key_Right) << int(Qt::KeypadModifier) << u"adjust 10"_s;
+    QTest::newRow("Ctrl+Right") << int(Qt::Key_Right) << ctrl << QString();
+    QTest::newRow("Alt+Left") << int(Qt::Key_Left) << int(Qt::AltModifier) << QString();
+    QTest::newRow("Ctrl+Shift+Left") << int(Qt::Key_Left) << (ctrl | shift) << QString();
+    QTest::newRow("N") << int(Qt::Key_N) << 0 << u"skip"_s;
+    QTest::newRow("Shift+N") << int(Qt::Key_N) << shift << QString();
+    QTest::newRow("B") << int(Qt::Key_B) << 0 << u"bell"_s;
+    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ctrl << QString();
+    QTest::newRow("R, then OK") << int(Qt::Key_R) << 0 << u"restart"_s;
+    QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ctrl << QString();
+    QTest::newRow("T, then OK") << int(Qt::Key_T) << 0 << u"rehearsal"_s;
+    QTest::newRow("Shift+T") << int(Qt::Key_T) << shift << QString();
+    QTest::newRow("S") << int(Qt::Key_S) << 0 << u"settings"_s;
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ctrl << QString();
+}
+
+void TestForm1::keys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, asked);
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.dialogs.queueAnswer(true);
+    QStringList requests;
+    const auto note = [&requests](const QString& what) {
+        return [&requests, what] {
+            requests << what;
+        };
+    };
+    connect(&rig.form, &Form1::pauseRequested, this, note(u"pause"_s));
+    connect(&rig.form, &Form1::skipRequested, this, note(u"skip"_s));
+    connect(&rig.form, &Form1::bellRequested, this, note(u"bell"_s));
+    connect(&rig.form, &Form1::restartRequested, this, note(u"restart"_s));
+    connect(&rig.form, &Form1::rehearsalRequested, this, note(u"rehearsal"_s));
+    connect(&rig.form, &Form1::settingsRequested, this, note(u"settings"_s));
+    connect(&rig.form, &Form1::adjustRequested, this, [&requests](double s) { requests << u"adjust %1"_s.arg(s); });
+
+    QTest::keyClick(&rig.form, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(requests.join(u", "_s), asked);
+    // Held down, a key acts once.
+    QKeyEvent repeat(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), QString(), true);
+    QApplication::sendEvent(&rig.form, &repeat);
+    QCOMPARE(requests.join(u", "_s), asked);
+}
+
+void TestForm1::fullScreenKeys()
+{
+    Rig rig;
+    QVERIFY(rig.showForm());
+    for (const Qt::Key leave : {Qt::Key_F11, Qt::Key_Escape}) {
+        QTest::keyClick(&rig.form, Qt::Key_F11);
+        QTRY_VERIFY(rig.form.isFullScreen());
+        QTest::keyClick(&rig.form, leave);
+        QTRY_VERIFY(!rig.form.isFullScreen());
+    }
+    QTest::keyClick(&rig.form, Qt::Key_F11, Qt::ControlModifier);
+    QTest::keyClick(&rig.form, Qt::Key_Escape);
+    QVERIFY(!rig.form.isFullScreen());
+}
+
+void TestForm1::pauseLook()
+{
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.settings.setColour(SettingsRecord::Swatch::t1f, 0x00FFFFFFu);
+    rig.settings.setColour(SettingsRecord::Swatch::t1b, 0x00000080u);
+    rig.count.restart();
+    RowLabel* upper = rig.label(u"Label1"_s);
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern（一時停止）"_s);
+    // Dimmed at once to 40 % of the contrast, then blinking back to the whole colour every half second.
+    QCOMPARE(upper->foreground(), ColourValue(0x006666B3u));
+    QCOMPARE(rig.label(u"Label2"_s)->foreground(), ColourValue(0x006666B3u));
+    QCOMPARE(upper->background(), ColourValue(0x00000080u));
+    QTRY_COMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    QTRY_COMPARE(upper->foreground(), ColourValue(0x006666B3u));
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern"_s);
+    QCOMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    rig.count.startRehearsal();
+    rig.count.togglePause();
+    QCOMPARE(rig.form.windowTitle(), u"Lectern（リハーサル）（一時停止）"_s);
 }
 
 QTEST_MAIN(TestForm1)

@@ -30,10 +30,10 @@ public:
         m_caption = caption;
         ++m_captionWrites;
     }
-    QString caption() const override { return m_caption; }
-    QString upperText() const override { return m_upper; }
     bool isMinimised() const override { return m_minimised; }
 
+    QString caption() const { return m_caption; }
+    QString upperText() const { return m_upper; }
     QString lowerText() const { return m_lower; }
     Colours upperColours() const { return m_upperColours; }
     Colours lowerColours() const { return m_lowerColours; }

@@ -2,8 +2,9 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "settings/settings_record.h"
-#include "timing/talk_clock.h"
+#include "timing/count.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -83,7 +84,8 @@ void TestTalkClockSoak::tenHours()
     FakeTicker ticker;
     FakeRows rows;
     FakeChimeDevice device;
-    TalkClock talk(settings, clock, ticker, rows, device);
+    FakeWallClock wall;
+    Count talk(settings, clock, wall, ticker, rows, device);
     QRandomGenerator random(20240607);
 
     // What the test knows of the running count, taken at each reset.
@@ -99,7 +101,7 @@ void TestTalkClockSoak::tenHours()
         periodsCheckable = std::abs(presenEnd - start) < 1e9 && std::abs(discussEnd - start) < 1e9;
         for (int k = 1; k <= 4; ++k)
             heading[std::size_t(k - 1)] = settings.heading(k);
-        talk.resettimer();
+        talk.restart();
     };
 
     reset();

@@ -2,11 +2,13 @@
 #include "fake_clock.h"
 #include "fake_rows.h"
 #include "fake_ticker.h"
+#include "fake_wall_clock.h"
 #include "settings/settings_record.h"
+#include "timing/count.h"
 #include "timing/rehearsal_clock.h"
-#include "timing/talk_clock.h"
 
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -15,7 +17,7 @@ using Text = SettingsRecord::Text;
 using Swatch = SettingsRecord::Swatch;
 using Colours = FakeRows::Colours;
 
-class TestTalkClock : public QObject {
+class TestCount : public QObject {
     Q_OBJECT
 private slots:
     void defaultTimeline_data();
@@ -39,6 +41,11 @@ private slots:
     void tickerLeftAloneAfterDestruction();
     void rehearsalClock_data();
     void rehearsalClock();
+    void commands_data();
+    void commands();
+    void carriedOver_data();
+    void carriedOver();
+    void endedOnce();
 };
 
 namespace {
@@ -55,8 +62,10 @@ struct Rig {
     FakeTicker ticker;
     FakeRows rows;
     FakeChimeDevice device;
-    TalkClock talk{settings, clock, ticker, rows, device};
+    FakeWallClock wall;
+    Count talk{settings, clock, wall, ticker, rows, device};
     double start = 0.0;
+    int ticks = 0;
 
     void periods(const QString& presentation, const QString& discussion, const QString& warning)
     {
@@ -75,7 +84,7 @@ struct Rig {
     void reset()
     {
         start = clock.now();
-        talk.resettimer();
+        talk.restart();
     }
     /// Moves the clock to `seconds` after the start and lets the timer fire once.
     void at(double seconds)
@@ -85,6 +94,28 @@ struct Rig {
     }
     /// Tick `i` of a timer firing every 100 ms, off the whole-second grid.
     void tick(int i) { at(0.05 + i * 0.1); }
+    /// Steps apart by blanks: a number waits that many seconds in ticks, each chime ending within one; a signed
+    /// number adjusts; a word is a command.
+    void run(const QString& steps)
+    {
+        for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+            if (step.front().isDigit()) {
+                for (const int end = ticks + qRound(step.toDouble() * 10); ticks < end;) {
+                    device.finishPlayback();
+                    tick(++ticks);
+                }
+            } else if (step.front() == u'+' || step.front() == u'-') {
+                talk.adjust(step.toDouble());
+            } else {
+                const QHash<QString, void (Count::*)()> commands{{u"pause"_s, &Count::togglePause},
+                                                                 {u"skip"_s, &Count::skip},
+                                                                 {u"bell"_s, &Count::ringBell},
+                                                                 {u"restart"_s, &Count::restart},
+                                                                 {u"rehearsal"_s, &Count::startRehearsal}};
+                (talk.*commands.value(step))();
+            }
+        }
+    }
 };
 
 QString shown(int minutes, int seconds)
@@ -98,6 +129,16 @@ QString upperRow(int minutes, int seconds)
 QString lowerRow(const QString& heading, int minutes, int seconds)
 {
     return heading + u" "_s + shown(minutes, seconds);
+}
+/// "mm:ss" as the upper row shows it, and "k mm:ss" as the lower row does under heading k.
+QString upperRow(const QString& shown)
+{
+    return upperRow(shown.left(2).toInt(), shown.right(2).toInt());
+}
+QString lowerRow(const QString& shown)
+{
+    const QString heading[] = {heading2, heading3, heading4};
+    return lowerRow(heading[shown.left(1).toInt() - 2], shown.mid(2, 2).toInt(), shown.right(2).toInt());
 }
 
 /// A row in the one-line form taken apart: heading (fill removed) and count shown, or count -1 if the text
@@ -117,7 +158,7 @@ Parsed parseOneLine(const QString& text)
 
 } // namespace
 
-void TestTalkClock::defaultTimeline_data()
+void TestCount::defaultTimeline_data()
 {
     QTest::addColumn<double>("start");
     QTest::addColumn<double>("offset");
@@ -130,7 +171,7 @@ void TestTalkClock::defaultTimeline_data()
     QTest::newRow("start after days of uptime") << 345678.125 << 0.03;
 }
 
-void TestTalkClock::defaultTimeline()
+void TestCount::defaultTimeline()
 {
     QFETCH(double, start);
     QFETCH(double, offset);
@@ -200,7 +241,7 @@ void TestTalkClock::defaultTimeline()
     QCOMPARE(rewrites, 16 * 60 + 10);
 }
 
-void TestTalkClock::skippedPhases_data()
+void TestCount::skippedPhases_data()
 {
     QTest::addColumn<QString>("presentation");
     QTest::addColumn<QString>("warning");
@@ -213,7 +254,7 @@ void TestTalkClock::skippedPhases_data()
     QTest::newRow("no presentation") << u"0"_s << u"2"_s << lowerRow(heading3, 5, 0);
 }
 
-void TestTalkClock::skippedPhases()
+void TestCount::skippedPhases()
 {
     QFETCH(QString, presentation);
     QFETCH(QString, warning);
@@ -242,7 +283,7 @@ void TestTalkClock::skippedPhases()
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::warningAtTheResetsOwnTick_data()
+void TestCount::warningAtTheResetsOwnTick_data()
 {
     QTest::addColumn<QString>("presentation");
     QTest::addColumn<QString>("warning");
@@ -254,7 +295,7 @@ void TestTalkClock::warningAtTheResetsOwnTick_data()
     QTest::newRow("60 s with 58.8 s warning") << u"1"_s << u"0.98"_s << 1;
 }
 
-void TestTalkClock::warningAtTheResetsOwnTick()
+void TestCount::warningAtTheResetsOwnTick()
 {
     QFETCH(QString, presentation);
     QFETCH(QString, warning);
@@ -263,14 +304,14 @@ void TestTalkClock::warningAtTheResetsOwnTick()
     Rig rig;
     rig.distinctColours();
     rig.periods(presentation, u"5"_s, warning);
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.talk.phase(), phase);
     QCOMPARE(rig.rows.lowerColours(), rig.pair(phase));
     QCOMPARE(rig.device.plays(), phase == 2 ? 1 : 0);
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::pendingChimes_data()
+void TestCount::pendingChimes_data()
 {
     QTest::addColumn<bool>("fileOpens");
     QTest::addColumn<QList<int>>("pendingAtChange");
@@ -286,7 +327,7 @@ void TestTalkClock::pendingChimes_data()
     QTest::newRow("file that cannot be opened") << false << QList<int>{1, 2, 3} << QStringList() << 0 << 3;
 }
 
-void TestTalkClock::pendingChimes()
+void TestCount::pendingChimes()
 {
     QFETCH(bool, fileOpens);
     QFETCH(QList<int>, pendingAtChange);
@@ -324,7 +365,7 @@ void TestTalkClock::pendingChimes()
     QCOMPARE(rig.talk.chimeCount(), 0);
 }
 
-void TestTalkClock::colourEditDuringCount_data()
+void TestCount::colourEditDuringCount_data()
 {
     QTest::addColumn<int>("pair");
     QTest::newRow("warning pair") << 2;
@@ -332,7 +373,7 @@ void TestTalkClock::colourEditDuringCount_data()
     QTest::newRow("overtime pair") << 4;
 }
 
-void TestTalkClock::colourEditDuringCount()
+void TestCount::colourEditDuringCount()
 {
     QFETCH(int, pair);
 
@@ -366,12 +407,12 @@ void TestTalkClock::colourEditDuringCount()
     if (rig.talk.phase() == pair)
         QCOMPARE(rig.rows.lowerColours(), edited);
 
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.rows.upperColours(), lateEdit);
     QCOMPARE(rig.rows.lowerColours(), lateEdit);
 }
 
-void TestTalkClock::displayFormChange()
+void TestCount::displayFormChange()
 {
     Rig rig;
     rig.reset();
@@ -394,7 +435,7 @@ void TestTalkClock::displayFormChange()
     QCOMPARE(rig.rows.lowerWrites(), 3);
 }
 
-void TestTalkClock::minimisedCaption_data()
+void TestCount::minimisedCaption_data()
 {
     QTest::addColumn<double>("elapsed");
     QTest::addColumn<QString>("caption");
@@ -405,7 +446,7 @@ void TestTalkClock::minimisedCaption_data()
     QTest::newRow("past the hour") << 3725.4 << u"02:05/Lectern"_s;
 }
 
-void TestTalkClock::minimisedCaption()
+void TestCount::minimisedCaption()
 {
     QFETCH(double, elapsed);
     QFETCH(QString, caption);
@@ -429,7 +470,7 @@ void TestTalkClock::minimisedCaption()
     QCOMPARE(rig.rows.captionWrites(), writesBefore + 3);
 }
 
-void TestTalkClock::resetCutsSoundingChime()
+void TestCount::resetCutsSoundingChime()
 {
     Rig rig;
     rig.settings.setText(Text::wavefile, u"/sounds/first.wav"_s);
@@ -458,7 +499,7 @@ void TestTalkClock::resetCutsSoundingChime()
     QCOMPARE(rig.device.plays(), plays);
 }
 
-void TestTalkClock::resetRewritesRowsShowingTheSameSecond_data()
+void TestCount::resetRewritesRowsShowingTheSameSecond_data()
 {
     QTest::addColumn<double>("oldCount");
     QTest::addColumn<QString>("oldLower");
@@ -467,7 +508,7 @@ void TestTalkClock::resetRewritesRowsShowingTheSameSecond_data()
     QTest::newRow("restart after a whole hour") << 3600.2 << lowerRow(heading4, 45, 0);
 }
 
-void TestTalkClock::resetRewritesRowsShowingTheSameSecond()
+void TestCount::resetRewritesRowsShowingTheSameSecond()
 {
     QFETCH(double, oldCount);
     QFETCH(QString, oldLower);
@@ -484,7 +525,7 @@ void TestTalkClock::resetRewritesRowsShowingTheSameSecond()
     QCOMPARE(rig.rows.lowerText(), oldLower);
 
     rig.periods(u"20"_s, u"5"_s, u"20"_s);
-    rig.talk.resettimer();
+    rig.talk.restart();
     QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
     QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 20, 0));
     // A warning as long as the presentation begins at the reset's own tick, whatever was shown before.
@@ -523,17 +564,18 @@ private:
 
 } // namespace
 
-void TestTalkClock::startInstantTakenAfterOpening()
+void TestCount::startInstantTakenAfterOpening()
 {
     SettingsRecord settings;
     FakeClock clock;
     FakeTicker ticker;
     FakeRows rows;
     SlowOpeningDevice device(clock, ticker);
-    TalkClock talk(settings, clock, ticker, rows, device);
+    FakeWallClock wall;
+    Count talk(settings, clock, wall, ticker, rows, device);
 
-    talk.resettimer();
-    talk.resettimer(); // the second reset finds the ticker running
+    talk.restart();
+    talk.restart(); // the second reset finds the ticker running
     QCOMPARE(device.opens, 2);
     QCOMPARE(device.opensWhileTicking, 0);
     QVERIFY(ticker.isEnabled());
@@ -545,7 +587,7 @@ void TestTalkClock::startInstantTakenAfterOpening()
     QCOMPARE(rows.upperText(), upperRow(0, 1));
 }
 
-void TestTalkClock::threeWholeChimes()
+void TestCount::threeWholeChimes()
 {
     // Each playback lasts 1.23 s of clock time; the next one begins on the first tick after it ended.
     Rig rig;
@@ -581,7 +623,7 @@ void TestTalkClock::threeWholeChimes()
     QCOMPARE(rig.device.plays(), 1 + 2 + 3);
 }
 
-void TestTalkClock::tickerLeftAloneAfterDestruction()
+void TestCount::tickerLeftAloneAfterDestruction()
 {
     FakeTicker ticker;
     FakeRows rows;
@@ -589,8 +631,9 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
         SettingsRecord settings;
         FakeClock clock;
         FakeChimeDevice device;
-        TalkClock talk(settings, clock, ticker, rows, device);
-        talk.resettimer();
+        FakeWallClock wall;
+        Count talk(settings, clock, wall, ticker, rows, device);
+        talk.restart();
         QVERIFY(ticker.isEnabled());
     }
     const int writes = rows.upperWrites();
@@ -599,7 +642,7 @@ void TestTalkClock::tickerLeftAloneAfterDestruction()
     QCOMPARE(rows.upperWrites(), writes);
 }
 
-void TestTalkClock::rehearsalClock_data()
+void TestCount::rehearsalClock_data()
 {
     // A talk of 10 + 5 minutes rehearsed: its 900 s pass in 25 real seconds, then time runs at its own pace.
     QTest::addColumn<double>("fastSeconds");
@@ -613,7 +656,7 @@ void TestTalkClock::rehearsalClock_data()
     QTest::newRow("a talk shorter than the span keeps real pace") << 12.0 << 25.0 << 10.0 << 10.0;
 }
 
-void TestTalkClock::rehearsalClock()
+void TestCount::rehearsalClock()
 {
     QFETCH(double, fastSeconds);
     QFETCH(double, realSeconds);
@@ -637,5 +680,150 @@ void TestTalkClock::rehearsalClock()
     QVERIFY(!clock.isRehearsing());
 }
 
-QTEST_GUILESS_MAIN(TestTalkClock)
-#include "test_talk_clock.moc"
+void TestCount::commands_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<int>("pair");
+    QTest::addColumn<int>("bells");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("changes");
+
+    // 10, 5 and 2 minutes; the count starts at 0, the ticks come 50 ms past each tenth.
+    QTest::newRow("running on: a change per phase")
+        << u"900"_s << u"15:00"_s << u"4 00:00"_s << 4 << 6 << u"running"_s << 3;
+    QTest::newRow("pause holds the rows, rings nothing")
+        << u"475 pause 60"_s << u"07:55"_s << u"2 02:05"_s << 1 << 0 << u"paused"_s << 1;
+    QTest::newRow("resume goes on from the same values")
+        << u"475 pause 60 pause 5"_s << u"08:00"_s << u"2 02:00"_s << 2 << 1 << u"running"_s << 3;
+    QTest::newRow("bells due wait in a pause")
+        << u"899.5 pause 10"_s << u"15:00"_s << u"4 00:00"_s << 4 << 4 << u"paused"_s << 4;
+    QTest::newRow("and ring after it") << u"899.5 pause 10 pause 0.3"_s << u"15:00"_s << u"4 00:00"_s << 4 << 6
+                                       << u"running"_s << 5;
+    QTest::newRow("adjust in a pause") << u"100 pause +10 5"_s << u"01:50"_s << u"2 08:10"_s << 1 << 0 << u"paused"_s
+                                       << 2;
+    QTest::newRow("adjust into the warning: its bell")
+        << u"470 +10"_s << u"08:00"_s << u"2 02:00"_s << 2 << 1 << u"running"_s << 1;
+    QTest::newRow("adjust across two phases: the later one's bells")
+        << u"470 +180 0.3"_s << u"10:50"_s << u"3 04:10"_s << 3 << 2 << u"running"_s << 1;
+    QTest::newRow("adjust into the overtime")
+        << u"470 +480 0.3"_s << u"15:50"_s << u"4 00:50"_s << 4 << 3 << u"running"_s << 1;
+    QTest::newRow("adjust back: colours back, silently")
+        << u"470 +180 0.3 -120"_s << u"08:50"_s << u"2 01:10"_s << 2 << 2 << u"running"_s << 2;
+    QTest::newRow("back into the presentation")
+        << u"470 +180 0.3 -180"_s << u"07:50"_s << u"2 02:10"_s << 1 << 2 << u"running"_s << 2;
+    QTest::newRow("adjust never below zero") << u"5 -60"_s << u"00:00"_s << u"2 10:00"_s << 1 << 0 << u"running"_s << 1;
+    QTest::newRow("skip in the presentation: the whole discussion, two bells")
+        << u"200 skip 0.3"_s << u"03:20"_s << u"3 05:00"_s << 3 << 2 << u"running"_s << 1;
+    QTest::newRow("the rows still turn together")
+        << u"200 skip 100"_s << u"05:00"_s << u"3 03:20"_s << 3 << 2 << u"running"_s << 1;
+    QTest::newRow("skip in the discussion: overtime, three bells")
+        << u"650 skip 0.3"_s << u"10:50"_s << u"4 00:00"_s << 4 << 6 << u"running"_s << 3;
+    QTest::newRow("skip in the overtime: nothing")
+        << u"950 skip"_s << u"15:50"_s << u"4 00:50"_s << 4 << 6 << u"running"_s << 3;
+    QTest::newRow("bell by hand") << u"100 bell"_s << u"01:40"_s << u"2 08:20"_s << 1 << 1 << u"running"_s << 1;
+    QTest::newRow("bell by hand keeps the bells due")
+        << u"899.5 bell 1"_s << u"15:01"_s << u"4 00:01"_s << 4 << 7 << u"running"_s << 4;
+    QTest::newRow("restart ends a pause")
+        << u"100 pause 10 restart 5"_s << u"00:05"_s << u"2 09:55"_s << 1 << 0 << u"running"_s << 2;
+    QTest::newRow("rehearsal under way") << u"rehearsal 29.9"_s << u"15:05"_s << u"4 00:05"_s << 4 << 6
+                                         << u"rehearsal running"_s << 4;
+    QTest::newRow("rehearsal ends on the tick")
+        << u"rehearsal 30"_s << u"00:00"_s << u"2 10:00"_s << 1 << 6 << u"running"_s << 5;
+    QTest::newRow("a paused rehearsal waits")
+        << u"rehearsal 10 pause 30"_s << u"06:02"_s << u"2 03:58"_s << 1 << 0 << u"rehearsal paused"_s << 2;
+}
+
+void TestCount::commands()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+    QFETCH(int, pair);
+    QFETCH(int, bells);
+    QFETCH(QString, state);
+    QFETCH(int, changes);
+
+    Rig rig;
+    rig.distinctColours();
+    rig.reset();
+    QSignalSpy changed(&rig.talk, &Count::stateChanged);
+    rig.run(steps);
+    QCOMPARE(rig.rows.upperText(), upperRow(upper));
+    QCOMPARE(rig.rows.lowerText(), lowerRow(lower));
+    QCOMPARE(rig.rows.upperColours(), rig.pair(1));
+    QCOMPARE(rig.rows.lowerColours(), rig.pair(pair));
+    QCOMPARE(rig.device.plays(), bells);
+    const CountState now = rig.talk.state();
+    QCOMPARE((now.rehearsal ? u"rehearsal "_s : QString()) + (now.paused ? u"paused"_s : u"running"_s), state);
+    QCOMPARE(changed.size(), changes);
+}
+
+void TestCount::carriedOver_data()
+{
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+
+    // Moved on by 20 s and skipped at 02:00 (the discussion ends at 07:00), saved at 02:30; taken up 60 s later.
+    QTest::newRow("running: the time away counts") << false << u"03:30"_s << u"3 03:30"_s;
+    QTest::newRow("paused: back at its values") << true << u"02:30"_s << u"3 04:30"_s;
+}
+
+void TestCount::carriedOver()
+{
+    QFETCH(bool, paused);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+
+    Rig before;
+    before.reset();
+    before.wall.advance(1.0);
+    before.run(paused ? u"100 +20 skip 30 pause 10"_s : u"100 +20 skip 30"_s);
+    const CountSnapshot saved = before.talk.snapshot();
+    QCOMPARE(saved.startBoot, before.start);
+    QCOMPARE(saved.startWallMs, FakeWallClock().nowMs());
+    QCOMPARE(saved.bootId, u"boot-1"_s);
+    QCOMPARE(saved.adjustSeconds, 20.0);
+    QVERIFY(qAbs(saved.presenEnd - 120.0) < 1e-9 && qAbs(saved.discussEnd - 420.0) < 1e-9);
+    QCOMPARE(saved.pauseBeganBoot >= 0.0, paused);
+    QCOMPARE(saved.times, (TalkTimes{10, 5, 2}));
+
+    Rig after;
+    after.distinctColours();
+    after.reset();
+    after.clock.set(before.clock.now() + 60.0);
+    after.talk.resume(saved);
+    QCOMPARE(after.rows.upperText(), upperRow(upper));
+    QCOMPARE(after.rows.lowerText(), lowerRow(lower));
+    QCOMPARE(after.rows.lowerColours(), after.pair(3));
+    QCOMPARE(after.talk.state().paused, paused);
+    QCOMPARE(after.device.plays(), 0);
+    QCOMPARE(after.talk.snapshot().pausedSeconds, saved.pausedSeconds);
+}
+
+void TestCount::endedOnce()
+{
+    Rig rig;
+    QSignalSpy ended(&rig.talk, &Count::ended);
+    rig.reset();
+    rig.run(u"65"_s);
+    rig.talk.restart();
+    rig.talk.startRehearsal();
+    rig.talk.restart();
+    rig.run(u"5"_s);
+    rig.talk.finish();
+    rig.talk.finish();
+    // The first count, the one the rehearsal replaced, and the last at the close; never a rehearsal.
+    QCOMPARE(ended.size(), 3);
+    QVERIFY(qAbs(ended.at(0).at(1).toDouble() - 65.05) < 1e-9);
+    QVERIFY(ended.at(0).at(0).value<CountSnapshot>().ended);
+    QVERIFY(ended.at(1).at(0).value<CountSnapshot>().ended);
+    QVERIFY(!ended.at(2).at(0).value<CountSnapshot>().ended);
+    QVERIFY(!ended.at(2).at(0).value<CountSnapshot>().rehearsal);
+    QVERIFY(qAbs(ended.at(2).at(1).toDouble() - 5.0) < 1e-9);
+}
+
+QTEST_GUILESS_MAIN(TestCount)
+#include "test_count.moc"

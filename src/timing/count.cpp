@@ -1,0 +1,351 @@
+#include "timing/count.h"
+
+#include "build_info.h"
+
+#include "platform/chime_device.h"
+#include "platform/clock.h"
+#include "platform/ticker.h"
+#include "platform/wall_clock.h"
+#include "settings/settings_record.h"
+#include "timing/rows.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+using Text = SettingsRecord::Text;
+
+namespace {
+
+// A rehearsal: the presentation and the discussion in this many real seconds, then as many of overtime as make
+// up the whole, time enough for the three bells of its start.
+constexpr double rehearsalFastSeconds = 25.0;
+constexpr double rehearsalSeconds = 30.0;
+// Bells rung by hand wait at most this many deep behind a sounding chime.
+constexpr int handBellsQueued = 3;
+
+} // namespace
+
+Count::Count(const SettingsRecord& settings, const Clock& clock, const WallClock& wall, Ticker& ticker, Rows& rows,
+             ChimeDevice& device, QObject* parent)
+    : QObject(parent), m_settings(settings), m_real(clock), m_wall(wall), m_ticker(ticker), m_rows(rows),
+      m_device(device), m_chime(device), m_clock(clock), m_captionShown(QString::fromUtf16(programName)),
+      m_plainCaption(m_captionShown), m_minimisedCaption(u"nn:ss/"_s + m_plainCaption)
+{
+    connect(&m_ticker, &Ticker::ticked, this, &Count::Timer1_Timer);
+}
+
+Count::~Count()
+{
+    // The ticker outlives the count; the connection goes with this object, the timer is stopped here.
+    m_ticker.setEnabled(false);
+    m_device.close();
+}
+
+void Count::setFmtIndex(int index)
+{
+    Q_ASSERT_X(index == 0 || index == 1, "Count::setFmtIndex", "the display form is 0 or 1");
+    if (index == 0 || index == 1)
+        m_fmtIndex = index;
+}
+
+CountState Count::state() const
+{
+    return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_record.adjustSeconds};
+}
+
+CountSnapshot Count::snapshot() const
+{
+    CountSnapshot out = m_record;
+    out.presenEnd = m_presenEnd - m_startTime;
+    out.discussEnd = m_discussEnd - m_startTime;
+    out.savedWallMs = m_wall.nowMs();
+    return out;
+}
+
+void Count::takeSettings()
+{
+    for (int k = 1; k <= 4; ++k) {
+        const QString heading = m_settings.heading(k);
+        m_rowPattern[std::size_t(k - 1)][0] = CountPattern::oneLine(heading);
+        m_rowPattern[std::size_t(k - 1)][1] = CountPattern::twoLine(heading);
+    }
+    // Pair 1 is kept for the whole count: a count moved back into its presentation shows it again.
+    m_pair1Foreground = m_settings.foreground(1);
+    m_pair1Background = m_settings.background(1);
+    m_rows.setUpperColours(m_pair1Foreground, m_pair1Background);
+    m_rows.setLowerColours(m_pair1Foreground, m_pair1Background);
+    m_chimeCount = 0;
+    m_handBells = 0;
+    m_phase = 1;
+    m_phaseByTime = false;
+}
+
+void Count::resettimer()
+{
+    takeSettings();
+
+    // No periodic tick may fall between reopening the device and taking the new start instant.
+    m_ticker.setEnabled(false);
+    m_chime.reopen(m_settings.text(Text::wavefile));
+
+    // Taken after the device has opened, so the time spent opening the file is not counted.
+    m_startTime = m_clock.now();
+    const TalkTimes times = m_settings.times();
+    m_presenEnd = m_startTime + times.presentation * 60.0;
+    m_warnSpan = times.warning * 60.0;
+    m_discussSpan = times.discussion * 60.0;
+    m_discussEnd = m_presenEnd + m_discussSpan;
+
+    m_record = CountSnapshot{};
+    m_record.bootId = m_wall.bootId();
+    m_record.startBoot = m_real.now();
+    m_record.startWallMs = m_wall.nowMs();
+    m_record.times = times;
+    m_record.rehearsal = m_clock.isRehearsing();
+    m_underWay = !m_record.rehearsal;
+
+    // The upper row may still show the same text as the new count's first second (00分00秒, or the old count
+    // at a whole hour); the first tick rewrites both rows anyway so nothing of the old count stays on screen.
+    m_rewriteDue = true;
+    Timer1_Timer();
+    m_ticker.setEnabled(true);
+}
+
+void Count::resume(const CountSnapshot& saved)
+{
+    if (saved.rehearsal)
+        return;
+    m_inCommand = true;
+    endPause();
+    m_clock.end();
+    m_ticker.setEnabled(false);
+    takeSettings();
+
+    // The device stays open on the file of the count being replaced, which is the one the settings name now.
+    const double realNow = m_real.now();
+    const bool paused = saved.pauseBeganBoot >= 0.0;
+    const double pausedNow = paused ? realNow - saved.pauseBeganBoot : 0.0;
+    double count = realNow - saved.startBoot - saved.pausedSeconds - pausedNow + saved.adjustSeconds;
+    if (!(count > 0.0) || !std::isfinite(count))
+        count = 0.0;
+    m_startTime = m_clock.now() - count;
+    m_presenEnd = m_startTime + saved.presenEnd;
+    m_discussEnd = m_startTime + saved.discussEnd;
+    m_warnSpan = saved.times.warning * 60.0;
+    m_discussSpan = saved.times.discussion * 60.0;
+    m_record = saved;
+    m_record.ended = false;
+    m_underWay = true;
+    if (paused)
+        m_clock.hold();
+
+    // Its bells rang before the program stopped.
+    enterPhase(phaseAt(m_clock.now()), 0);
+    m_rewriteDue = true;
+    Timer1_Timer();
+    m_ticker.setEnabled(true);
+    m_inCommand = false;
+    notify();
+}
+
+void Count::Timer1_Timer()
+{
+    // A rehearsal ends on the first tick past its span (time held in a pause is no part of it), and a fresh
+    // count starts.
+    if (m_clock.isRehearsing() && m_clock.realElapsed() >= rehearsalSeconds) {
+        m_clock.end();
+        resettimer();
+        notify();
+        return;
+    }
+
+    const double now = m_clock.now();
+    const qint64 elapsed = roundHalfEven(now - m_startTime);
+
+    if (m_rows.isMinimised()) {
+        m_captionShown = m_minimisedCaption.render(elapsed);
+        m_rows.setCaption(m_captionShown);
+    } else if (m_captionShown != m_plainCaption) {
+        m_captionShown = m_plainCaption;
+        m_rows.setCaption(m_captionShown);
+    }
+
+    Q_ASSERT_X(m_fmtIndex == 0 || m_fmtIndex == 1, "Count::Timer1_Timer", "the display form is 0 or 1");
+    const std::size_t form = m_fmtIndex == 1 ? 1 : 0;
+    QString up = m_rowPattern[0][form].render(elapsed);
+
+    // The rows, the phase and the colours move only when the shown elapsed second (or the display form)
+    // changes, about once a second; the one-second offsets below are tuned to that moment, half a second
+    // past each whole second, so the lower row never shows 00分00秒 of a period that is about to end.
+    if (m_rewriteDue || up != m_upperShown) {
+        m_rewriteDue = false;
+        m_upperShown = std::move(up);
+        m_rows.setUpperText(m_upperShown);
+        // Running on, a count climbs one phase at a time; moved by a command, it takes the phase where it
+        // lands, ringing only that phase's bells, or going back silently.
+        if (m_phaseByTime) {
+            m_phaseByTime = false;
+            const int target = phaseAt(now);
+            if (target != m_phase)
+                enterPhase(target, target > m_phase ? target - 1 : 0);
+        }
+        if (now < m_presenEnd - 1.0) {
+            if (m_phase == 1 && (m_presenEnd - now) < m_warnSpan + 1.0)
+                enterPhase(2, 1);
+            m_rows.setLowerText(m_rowPattern[1][form].render(roundHalfEven(m_presenEnd - now)));
+        } else if (now < m_discussEnd - 1.0) {
+            if (m_phase == 2)
+                enterPhase(3, 2);
+            m_rows.setLowerText(m_rowPattern[2][form].render(roundHalfEven(m_discussEnd - now)));
+        } else {
+            if (m_phase == 3)
+                enterPhase(4, 3);
+            m_rows.setLowerText(m_rowPattern[3][form].render(roundHalfEven(now - m_discussEnd)));
+        }
+    }
+
+    // On every tick, so the first chime of a phase change sounds on the tick of the change itself; in a pause
+    // the bells due wait.
+    if (!m_clock.isHeld())
+        m_chime.ringStep(m_chimeCount);
+    if (m_handBells > 0)
+        m_chime.ringStep(m_handBells);
+}
+
+int Count::phaseAt(double now) const
+{
+    // A count without a warning time never leaves its first colours when it runs on (its warning can never
+    // begin, and each phase follows only the one before); moving it keeps it so.
+    if (!(m_warnSpan > 0.0))
+        return 1;
+    if (now < m_presenEnd - 1.0)
+        return (m_presenEnd - now) < m_warnSpan + 1.0 ? 2 : 1;
+    return now < m_discussEnd - 1.0 ? 3 : 4;
+}
+
+void Count::enterPhase(int phase, int chimes)
+{
+    // The colours are read now, so a pair edited in the settings during the count is the one used.
+    if (phase == 1)
+        m_rows.setLowerColours(m_pair1Foreground, m_pair1Background);
+    else
+        m_rows.setLowerColours(m_settings.foreground(phase), m_settings.background(phase));
+    m_phase = phase;
+    // Replaced, not added to: chimes still pending from the phase before are dropped.
+    m_chimeCount = chimes;
+    notify();
+}
+
+void Count::notify()
+{
+    if (!m_inCommand)
+        emit stateChanged(state());
+}
+
+void Count::commandDone()
+{
+    m_rewriteDue = true;
+    Timer1_Timer();
+    m_inCommand = false;
+    notify();
+}
+
+void Count::endCount(bool onPurpose)
+{
+    if (!m_underWay)
+        return;
+    m_underWay = false;
+    CountSnapshot last = snapshot();
+    last.ended = onPurpose;
+    emit ended(last, state().elapsed, m_wall.nowMs());
+}
+
+void Count::endPause()
+{
+    if (!m_clock.isHeld())
+        return;
+    m_record.pausedSeconds += m_real.now() - m_record.pauseBeganBoot;
+    m_record.pauseBeganBoot = -1.0;
+    m_record.pauseBeganWallMs = 0;
+    m_clock.release();
+}
+
+void Count::restart()
+{
+    m_inCommand = true;
+    endCount(true);
+    endPause();
+    m_clock.end();
+    resettimer();
+    m_inCommand = false;
+    notify();
+}
+
+void Count::startRehearsal()
+{
+    m_inCommand = true;
+    endCount(true);
+    endPause();
+    const TalkTimes times = m_settings.times();
+    m_clock.begin((times.presentation + times.discussion) * 60.0, rehearsalFastSeconds);
+    resettimer();
+    m_inCommand = false;
+    notify();
+}
+
+void Count::togglePause()
+{
+    m_inCommand = true;
+    if (m_clock.isHeld()) {
+        endPause();
+    } else {
+        m_clock.hold();
+        m_record.pauseBeganBoot = m_real.now();
+        m_record.pauseBeganWallMs = m_wall.nowMs();
+    }
+    commandDone();
+}
+
+void Count::adjust(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return;
+    m_inCommand = true;
+    const double by = std::max(seconds, -std::max(m_clock.now() - m_startTime, 0.0));
+    m_clock.shift(by);
+    m_record.adjustSeconds += by;
+    m_phaseByTime = true;
+    commandDone();
+}
+
+void Count::skip()
+{
+    // The period that ends does so at the second the upper row shows, so the two rows still turn together.
+    const double now = m_clock.now();
+    const double shown = m_startTime + double(roundHalfEven(now - m_startTime));
+    if (now < m_presenEnd - 1.0) {
+        m_presenEnd = shown;
+        m_discussEnd = m_presenEnd + m_discussSpan;
+    } else if (now < m_discussEnd - 1.0) {
+        m_discussEnd = shown;
+    } else {
+        return;
+    }
+    m_inCommand = true;
+    m_phaseByTime = true;
+    commandDone();
+}
+
+void Count::ringBell()
+{
+    m_inCommand = true;
+    m_handBells = std::min(m_handBells + 1, handBellsQueued);
+    commandDone();
+}
+
+void Count::finish()
+{
+    endCount(false);
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "platform/colour_value.h"
+#include "timing/chime_player.h"
+#include "timing/count_pattern.h"
+#include "timing/count_snapshot.h"
+#include "timing/rehearsal_clock.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class ChimeDevice;
+class Clock;
+class Rows;
+class SettingsRecord;
+class Ticker;
+class WallClock;
+
+/// What a count is doing, as the window shows it and the record keeps it.
+struct CountState {
+    /// Count seconds: what the upper row counts (real seconds since the start, less the pauses, plus the
+    /// chair's adjustments).
+    double elapsed = 0.0;
+    /// 1 presentation, 2 warning, 3 discussion, 4 overtime.
+    int phase = 1;
+    bool paused = false;
+    bool rehearsal = false;
+    /// The sum of the chair's adjustments: positive when the count was moved on.
+    double adjustSeconds = 0.0;
+
+    bool operator==(const CountState&) const = default;
+};
+
+/// The one owner of the count: counts a talk from a restart (the elapsed time in the upper row, the time left or
+/// over in the lower row, the four phases with their colours and bells, the caption while the window is
+/// minimised), runs the rehearsal, and is the one place where the chair's commands act on the count. The
+/// settings, clocks, ticker, rows and device are borrowed and must outlive it; the device, which the count
+/// opens, is closed again when the count goes.
+class Count final : public QObject {
+    Q_OBJECT
+public:
+    Count(const SettingsRecord& settings, const Clock& clock, const WallClock& wall, Ticker& ticker, Rows& rows,
+          ChimeDevice& device, QObject* parent = nullptr);
+    ~Count() override;
+    Q_DISABLE_COPY_MOVE(Count)
+
+    CountState state() const;
+    /// The count as it stands, to be carried over a restart of the program.
+    CountSnapshot snapshot() const;
+    /// Takes up a saved count in place of the one running, as if the program had never stopped: its instants
+    /// must be on this boot's clock. A count saved while paused comes back paused at its values. It comes back
+    /// in the colours of its phase, without bells; the count it replaces is dropped without ending. A rehearsal
+    /// is never taken up.
+    void resume(const CountSnapshot& saved);
+
+    /// 0 one-line form, 1 two-line form; written by the layout pass, read by the tick.
+    int fmtIndex() const { return m_fmtIndex; }
+    int phase() const { return m_phase; }
+    int chimeCount() const { return m_chimeCount; }
+
+public slots:
+    /// Starts a new count with the settings as they stand now; a rehearsal or a pause ends.
+    void restart();
+    /// Plays the current settings through as a rehearsal: the presentation and the discussion in about 25 s,
+    /// then 5 s of overtime, with the colours and the bells at their places; then a new count starts.
+    void startRehearsal();
+    /// Stops both rows where they stand, or goes on from there. No bell rings while paused; the bells still
+    /// due ring after.
+    void togglePause();
+    /// Moves the count by `seconds` (never below zero). Moving into a later phase rings that phase's bells
+    /// only; moving back into an earlier one changes the colours back, silently.
+    void adjust(double seconds);
+    /// Ends the presentation or the discussion now: the next period starts whole, with its bells. Nothing in
+    /// the overtime.
+    void skip();
+    /// Rings the chime once now (or when the one sounding ends), leaving the count and its bells alone.
+    void ringBell();
+    /// The program closes: a count under way ends, as a restart would end it.
+    void finish();
+    void setFmtIndex(int index);
+    /// The tick: runs every 100 ms, once at the end of every reset and once after every command.
+    void Timer1_Timer();
+
+signals:
+    /// At every command and every change of phase; not with the passing seconds.
+    void stateChanged(const CountState& state);
+    /// A count under way (not a rehearsal) ended by a restart, a rehearsal or finish(). `last.ended` is true for
+    /// a restart or a rehearsal, false when the program closes.
+    void ended(const CountSnapshot& last, double elapsedCountSeconds, qint64 endWallMs);
+
+private:
+    /// Reads the headings and pair 1 for a new count, puts both rows in pair 1 and clears phase and bells.
+    void takeSettings();
+    void resettimer();
+    /// Emits ended() for a real count under way, once.
+    void endCount(bool onPurpose);
+    void endPause();
+    /// Recolours the lower row with pair `phase` as the settings hold it now, and sets the chimes to ring.
+    void enterPhase(int phase, int chimes);
+    /// The phase the count is in at `now` on the count clock, by where it stands rather than where it came from.
+    int phaseAt(double now) const;
+    /// Runs the tick at once with the rows rewritten, then tells of the new state once.
+    void commandDone();
+    void notify();
+
+    const SettingsRecord& m_settings;
+    const Clock& m_real;
+    const WallClock& m_wall;
+    Ticker& m_ticker;
+    Rows& m_rows;
+    ChimeDevice& m_device;
+    ChimePlayer m_chime;
+    RehearsalClock m_clock;
+
+    std::array<std::array<CountPattern, 2>, 4> m_rowPattern;
+    // Instants on m_clock, which stands still in a pause and moves with an adjustment.
+    double m_startTime = 0.0;
+    double m_presenEnd = 0.0;
+    double m_warnSpan = 0.0;
+    double m_discussEnd = 0.0;
+    double m_discussSpan = 0.0;
+    ColourValue m_pair1Foreground = 0;
+    ColourValue m_pair1Background = 0;
+    int m_phase = 1;
+    int m_chimeCount = 0;
+    int m_handBells = 0;
+    int m_fmtIndex = 0;
+    bool m_rewriteDue = false;
+    bool m_phaseByTime = false;
+    bool m_inCommand = false;
+    /// A real count was started and has not ended yet.
+    bool m_underWay = false;
+    /// The count on the boot and wall clocks; presenEnd and discussEnd are filled in by snapshot().
+    CountSnapshot m_record;
+
+    QString m_upperShown;
+    QString m_captionShown;
+    const QString m_plainCaption;
+    const CountPattern m_minimisedCaption;
+};
