@@ -11,6 +11,7 @@
 #include "platform/qt_ticker.h"
 #include "platform/sdl_chime_device.h"
 #include "platform/system_wall_clock.h"
+#include "platform/thread_file_writer.h"
 #include "widgets/widget_dialogs.h"
 
 #include <QApplication>
@@ -48,8 +49,10 @@ int main(int argc, char* argv[])
     DiskFileAccess files;
     WidgetDialogs dialogs;
     SystemWallClock wall;
+    // Outlives the program, so the last count's line and file are handed over before it waits for them at exit.
+    ThreadFileWriter writer;
 
-    Program program({clock, ticker, chime, files, dialogs, soundCheck, wall});
+    Program program({clock, ticker, chime, files, dialogs, soundCheck, wall, writer});
     SingleInstance instance(program.settingsFile().writePath);
     // Another copy came to the front (status 0), or the lock's folder is not safe to use (said on stderr).
     if (const auto claim = instance.claim(); claim != SingleInstance::Claim::Ours)

@@ -4,6 +4,7 @@
 #include "build_info.h"
 #include "main_window/form1.h"
 #include "platform/dialogs.h"
+#include "settings/count_location.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +32,8 @@ QStringList installedFolders()
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
       m_countChime(services.chime, services.soundCheck), m_soundCheck(services.soundCheck, services.dialogs),
+      m_keeper(services.files, services.writer, services.dialogs, services.clock, services.wall,
+               countLocation(services.files, m_location)),
       m_form1(std::make_unique<Form1>(m_record, services.dialogs)),
       m_count(std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_form1, m_countChime))
 {
@@ -46,6 +50,10 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
     connect(count, &Count::stateChanged, form1, &Form1::showState);
+    // Kept at each command and phase change, so a count survives a closed window or a crash.
+    connect(count, &Count::stateChanged, &m_keeper, [this] { m_keeper.countChanged(m_count->snapshot()); });
+    connect(count, &Count::ended, &m_keeper, &CountKeeper::countEnded);
+    connect(&m_keeper, &CountKeeper::resumeRequested, count, &Count::resume);
 }
 
 Program::~Program()
@@ -70,11 +78,16 @@ void Program::start()
     // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
     m_form2->takeCancelCopy();
 
+    // Read before the first count is saved over it.
+    m_keeper.load();
+
     m_form1->showRows(m_record.rowMode());
     m_form1->Form_Resize();
     m_count->restart();
     m_form1->setWindowState(Qt::WindowNoState);
     m_form1->show();
+    // Asked once the window is up, while the fresh count already runs: No lets it go on.
+    QTimer::singleShot(0, &m_keeper, &CountKeeper::offerResume);
 }
 
 void Program::bringToFront()

@@ -4,6 +4,7 @@
 #include "settings/settings_record.h"
 
 #include "app/count_first_chime.h"
+#include "app/count_keeper.h"
 #include "app/sound_check.h"
 
 #include <QObject>
@@ -16,6 +17,7 @@ class Clock;
 class Count;
 class Dialogs;
 class FileAccess;
+class FileWriter;
 class Form1;
 class Form2;
 class Ticker;
@@ -33,6 +35,8 @@ struct Services {
     ChimeDevice& soundCheck;
     /// The calendar clock and the boot's identity, for carrying a count over a restart of the program.
     WallClock& wall;
+    /// Writes the count's file and the day's list away from the interface thread.
+    FileWriter& writer;
 };
 
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
@@ -74,6 +78,7 @@ private:
     SettingsLocation m_location;
     CountFirstChime m_countChime;
     SoundCheck m_soundCheck;
+    CountKeeper m_keeper;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
     // Writes to the main window, so it goes first.

@@ -117,7 +117,7 @@ struct Rig {
     FakeFileAccess files;
     FakeDialogs dialogs;
     FakeWallClock wall;
-    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall}};
+    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall, files}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
