@@ -9,6 +9,7 @@
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
+#include "timing/shown_rows.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -34,8 +35,8 @@ Program::Program(const Services& services, QObject* parent)
       m_countChime(services.chime, services.soundCheck), m_soundCheck(services.soundCheck, services.dialogs),
       m_keeper(services.files, services.writer, services.dialogs, services.clock, services.wall,
                countLocation(services.files, m_location)),
-      m_form1(std::make_unique<Form1>(m_record, services.dialogs)),
-      m_count(std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_form1, m_countChime))
+      m_form1(std::make_unique<Form1>(m_record, services.dialogs)), m_shown(std::make_unique<ShownRows>(*m_form1)),
+      m_count(std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_shown, m_countChime))
 {
     QApplication::setWindowIcon(lecternIcon());
     Form1* form1 = m_form1.get();

@@ -20,6 +20,7 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
+class ShownRows;
 class Ticker;
 class WallClock;
 
@@ -81,6 +82,8 @@ private:
     CountKeeper m_keeper;
     SettingsRecord m_record;
     std::unique_ptr<Form1> m_form1;
+    // What every view of the count shows; it writes on to the main window.
+    std::unique_ptr<ShownRows> m_shown;
     // Writes to the main window, so it goes first.
     std::unique_ptr<Count> m_count;
     std::unique_ptr<Form2> m_form2;

@@ -6,6 +6,7 @@
 #include "settings/settings_record.h"
 #include "timing/count.h"
 #include "timing/rehearsal_clock.h"
+#include "timing/shown_rows.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -46,6 +47,7 @@ private slots:
     void carriedOver_data();
     void carriedOver();
     void endedOnce();
+    void shownRowsFollowTheWindow();
 };
 
 namespace {
@@ -823,6 +825,35 @@ void TestCount::endedOnce()
     QVERIFY(!ended.at(2).at(0).value<CountSnapshot>().ended);
     QVERIFY(!ended.at(2).at(0).value<CountSnapshot>().rehearsal);
     QVERIFY(qAbs(ended.at(2).at(1).toDouble() - 5.0) < 1e-9);
+}
+
+void TestCount::shownRowsFollowTheWindow()
+{
+    SettingsRecord settings;
+    FakeClock clock;
+    FakeTicker ticker;
+    FakeRows window;
+    FakeChimeDevice device;
+    FakeWallClock wall;
+    ShownRows shown(window);
+    Count talk{settings, clock, wall, ticker, shown, device};
+    QSignalSpy changed(&shown, &ShownRows::changed);
+    talk.restart();
+    clock.advance(8 * 60 + 0.6); // into the warning: a new second and new colours in one tick
+    ticker.fire();
+    QCoreApplication::processEvents();
+    QCOMPARE(changed.size(), 1);
+    const RowsView& view = shown.view();
+    QCOMPARE(view.upperText, window.upperText());
+    QCOMPARE(view.lowerText, window.lowerText());
+    QCOMPARE((FakeRows::Colours{view.lowerForeground, view.lowerBackground}), window.lowerColours());
+    QCOMPARE((FakeRows::Colours{view.upperForeground, view.upperBackground}), window.upperColours());
+    QVERIFY(view.lowerForeground != view.upperForeground || view.lowerBackground != view.upperBackground);
+    // A tick within the same second writes nothing new: no views are woken.
+    clock.advance(0.1);
+    ticker.fire();
+    QCoreApplication::processEvents();
+    QCOMPARE(changed.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCount)
