@@ -7,15 +7,29 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+constexpr quint16 defaultPort = 8480;
+
 void describe(QCommandLineParser& parser)
 {
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
+}
+
+/// --serve takes its port optionally, which the parser cannot express: a bare --serve gets the default port.
+QStringList withServePort(QStringList arguments)
+{
+    for (QString& argument : arguments) {
+        if (argument == u"--serve"_s)
+            argument = u"--serve=%1"_s.arg(defaultPort);
+    }
+    return arguments;
 }
 
 /// Whether the help is in Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
@@ -48,6 +62,8 @@ QString helpText(const QString& program)
                "予鈴の時刻、発表の終了、質疑応答の終了にはベルを鳴らします。\n"
                "\n"
                "オプション:\n"
+               "  --serve[=PORT] ブラウザ表示のサーバーを始めます (ポートは既定で 8480、\n"
+               "                 使用中なら次の空きポート)。W キーと同じです。\n"
                "  -h, --help     この使い方を表示して終了します。\n"
                "  -v, --version  バージョンを表示して終了します。\n"_s.arg(program);
     }
@@ -58,6 +74,8 @@ QString helpText(const QString& program)
            "presentation and at the end of the discussion.\n"
            "\n"
            "Options:\n"
+           "  --serve[=PORT] Start the browser view's server (port 8480 unless given, or\n"
+           "                 the next free one), as the W key does.\n"
            "  -h, --help     Print this help and exit.\n"
            "  -v, --version  Print the version and exit.\n"_s.arg(program);
 }
@@ -88,9 +106,19 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     return std::nullopt;
 }
 
-void checkCommandLine(const QCoreApplication& app)
+std::optional<quint16> checkCommandLine(const QCoreApplication& app)
 {
     QCommandLineParser parser;
     describe(parser);
-    parser.process(app);
+    parser.process(withServePort(app.arguments()));
+    if (!parser.isSet(u"serve"_s))
+        return std::nullopt;
+    bool ok = false;
+    const uint port = parser.value(u"serve"_s).toUInt(&ok);
+    if (!ok || port < 1 || port > 65535) {
+        std::fprintf(stderr, "%s: --serve: the port is a number from 1 to 65535\n",
+                     qPrintable(QFileInfo(app.arguments().constFirst()).fileName()));
+        std::exit(1);
+    }
+    return quint16(port);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <optional>
 
 class QCoreApplication;
@@ -10,4 +12,5 @@ std::optional<int> answerCommandLine(int argc, char* argv[]);
 
 /// Rejects what the program does not understand, once the application has taken the window system's own
 /// options (-display, -platform ...) out of the arguments; an unknown option ends the program with status 1.
-void checkCommandLine(const QCoreApplication& app);
+/// Returns the port the browser view was asked for with --serve[=PORT].
+std::optional<quint16> checkCommandLine(const QCoreApplication& app);

@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
         return *answered;
 
     const auto app = openDisplay(argc, argv);
-    checkCommandLine(*app);
+    const std::optional<quint16> servePort = checkCommandLine(*app);
     // Ties the windows to the launcher entry, for the desktop's task list and icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf16(applicationId));
     installAccessibility();
@@ -63,5 +63,7 @@ int main(int argc, char* argv[])
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
 
     program.start();
+    if (servePort)
+        program.toggleServing(*servePort);
     return QApplication::exec();
 }

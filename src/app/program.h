@@ -20,8 +20,10 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
+class ServeWindow;
 class ShownRows;
 class Ticker;
+class ViewServer;
 class WallClock;
 
 /// The platform the program runs on: the real services in main(), fakes in the tests.
@@ -65,6 +67,14 @@ public:
     Form2* settingsDialog() const { return m_form2.get(); }
     SettingsRecord& settings() { return m_record; }
 
+    /// The browser view's port when none is given.
+    static constexpr quint16 defaultServePort = 8480;
+    /// Starts the browser view's server at `port` (or the next free port above it) and shows its window; when it
+    /// runs, stops it and closes the window.
+    void toggleServing(quint16 port = defaultServePort);
+    /// Null while the browser view is off.
+    ViewServer* viewServer() const { return m_server.get(); }
+
 signals:
     /// The main window was closed and the settings dialog let go (deleted once the event loops have returned).
     void finished();
@@ -87,6 +97,9 @@ private:
     // Writes to the main window, so it goes first.
     std::unique_ptr<Count> m_count;
     std::unique_ptr<Form2> m_form2;
+    // The browser view and its window, while it is on; the server reads the count and the rows.
+    std::unique_ptr<ViewServer> m_server;
+    std::unique_ptr<ServeWindow> m_serveWindow;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;
 };

@@ -316,6 +316,10 @@ void Form1::keyPressEvent(QKeyEvent* event)
         if (once)
             emit bellRequested();
         break;
+    case Qt::Key_W:
+        if (once)
+            emit serveRequested();
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;

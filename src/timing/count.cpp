@@ -52,7 +52,10 @@ void Count::setFmtIndex(int index)
 
 CountState Count::state() const
 {
-    return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_record.adjustSeconds};
+    const double now = m_clock.now();
+    const double periodEnd = now < m_presenEnd ? m_presenEnd : m_discussEnd;
+    return {now - m_startTime,      m_phase,        m_clock.isHeld(), m_clock.isRehearsing(),
+            m_record.adjustSeconds, periodEnd - now};
 }
 
 CountSnapshot Count::snapshot() const

@@ -29,6 +29,9 @@ struct CountState {
     bool rehearsal = false;
     /// The sum of the chair's adjustments: positive when the count was moved on.
     double adjustSeconds = 0.0;
+    /// Count seconds left in the current period: the presentation (warning included) or the discussion; in the
+    /// overtime, the seconds past the discussion's end, negative.
+    double remaining = 0.0;
 
     bool operator==(const CountState&) const = default;
 };
