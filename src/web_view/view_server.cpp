@@ -18,6 +18,7 @@
 #include <QWebSocket>
 
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -325,6 +326,15 @@ bool ViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     }
 
     const QString path = request.url().path();
+    // The HTTP server asks before it hands a connection to the WebSocket server: true takes the viewer in,
+    // unanswered; false, after an answer here, closes it.
+    if (request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0) {
+        if (path == u"/socket"_s && viewerCount() < m_limits.viewers)
+            return true;
+        responder.write("too many viewers, or no viewer's address\n", plain, Status::ServiceUnavailable);
+        m_answered = true;
+        return false;
+    }
     const bool get = request.method() == QHttpServerRequest::Method::Get;
     const bool post = request.method() == QHttpServerRequest::Method::Post;
     static const QStringList commands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s};
@@ -358,6 +368,8 @@ bool ViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
 
 void ViewServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    if (std::exchange(m_answered, false))
+        return;
     makeResponder(request, socket)
         .write("not found\n", {{"Content-Type", "text/plain; charset=utf-8"}}, Status::NotFound);
 }

@@ -92,6 +92,8 @@ private:
     QList<Viewer> m_viewers;
     QByteArray m_pageTemplate;
     QByteArray m_pagePolicy;
+    // handleRequest() answered a refused upgrade, which the HTTP server then passes to missingHandler().
+    bool m_answered = false;
     // Resends the state when nothing was sent for a while, so a page can tell a live server from a dead link.
     QTimer m_heartbeat;
 };
