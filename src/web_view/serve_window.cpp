@@ -43,12 +43,13 @@ ServeWindow::ServeWindow(quint16 port, const QString& token, QWidget* parent) : 
     large.setPointSizeF(large.pointSizeF() * 1.5);
     list->setFont(large);
     layout->addWidget(list, 1, 0, 1, 2);
-    // About 8 px a module: a code of 33 modules is some 8 cm wide on a laptop screen, readable from a metre.
-    layout->addWidget(qrLabel(first, 8, u"viewCode"_s), 2, 0, 2, 1);
+    // 10 px a module: a code of 33 modules with its margin is some 9 cm wide on a laptop screen, which a phone
+    // reads from further than arm's length.
+    layout->addWidget(qrLabel(first, 10, u"viewCode"_s), 2, 0, 2, 1);
     auto* controlHeading = new QLabel(u"操作用"_s);
     controlHeading->setAlignment(Qt::AlignCenter);
     layout->addWidget(controlHeading, 2, 1);
-    layout->addWidget(qrLabel(control, 3, u"controlCode"_s), 3, 1);
+    layout->addWidget(qrLabel(control, 4, u"controlCode"_s), 3, 1);
     auto* controlText = new QLabel(control);
     controlText->setObjectName(u"controlAddress"_s);
     controlText->setTextInteractionFlags(Qt::TextSelectableByMouse);

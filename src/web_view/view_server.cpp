@@ -118,7 +118,7 @@ quint16 ViewServer::start(quint16 port)
         if (listener->listen(QHostAddress::Any, quint16(port + k))) {
             bind(listener);
             m_listener = listener;
-            m_port = quint16(port + k);
+            m_port = listener->serverPort();
             return m_port;
         }
         delete listener;
@@ -343,8 +343,13 @@ bool ViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
             responder.write("too many viewers; try again later\n", plain, Status::ServiceUnavailable);
             return true;
         }
+        // Browsers that do not count ws: as 'self' are given the page's own server by name, when the name is one.
+        static const QRegularExpression hostName(u"^[A-Za-z0-9.:\\[\\]-]{1,255}$"_s);
+        const QByteArray host = request.value("host");
+        const QByteArray policy =
+            hostName.match(QString::fromLatin1(host)).hasMatch() ? m_pagePolicy + " ws://" + host : m_pagePolicy;
         responder.write(m_pageTemplate, {{"Content-Type", "text/html; charset=utf-8"},
-                                         {"Content-Security-Policy", m_pagePolicy},
+                                         {"Content-Security-Policy", policy},
                                          {"Cache-Control", "no-store"},
                                          {"X-Content-Type-Options", "nosniff"},
                                          {"Referrer-Policy", "no-referrer"}});

@@ -12,6 +12,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
+#include "web_view/view_server.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTcpSocket>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -148,6 +150,7 @@ private slots:
     void soundCheckOfAFileRefusedOnceRead();
     void oneCopyPerSettingsFile_data();
     void oneCopyPerSettingsFile();
+    void browserViewDropsAStuckViewer();
 };
 
 void TestProgram::startUp_data()
@@ -640,6 +643,47 @@ void TestProgram::oneCopyPerSettingsFile()
     SingleInstance first(root + running), second(root + started);
     QCOMPARE(first.claim(), SingleInstance::Claim::Ours);
     QCOMPARE(second.claim(), bothRun ? SingleInstance::Claim::Ours : SingleInstance::Claim::Running);
+}
+
+void TestProgram::browserViewDropsAStuckViewer()
+{
+    Rig rig;
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
+    QTest::keyClick(&form, Qt::Key_W);
+    ViewServer* server = rig.program.viewServer();
+    QVERIFY(server);
+    const quint16 port = server->port();
+    ViewServer::Limits limits;
+    limits.unsentBytes = 4096;
+    server->setLimits(limits);
+
+    // A viewer that takes nothing: its end of the connection reads one byte and no more.
+    QTcpSocket viewer;
+    viewer.setReadBufferSize(1);
+    viewer.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(viewer.waitForConnected(5000));
+    viewer.write("GET /socket HTTP/1.1\r\nHost: localhost\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QTRY_COMPARE(server->viewerCount(), 1);
+    // Each change of the rows goes out, never waiting: the first ones fit in the system's buffers, and the viewer
+    // is dropped only once what it has not taken passes the bound.
+    for (int k = 0; k < 10; ++k)
+        server->push();
+    QTest::qWait(50);
+    QCOMPARE(server->viewerCount(), 1);
+    for (int k = 0; k < 200000 && server->viewerCount() == 1; ++k) {
+        server->push();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(server->viewerCount(), 0);
+
+    // W again: nothing listens any more.
+    QTest::keyClick(&form, Qt::Key_W);
+    QVERIFY(!rig.program.viewServer());
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!late.waitForConnected(2000));
 }
 
 QTEST_MAIN(TestProgram)
