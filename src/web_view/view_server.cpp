@@ -67,7 +67,7 @@ ConnectionGuard* guardOf(QTcpSocket* socket)
 /// Makes the sockets, so every connection is counted and bounded before the HTTP server reads from it.
 class ViewListener final : public QTcpServer {
 public:
-    ViewListener(ViewServer& server) : QTcpServer(&server), m_server(server) {}
+    explicit ViewListener(ViewServer& server) : QTcpServer(&server), m_server(server) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -129,12 +129,13 @@ quint16 ViewServer::start(quint16 port)
 void ViewServer::stop()
 {
     m_heartbeat.stop();
-    // The viewers go before the listener, which owns the connections under them.
-    for (const Viewer& viewer : std::as_const(m_viewers)) {
+    // The viewers go before the listener, which owns the connections under them; taken off the list first, so
+    // their closing does not come back here.
+    for (const Viewer& viewer : std::exchange(m_viewers, {})) {
+        disconnect(viewer.socket, nullptr, this, nullptr);
         viewer.socket->abort();
         delete viewer.socket;
     }
-    m_viewers.clear();
     for (const QPointer<QTcpSocket>& socket : std::as_const(m_connections)) {
         if (socket)
             socket->abort();

@@ -20,9 +20,9 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTcpSocket>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
