@@ -5,8 +5,8 @@
 #     on it asks nothing; D closes it;
 #   - taking its monitor away closes it and the program counts on; with one screen left D only says so in the
 #     caption, for a few seconds;
-#   - --screen=2 opens the main window on the second screen; --screen=3 says in one line that there is none and
-#     opens on the first.
+#   - --screen=2 opens the main window on the second screen, and --speaker-screen the speaker's on the first;
+#     --screen=3 says in one line that there is none and opens on the first.
 #
 # Usage: test_e2e_screens.sh PATH-TO-LECTERN. E2E_SLOWDOWN and E2E_KEEP_DIR as for test_e2e_count.sh.
 set -uo pipefail
@@ -93,14 +93,16 @@ e2e_close_main_expect_exit
 
 second_monitor || e2e_fail "xrandr --setmonitor failed"
 on_second() { read -r x _ < <(place_of "$E2E_MAIN"); [ "$x" -ge 1024 ]; }
-E2E_APP_ARGS=(--screen=2)
+E2E_APP_ARGS=(--screen=2 --speaker-screen)
 e2e_launch_app SDL_AUDIODRIVER=dummy
 e2e_wait_until 3 on_second || e2e_fail "--screen=2: the main window is at $(place_of "$E2E_MAIN")"
+e2e_wait_until 5 speaker >/dev/null && e2e_wait_until 5 place_is "$(speaker)" "0 0 1024 768" ||
+    e2e_fail "--speaker-screen did not fill the first screen: $(e2e_describe_windows "$E2E_APP_PID")"
 e2e_close_main_expect_exit
 E2E_APP_ARGS=(--screen=3)
 e2e_launch_app SDL_AUDIODRIVER=dummy
 on_second && e2e_fail "--screen=3: the main window opened on the second screen"
 [ "$(grep -c '^lectern: --screen=3: ' "$E2E_APP_LOG")" = 1 ] || e2e_fail "--screen=3 was not said in one line"
 e2e_close_main_expect_exit
-e2e_log "--screen=2 opens on the second screen; --screen=3: $(cat "$E2E_APP_LOG")"
+e2e_log "--screen=2 --speaker-screen open on the second and the first screen; --screen=3: $(cat "$E2E_APP_LOG")"
 echo "PASS"
