@@ -48,7 +48,9 @@ void SpeakerScreen::open()
     // Placed on its screen before it is shown, so the window manager fills that screen and no other.
     m_window->setScreen(target);
     m_window->setGeometry(target->geometry());
-    m_window->showFullScreen();
+    // Not showFullScreen(), which would also ask for the keyboard the window does not take.
+    m_window->setWindowState(Qt::WindowFullScreen);
+    m_window->show();
 }
 
 void SpeakerScreen::close()
