@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
     libsdl2-dev libsndfile1-dev
     fonts-ipafont-gothic
-    xvfb xauth xdotool openbox wmctrl x11-utils imagemagick sox
+    xvfb xauth xdotool openbox wmctrl x11-utils x11-xserver-utils imagemagick sox
     dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     clang libclang-rt-14-dev clang-format
     dpkg-dev lintian desktop-file-utils appstream

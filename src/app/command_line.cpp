@@ -1,10 +1,13 @@
 #include "app/command_line.h"
 
+#include "app/program.h"
 #include "build_info.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <cstdio>
 
@@ -16,6 +19,9 @@ void describe(QCommandLineParser& parser)
 {
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(u"full-screen"_s));
+    parser.addOption(QCommandLineOption(u"screen"_s, QString(), u"N"_s));
+    parser.addOption(QCommandLineOption(u"speaker-screen"_s));
 }
 
 /// Whether the help is in Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
@@ -48,8 +54,11 @@ QString helpText(const QString& program)
                "予鈴の時刻、発表の終了、質疑応答の終了にはベルを鳴らします。\n"
                "\n"
                "オプション:\n"
-               "  -h, --help     この使い方を表示して終了します。\n"
-               "  -v, --version  バージョンを表示して終了します。\n"_s.arg(program);
+               "      --full-screen     メインウィンドウを全画面で開きます（F11 と同じ）。\n"
+               "      --screen=N        メインウィンドウを N 番目の画面（1 から）に開きます。\n"
+               "      --speaker-screen  講演者用の画面をもう一つの画面に開きます（D キーと同じ）。\n"
+               "  -h, --help            この使い方を表示して終了します。\n"
+               "  -v, --version         バージョンを表示して終了します。\n"_s.arg(program);
     }
     return u"Usage: %1 [options]\n"
            "A timer for talks at academic meetings: the time since the talk started, the\n"
@@ -58,8 +67,11 @@ QString helpText(const QString& program)
            "presentation and at the end of the discussion.\n"
            "\n"
            "Options:\n"
-           "  -h, --help     Print this help and exit.\n"
-           "  -v, --version  Print the version and exit.\n"_s.arg(program);
+           "      --full-screen     Open the main window full screen (as F11 does).\n"
+           "      --screen=N        Open the main window on screen N (from 1).\n"
+           "      --speaker-screen  Open the speaker's window on another screen (as D does).\n"
+           "  -h, --help            Print this help and exit.\n"
+           "  -v, --version         Print the version and exit.\n"_s.arg(program);
 }
 
 } // namespace
@@ -88,9 +100,26 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     return std::nullopt;
 }
 
-void checkCommandLine(const QCoreApplication& app)
+StartOptions checkCommandLine(const QGuiApplication& app)
 {
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
+    StartOptions options;
+    options.fullScreen = parser.isSet(u"full-screen"_s);
+    options.speakerScreen = parser.isSet(u"speaker-screen"_s);
+    if (parser.isSet(u"screen"_s)) {
+        // A talk is not held up for a wrong number: the window opens on the usual screen, and the line says why.
+        const QString given = parser.value(u"screen"_s);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        bool isNumber = false;
+        const int n = given.toInt(&isNumber);
+        if (isNumber && n >= 1 && n <= screens.size()) {
+            options.screen = screens.at(n - 1);
+        } else {
+            std::fprintf(stderr, "lectern: --screen=%s: no such screen (there %s %lld); opening on the default one\n",
+                         qPrintable(given), screens.size() == 1 ? "is" : "are", qint64(screens.size()));
+        }
+    }
+    return options;
 }

@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
         return *answered;
 
     const auto app = openDisplay(argc, argv);
-    checkCommandLine(*app);
+    const StartOptions options = checkCommandLine(*app);
     // Ties the windows to the launcher entry, for the desktop's task list and icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf16(applicationId));
     installAccessibility();
@@ -62,6 +62,6 @@ int main(int argc, char* argv[])
     QuitOnSignals endSignals;
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
 
-    program.start();
+    program.start(options);
     return QApplication::exec();
 }
