@@ -7,7 +7,6 @@
 # prints what the screen and the program looked like and keeps the work folder for a post-mortem.
 
 E2E_PIDS=()
-E2E_APP_ARGS=()
 E2E_DIR=
 E2E_KEEP=0
 E2E_T0=$(date +%s.%N)
@@ -225,14 +224,15 @@ e2e_app_window() { e2e_window_titled "$E2E_APP_PID" "$@"; }
 
 e2e_app_shown_or_ended() { e2e_app_window Lectern >/dev/null || ! kill -0 "$E2E_APP_PID" 2>/dev/null; }
 
-# Starts the copy in $E2E_APP_DIR on the private X server, the arguments (VAR=VALUE) added to its environment, and
-# waits for its main window. Sets E2E_APP_PID, E2E_APP_LOG and E2E_MAIN (the main window's id). A count an earlier
-# start left in the folder would be offered back at start; it is removed unless E2E_KEEP_COUNT=1. The program's
-# own arguments, if any, are in the array E2E_APP_ARGS.
+# Starts the copy in $E2E_APP_DIR on the private X server, the arguments (VAR=VALUE) added to its environment and
+# the array E2E_APP_ARGS (if set) to its command line, and waits for its main window. Sets E2E_APP_PID, E2E_APP_LOG
+# and E2E_MAIN (the main window's id). A count an earlier start left in the folder would be offered back at start;
+# it is removed unless E2E_KEEP_COUNT=1.
 e2e_launch_app() {
     E2E_APP_LOG=$E2E_DIR/app.log
     [ "${E2E_KEEP_COUNT:-0}" = 1 ] || rm -f "$E2E_APP_DIR/Lectern.count"
-    (cd "$E2E_APP_DIR" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" ./lectern "${E2E_APP_ARGS[@]}") \
+    (cd "$E2E_APP_DIR" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" ./lectern \
+        ${E2E_APP_ARGS[@]+"${E2E_APP_ARGS[@]}"}) \
         >"$E2E_APP_LOG" 2>&1 &
     E2E_APP_PID=$!
     e2e_track "$E2E_APP_PID"

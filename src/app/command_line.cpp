@@ -1,10 +1,13 @@
 #include "app/command_line.h"
 
+#include "app/program.h"
 #include "build_info.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +22,9 @@ void describe(QCommandLineParser& parser)
 {
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(u"full-screen"_s));
+    parser.addOption(QCommandLineOption(u"screen"_s, QString(), u"N"_s));
+    parser.addOption(QCommandLineOption(u"speaker-screen"_s));
     parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
 }
 
@@ -62,10 +68,13 @@ QString helpText(const QString& program)
                "予鈴の時刻、発表の終了、質疑応答の終了にはベルを鳴らします。\n"
                "\n"
                "オプション:\n"
-               "  --serve[=PORT] ブラウザ表示のサーバーを始めます (ポートは既定で 8480、\n"
-               "                 使用中なら次の空きポート)。W キーと同じです。\n"
-               "  -h, --help     この使い方を表示して終了します。\n"
-               "  -v, --version  バージョンを表示して終了します。\n"_s.arg(program);
+               "      --full-screen     メインウィンドウを全画面で開きます（F11 と同じ）。\n"
+               "      --screen=N        メインウィンドウを N 番目の画面（1 から）に開きます。\n"
+               "      --speaker-screen  講演者用の画面をもう一つの画面に開きます（D キーと同じ）。\n"
+               "      --serve[=PORT]    ブラウザ表示のサーバーを始めます（ポートは既定で 8480、\n"
+               "                        使用中なら次の空きポート）。W キーと同じです。\n"
+               "  -h, --help            この使い方を表示して終了します。\n"
+               "  -v, --version         バージョンを表示して終了します。\n"_s.arg(program);
     }
     return u"Usage: %1 [options]\n"
            "A timer for talks at academic meetings: the time since the talk started, the\n"
@@ -74,10 +83,13 @@ QString helpText(const QString& program)
            "presentation and at the end of the discussion.\n"
            "\n"
            "Options:\n"
-           "  --serve[=PORT] Start the browser view's server (port 8480 unless given, or\n"
-           "                 the next free one), as the W key does.\n"
-           "  -h, --help     Print this help and exit.\n"
-           "  -v, --version  Print the version and exit.\n"_s.arg(program);
+           "      --full-screen     Open the main window full screen (as F11 does).\n"
+           "      --screen=N        Open the main window on screen N (from 1).\n"
+           "      --speaker-screen  Open the speaker's window on another screen (as D does).\n"
+           "      --serve[=PORT]    Start the browser view's server (port 8480 unless given,\n"
+           "                        or the next free one), as the W key does.\n"
+           "  -h, --help            Print this help and exit.\n"
+           "  -v, --version         Print the version and exit.\n"_s.arg(program);
 }
 
 } // namespace
@@ -106,19 +118,35 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     return std::nullopt;
 }
 
-std::optional<quint16> checkCommandLine(const QCoreApplication& app)
+StartOptions checkCommandLine(const QGuiApplication& app)
 {
     QCommandLineParser parser;
     describe(parser);
     parser.process(withServePort(app.arguments()));
-    if (!parser.isSet(u"serve"_s))
-        return std::nullopt;
-    bool ok = false;
-    const uint port = parser.value(u"serve"_s).toUInt(&ok);
-    if (!ok || port < 1 || port > 65535) {
-        std::fprintf(stderr, "%s: --serve: the port is a number from 1 to 65535\n",
-                     qPrintable(QFileInfo(app.arguments().constFirst()).fileName()));
-        std::exit(1);
+    StartOptions options;
+    options.fullScreen = parser.isSet(u"full-screen"_s);
+    options.speakerScreen = parser.isSet(u"speaker-screen"_s);
+    if (parser.isSet(u"screen"_s)) {
+        // A talk is not held up for a wrong number: the window opens on the usual screen, and the line says why.
+        const QString given = parser.value(u"screen"_s);
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        bool isNumber = false;
+        const int n = given.toInt(&isNumber);
+        if (isNumber && n >= 1 && n <= screens.size()) {
+            options.screen = screens.at(n - 1);
+        } else {
+            std::fprintf(stderr, "lectern: --screen=%s: no such screen (there %s %lld); opening on the default one\n",
+                         qPrintable(given), screens.size() == 1 ? "is" : "are", qint64(screens.size()));
+        }
     }
-    return quint16(port);
+    if (parser.isSet(u"serve"_s)) {
+        bool ok = false;
+        const uint port = parser.value(u"serve"_s).toUInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            std::fprintf(stderr, "lectern: --serve: the port is a number from 1 to 65535\n");
+            std::exit(1);
+        }
+        options.servePort = quint16(port);
+    }
+    return options;
 }

@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
         return *answered;
 
     const auto app = openDisplay(argc, argv);
-    const std::optional<quint16> servePort = checkCommandLine(*app);
+    const StartOptions options = checkCommandLine(*app);
     // Ties the windows to the launcher entry, for the desktop's task list and icon.
     QGuiApplication::setDesktopFileName(QString::fromUtf16(applicationId));
     installAccessibility();
@@ -62,8 +62,6 @@ int main(int argc, char* argv[])
     QuitOnSignals endSignals;
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
 
-    program.start();
-    if (servePort)
-        program.toggleServing(*servePort);
+    program.start(options);
     return QApplication::exec();
 }

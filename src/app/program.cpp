@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -38,7 +39,9 @@ Program::Program(const Services& services, QObject* parent)
       m_keeper(services.files, services.writer, services.dialogs, services.clock, services.wall,
                countLocation(services.files, m_location)),
       m_form1(std::make_unique<Form1>(m_record, services.dialogs)), m_shown(std::make_unique<ShownRows>(*m_form1)),
-      m_count(std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_shown, m_countChime))
+      m_count(
+          std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_shown, m_countChime)),
+      m_speaker(std::make_unique<SpeakerScreen>(m_record, *m_form1, *m_shown))
 {
     QApplication::setWindowIcon(lecternIcon());
     Form1* form1 = m_form1.get();
@@ -52,6 +55,7 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::skipRequested, count, &Count::skip);
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
+    connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
     connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
     connect(count, &Count::stateChanged, form1, &Form1::showState);
     // Kept at each command and phase change, so a count survives a closed window or a crash.
@@ -68,11 +72,12 @@ Program::~Program()
     m_server.reset();
     m_form2.reset();
     delete m_closedForm2.data();
+    m_speaker.reset();
     m_count.reset();
     m_form1.reset();
 }
 
-void Program::start()
+void Program::start(const StartOptions& options)
 {
     FileAccess& files = m_services.files;
     // The dialog is no child of the main window, so either can be in front of the other.
@@ -92,7 +97,17 @@ void Program::start()
     m_form1->Form_Resize();
     m_count->restart();
     m_form1->setWindowState(Qt::WindowNoState);
+    if (options.screen) {
+        m_form1->setScreen(options.screen);
+        m_form1->move(options.screen->availableGeometry().center() - m_form1->rect().center());
+    }
+    if (options.fullScreen)
+        m_form1->toggleFullScreen();
     m_form1->show();
+    if (options.speakerScreen)
+        m_speaker->open();
+    if (options.servePort)
+        toggleServing(*options.servePort);
     // Asked once the window is up, while the fresh count already runs: No lets it go on.
     QTimer::singleShot(0, &m_keeper, &CountKeeper::offerResume);
 }
@@ -149,6 +164,7 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
         return;
     m_form1->showRows(mode);
     m_form1->Form_Resize();
+    m_speaker->followMain();
     showAndRaise(*m_form1);
 }
 
@@ -157,6 +173,7 @@ void Program::shutDown()
     m_serveWindow.reset();
     m_server.reset();
     m_count->finish();
+    m_speaker->close();
     // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds. A signal closes
     // the main window from inside a box or picker of the dialog as well, whose own event loop is then still on the
     // stack: every loop is told to return (the box as cancelled), and the dialog is deleted only once the loop that

@@ -6,11 +6,13 @@
 #include "app/count_first_chime.h"
 #include "app/count_keeper.h"
 #include "app/sound_check.h"
+#include "app/speaker_screen.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class ChimeDevice;
 class Clock;
@@ -21,6 +23,7 @@ class FileWriter;
 class Form1;
 class Form2;
 class ServeWindow;
+class QScreen;
 class ShownRows;
 class Ticker;
 class ViewServer;
@@ -42,6 +45,18 @@ struct Services {
     FileWriter& writer;
 };
 
+/// How the windows come up, from the command line.
+struct StartOptions {
+    /// The screen the main window opens on; null for the window system's choice.
+    QScreen* screen = nullptr;
+    /// The main window starts full screen, as F11 leaves it.
+    bool fullScreen = false;
+    /// The speaker's window opens with the main window.
+    bool speakerScreen = false;
+    /// The browser view starts at this port (or the next free one).
+    std::optional<quint16> servePort;
+};
+
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
 /// run, and the wiring between them. Closing the main window takes the dialog with it and ends every event loop, a
 /// box's as well; nothing is saved on the way.
@@ -54,7 +69,7 @@ public:
 
     /// The load step: the settings dialog with its defaults, the settings file read into it, the rows shown
     /// and laid out by the row mode, the first count started; then the main window is shown.
-    void start();
+    void start(const StartOptions& options = {});
 
     /// Where the settings are read and written, fixed when the program is made.
     const SettingsLocation& settingsFile() const { return m_location; }
@@ -63,6 +78,7 @@ public:
 
     Form1& mainWindow() { return *m_form1; }
     Count& count() { return *m_count; }
+    SpeakerScreen& speakerScreen() { return *m_speaker; }
     /// Null before start() and after the main window was closed.
     Form2* settingsDialog() const { return m_form2.get(); }
     SettingsRecord& settings() { return m_record; }
@@ -96,6 +112,7 @@ private:
     std::unique_ptr<ShownRows> m_shown;
     // Writes to the main window, so it goes first.
     std::unique_ptr<Count> m_count;
+    std::unique_ptr<SpeakerScreen> m_speaker;
     std::unique_ptr<Form2> m_form2;
     // The browser view and its window, while it is on; the server reads the count and the rows.
     std::unique_ptr<ViewServer> m_server;

@@ -2,9 +2,9 @@
 
 #include "build_info.h"
 
-#include "main_window/layout.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
+#include "main_window/row_pair.h"
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
 
@@ -22,52 +22,36 @@ namespace {
 // The inner size the window is made with, in points.
 constexpr double initialWidth = 528.75;
 constexpr double initialHeight = 84.75;
-// The type size the rows have until the first layout pass.
-constexpr double initialTypeSize = 42.0;
 // Cyan on black, the rows' colours until the first reset gives them colour pair 1.
 constexpr ColourValue initialForeground = 0x00FFFF00;
 constexpr ColourValue initialBackground = 0x00000000;
-// In a pause the rows keep this much of the contrast between their text and their background every other half
-// second: seen across a hall, and still read.
-constexpr double pausedContrast = 0.4;
-constexpr int pauseBlinkMs = 500;
-
-ColourValue dimmed(ColourValue foreground, ColourValue background)
-{
-    const auto mix = [](int f, int b) {
-        return qRound(b + (f - b) * pausedContrast);
-    };
-    return colourFromRgb(mix(redOf(foreground), redOf(background)), mix(greenOf(foreground), greenOf(background)),
-                         mix(blueOf(foreground), blueOf(background)));
-}
+// How long a notice stays in the caption.
+constexpr int noticeMs = 4000;
 
 } // namespace
 
 Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
-      m_label1(new RowLabel(defaultHeading(1) + u"\u3000 nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_label2(new RowLabel(defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground, this)),
-      m_caption(QString::fromUtf16(programName)), m_colours{initialForeground, initialBackground, initialForeground,
-                                                            initialBackground}
+      m_rows(new RowPair(this, m_rowFamily, defaultHeading(1) + u"\u3000 nn分ss秒"_s,
+                         defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground)),
+      m_caption(QString::fromUtf16(programName))
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(m_caption);
     // The keys reach the window whichever row was clicked last.
     setFocusPolicy(Qt::StrongFocus);
-    m_label1->setObjectName(u"Label1"_s);
-    m_label2->setObjectName(u"Label2"_s);
-    for (RowLabel* label : {m_label1, m_label2}) {
-        label->setFont(rowFont(m_rowFamily, initialTypeSize));
+    for (RowLabel* label : {m_rows->upper(), m_rows->lower()}) {
         connect(label, &RowLabel::buttonPressed, this, [this](Qt::MouseButton b) { mouseDown(buttonNumber(b)); });
         connect(label, &RowLabel::buttonReleased, this, [this](Qt::MouseButton b) { mouseUp(buttonNumber(b)); });
     }
     // At a large scale factor on a small screen the size at creation would run off the screen's edge; the
     // layout fills whatever size the window gets.
     resize(QSize(pixelsX(initialWidth), pixelsY(initialHeight)).boundedTo(screen()->availableSize()));
-    m_blink.setInterval(pauseBlinkMs);
-    connect(&m_blink, &QTimer::timeout, this, [this] {
-        m_dimmed = !m_dimmed;
-        showColours();
+    m_noticeEnd.setSingleShot(true);
+    m_noticeEnd.setInterval(noticeMs);
+    connect(&m_noticeEnd, &QTimer::timeout, this, [this] {
+        m_notice.clear();
+        showCaption();
     });
 }
 
@@ -93,41 +77,16 @@ double Form1::innerHeightPoints() const
 
 void Form1::Form_Resize()
 {
-    const RowLayout layout = layoutRows(innerWidthPoints(), innerHeightPoints(), m_settings.option(1));
-    // Written one by one in a fixed order: lower top, widths, heights, form, then the type sizes.
-    m_label2->move(0, pixelsY(layout.lowerTop));
-    m_label1->resize(pixelsX(layout.width), m_label1->height());
-    m_label2->resize(pixelsX(layout.width), m_label2->height());
-    // Edges, not lengths, are rounded to whole pixels, so the rows meet without a gap or an overlap and the
-    // lower one ends exactly at the window's edge when half the height is a fraction of a pixel.
-    m_label1->resize(m_label1->width(), pixelsY(layout.height));
-    m_label2->resize(m_label2->width(), pixelsY(layout.lowerTop + layout.height) - pixelsY(layout.lowerTop));
+    const RowLayout layout = m_rows->layOut(m_settings.option(1));
     if (layout.fmtIndex != m_fmtIndex) {
         m_fmtIndex = layout.fmtIndex;
         emit fmtIndexChanged(m_fmtIndex);
     }
-    m_label1->setFont(rowFont(m_rowFamily, layout.typeSize));
-    m_label2->setFont(rowFont(m_rowFamily, layout.typeSize));
 }
 
 void Form1::showRows(SettingsRecord::RowMode mode)
 {
-    switch (mode) {
-    case SettingsRecord::RowMode::Option1:
-        m_label1->setVisible(true);
-        m_label2->setVisible(true);
-        break;
-    case SettingsRecord::RowMode::Option2:
-        m_label1->setVisible(true);
-        m_label2->setVisible(false);
-        break;
-    case SettingsRecord::RowMode::Option3:
-        m_label1->setVisible(false);
-        m_label2->setVisible(true);
-        break;
-    case SettingsRecord::RowMode::None:
-        break;
-    }
+    m_rows->showRows(mode);
 }
 
 void Form1::toggleFullScreen()
@@ -171,50 +130,36 @@ void Form1::mouseUp(int button)
 
 void Form1::setUpperText(const QString& text)
 {
-    m_label1->setText(text);
+    m_rows->setUpperText(text);
 }
 
 void Form1::setLowerText(const QString& text)
 {
-    m_label2->setText(text);
+    m_rows->setLowerText(text);
 }
 
 void Form1::setUpperColours(ColourValue foreground, ColourValue background)
 {
-    m_colours[0] = foreground;
-    m_colours[1] = background;
-    showColours();
+    m_rows->setUpperColours(foreground, background);
 }
 
 void Form1::setLowerColours(ColourValue foreground, ColourValue background)
 {
-    m_colours[2] = foreground;
-    m_colours[3] = background;
-    showColours();
-}
-
-void Form1::showColours()
-{
-    const auto shown = [this](ColourValue f, ColourValue b) {
-        return m_dimmed ? dimmed(f, b) : f;
-    };
-    m_label1->setColours(shown(m_colours[0], m_colours[1]), m_colours[1]);
-    m_label2->setColours(shown(m_colours[2], m_colours[3]), m_colours[3]);
+    m_rows->setLowerColours(foreground, background);
 }
 
 void Form1::showState(const CountState& state)
 {
     m_rehearsal = state.rehearsal;
-    if (state.paused != m_paused) {
-        m_paused = state.paused;
-        // Dimmed at once, so the key shows it took.
-        m_dimmed = m_paused;
-        if (m_paused)
-            m_blink.start();
-        else
-            m_blink.stop();
-        showColours();
-    }
+    m_paused = state.paused;
+    m_rows->setPaused(m_paused);
+    showCaption();
+}
+
+void Form1::showNotice(const QString& notice)
+{
+    m_notice = notice;
+    m_noticeEnd.start();
     showCaption();
 }
 
@@ -231,6 +176,8 @@ void Form1::showCaption()
         title += u"（リハーサル）"_s;
     if (m_paused)
         title += u"（一時停止）"_s;
+    if (!m_notice.isEmpty())
+        title += u"（%1）"_s.arg(m_notice);
     if (windowTitle() == title)
         return;
     setWindowTitle(title);
@@ -315,6 +262,10 @@ void Form1::keyPressEvent(QKeyEvent* event)
     case Qt::Key_B:
         if (once)
             emit bellRequested();
+        break;
+    case Qt::Key_D:
+        if (once)
+            emit speakerScreenRequested();
         break;
     case Qt::Key_W:
         if (once)

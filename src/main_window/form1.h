@@ -8,15 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
-
 class Dialogs;
-class RowLabel;
+class RowPair;
 
 /// The main window, captioned with the program's name: two display rows that fill it at one type size, drawn as the
 /// count writes them and dimmed in a pause. It turns the mouse and the keys into requests for the count's commands
 /// (left release or R: restart, after asking; right press or S: the settings dialog; T: a rehearsal, after asking;
-/// Space: pause; arrows: adjust; N: skip; B: the bell; W: the browser view); F11 and Escape are its own.
+/// Space: pause; arrows: adjust; N: skip; B: the bell; D: the speaker's screen; W: the browser view); F11 and Escape
+/// are its own.
 class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:
@@ -47,6 +46,8 @@ public:
     /// The inner area in points, 1/72 inch at the screen's logical resolution.
     double innerWidthPoints() const;
     double innerHeightPoints() const;
+    /// The rows, for a window that shows the same.
+    const RowPair& rows() const { return *m_rows; }
 
     void setUpperText(const QString& text) override;
     void setLowerText(const QString& text) override;
@@ -58,6 +59,8 @@ public:
 public slots:
     /// The caption tells a rehearsal and a pause; in a pause the rows blink between their colours and dimmed ones.
     void showState(const CountState& state);
+    /// Adds `notice` to the caption for a few seconds.
+    void showNotice(const QString& notice);
 
 signals:
     /// The right button was pressed: the settings dialog should be shown or brought to the front.
@@ -71,6 +74,8 @@ signals:
     void adjustRequested(double seconds);
     void skipRequested();
     void bellRequested();
+    /// D: the speaker's window on the other screen should open, or close when open.
+    void speakerScreenRequested();
     /// W: the browser view's server should start, or stop.
     void serveRequested();
     /// The layout pass chose the other display form.
@@ -87,7 +92,6 @@ protected:
 
 private:
     void showCaption();
-    void showColours();
 
     int pixelsX(double points) const;
     int pixelsY(double points) const;
@@ -95,15 +99,12 @@ private:
     SettingsRecord& m_settings;
     Dialogs& m_dialogs;
     QString m_rowFamily;
-    RowLabel* m_label1;
-    RowLabel* m_label2;
+    RowPair* m_rows;
     QString m_caption;
+    QString m_notice;
+    QTimer m_noticeEnd;
     Qt::WindowStates m_stateBeforeFullScreen;
     int m_fmtIndex = 0;
     bool m_rehearsal = false;
     bool m_paused = false;
-    // The colours the count gave the rows; in a pause they are shown dimmed every other half second.
-    std::array<ColourValue, 4> m_colours;
-    bool m_dimmed = false;
-    QTimer m_blink;
 };

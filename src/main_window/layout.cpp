@@ -8,6 +8,16 @@ double smallerOf(double byHeight, double byWidth)
     return byHeight > byWidth ? byWidth : byHeight;
 }
 
+// The limits come after the choice of form, so a huge or empty window keeps the form it compared to.
+double limitedSize(double size)
+{
+    if (size > 2048.0)
+        return 2048.0;
+    if (size < 1.0)
+        return 1.0;
+    return size;
+}
+
 } // namespace
 
 RowLayout layoutRows(double width, double height, bool bothRows)
@@ -31,11 +41,14 @@ RowLayout layoutRows(double width, double height, bool bothRows)
         out.fmtIndex = 1;
     }
 
-    // The limits come after the choice of form, so a huge or empty window keeps the form it compared to.
-    if (size > 2048.0)
-        size = 2048.0;
-    if (size < 1.0)
-        size = 1.0;
-    out.typeSize = size;
+    out.typeSize = limitedSize(size);
+    return out;
+}
+
+RowLayout layoutRowsInForm(double width, double height, bool bothRows, int fmtIndex)
+{
+    RowLayout out = layoutRows(width, height, bothRows);
+    out.fmtIndex = fmtIndex;
+    out.typeSize = limitedSize(fmtIndex == 0 ? out.oneLineSize : out.twoLineSize);
     return out;
 }

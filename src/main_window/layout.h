@@ -14,3 +14,7 @@ struct RowLayout {
 /// Lays the rows over an inner area of `width` × `height` points. With both rows shown they split the
 /// height; with one row both rows take the whole area, so whichever is shown fills the window.
 RowLayout layoutRows(double width, double height, bool bothRows);
+
+/// The same area laid out for text written in the form `fmtIndex` whatever its shape: the type size is the largest
+/// at which that form fits. For a window that shows the rows another window's layout pass chose the form of.
+RowLayout layoutRowsInForm(double width, double height, bool bothRows, int fmtIndex);

@@ -317,6 +317,11 @@ void TestProgram::keysReachTheCount()
     rig.chime.finishPlayback();
     QTest::keyClick(&form, Qt::Key_B);
     QCOMPARE(rig.chime.plays(), 2);
+    // With one screen D says so in the caption for a few seconds, and opens nothing.
+    QTest::keyClick(&form, Qt::Key_D);
+    QCOMPARE(form.windowTitle(), u"Lectern（2台目の画面がありません）"_s);
+    QCOMPARE(rig.program.speakerScreen().window(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(form.windowTitle(), u"Lectern"_s, 6000);
 }
 
 void TestProgram::countsOnWhileSettingsShown()

@@ -6,7 +6,9 @@
 #include "main_window/form1.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
+#include "main_window/speaker_window.h"
 #include "settings/settings_record.h"
+#include "timing/shown_rows.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -14,6 +16,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -41,7 +44,8 @@ struct Rig {
     FakeChimeDevice device;
     FakeDialogs dialogs;
     Form1 form{settings, dialogs};
-    Count count{settings, clock, wall, ticker, form, device};
+    ShownRows shown{form};
+    Count count{settings, clock, wall, ticker, shown, device};
 
     Rig()
     {
@@ -99,6 +103,7 @@ private slots:
     void keys();
     void fullScreenKeys();
     void pauseLook();
+    void speakerWindow();
 };
 
 void TestForm1::initTestCase()
@@ -622,6 +627,8 @@ void TestForm1::keys_data()
     QTest::newRow("Shift+N") << int(Qt::Key_N) << shift << QString();
     QTest::newRow("B") << int(Qt::Key_B) << 0 << u"bell"_s;
     QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ctrl << QString();
+    QTest::newRow("D") << int(Qt::Key_D) << 0 << u"speaker"_s;
+    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << ctrl << QString();
     QTest::newRow("R, then OK") << int(Qt::Key_R) << 0 << u"restart"_s;
     QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ctrl << QString();
     QTest::newRow("T, then OK") << int(Qt::Key_T) << 0 << u"rehearsal"_s;
@@ -647,6 +654,7 @@ void TestForm1::keys()
     connect(&rig.form, &Form1::pauseRequested, this, note(u"pause"_s));
     connect(&rig.form, &Form1::skipRequested, this, note(u"skip"_s));
     connect(&rig.form, &Form1::bellRequested, this, note(u"bell"_s));
+    connect(&rig.form, &Form1::speakerScreenRequested, this, note(u"speaker"_s));
     connect(&rig.form, &Form1::restartRequested, this, note(u"restart"_s));
     connect(&rig.form, &Form1::rehearsalRequested, this, note(u"rehearsal"_s));
     connect(&rig.form, &Form1::settingsRequested, this, note(u"settings"_s));
@@ -697,6 +705,52 @@ void TestForm1::pauseLook()
     rig.count.startRehearsal();
     rig.count.togglePause();
     QCOMPARE(rig.form.windowTitle(), u"Lectern（リハーサル）（一時停止）"_s);
+}
+
+void TestForm1::speakerWindow()
+{
+    Rig rig;
+    QVERIFY(rig.showForm());
+    rig.settings.setColour(SettingsRecord::Swatch::t1f, 0x00FFFFFFu);
+    rig.settings.setColour(SettingsRecord::Swatch::t1b, 0x00000080u);
+    rig.count.restart();
+    SpeakerWindow speaker(rig.settings, rig.form, rig.shown);
+    speaker.resize(800, 600);
+    speaker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&speaker));
+    RowLabel* upper = speaker.findChild<RowLabel*>(u"Label1"_s);
+    RowLabel* lower = speaker.findChild<RowLabel*>(u"Label2"_s);
+    // The main window's texts and colours, one pass of the event loop after the count wrote them.
+    rig.clock.advance(1.0);
+    rig.ticker.fire();
+    QTRY_COMPARE(lower->text(), rig.label(u"Label2"_s)->text());
+    QCOMPARE(upper->text(), rig.label(u"Label1"_s)->text());
+    QCOMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    QCOMPARE(upper->background(), ColourValue(0x00000080u));
+    // Written in the main window's one-line form, the text is sized to fit this window's width in that form.
+    QCOMPARE(rig.form.fmtIndex(), 0);
+    QVERIFY(QFontMetricsF(upper->font()).horizontalAdvance(upper->text()) <= upper->contentsRect().width());
+    QVERIFY(upper->font().pointSizeF() > 40.0);
+    // Paused, it blinks in step with the main window.
+    rig.count.togglePause();
+    QCOMPARE(upper->foreground(), ColourValue(0x006666B3u));
+    QTRY_COMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    QCOMPARE(rig.label(u"Label1"_s)->foreground(), ColourValue(0x00FFFFFFu));
+    // A key does what it does on the main window; a click does nothing.
+    QSignalSpy paused(&rig.form, &Form1::pauseRequested);
+    QSignalSpy settings(&rig.form, &Form1::settingsRequested);
+    QTest::keyClick(&speaker, Qt::Key_Space);
+    QCOMPARE(paused.size(), 1);
+    QTest::mouseClick(upper, Qt::LeftButton);
+    QTest::mouseClick(lower, Qt::RightButton);
+    QVERIFY(rig.dialogs.shown().isEmpty());
+    QCOMPARE(settings.size(), 0);
+    // The pointer hides over it once still for two seconds, and comes back when moved.
+    QTRY_COMPARE_WITH_TIMEOUT(speaker.cursor().shape(), Qt::BlankCursor, 4000);
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), upper->mapToGlobal(QPointF(20, 20)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(upper, &move);
+    QCOMPARE(speaker.cursor().shape(), Qt::ArrowCursor);
 }
 
 QTEST_MAIN(TestForm1)

@@ -12,7 +12,8 @@ let socket = null;
 let retries = 0;
 let heard = 0;
 
-// The main window's layout rule (main_window/layout.cpp), in points.
+// The main window's layout rule (main_window/layout.cpp), in points; the size is taken for the form the text
+// is written in, as layoutRowsInForm() does for the speaker's window.
 function layoutRows(width, height, bothRows) {
     const smallerOf = (byHeight, byWidth) => (byHeight > byWidth ? byWidth : byHeight);
     const rowHeight = bothRows ? height / 2 : height;
