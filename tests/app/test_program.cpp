@@ -12,11 +12,13 @@
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
+#include "timing/count.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -148,6 +150,8 @@ private slots:
     void soundCheckOfAFileRefusedOnceRead();
     void oneCopyPerSettingsFile_data();
     void oneCopyPerSettingsFile();
+    void commandsFromALaterStart_data();
+    void commandsFromALaterStart();
 };
 
 void TestProgram::startUp_data()
@@ -640,6 +644,60 @@ void TestProgram::oneCopyPerSettingsFile()
     SingleInstance first(root + running), second(root + started);
     QCOMPARE(first.claim(), SingleInstance::Claim::Ours);
     QCOMPARE(second.claim(), bothRun ? SingleInstance::Claim::Ours : SingleInstance::Claim::Running);
+}
+
+void TestProgram::commandsFromALaterStart_data()
+{
+    // What a later start writes to the running copy, and the count after it (10 minutes' presentation, 2 warning).
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("cutOff");
+    QTest::addColumn<double>("elapsed");
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<bool>("rehearsal");
+    QTest::newRow("pause") << QByteArray("pause\n") << false << 0.0 << 1 << true << false;
+    QTest::newRow("adjust, never below zero")
+        << QByteArray("adjust=-5\nadjust=+490.5\n") << false << 490.5 << 2 << false << false;
+    QTest::newRow("skip") << QByteArray("skip\n") << false << 0.0 << 3 << false << false;
+    QTest::newRow("rehearsal") << QByteArray("rehearsal\n") << false << 0.0 << 1 << false << true;
+    QTest::newRow("restart") << QByteArray("adjust=30\npause\nrestart\n") << false << 0.0 << 1 << false << false;
+    QTest::newRow("cut off at a bad line") << QByteArray("pause\nPause\nskip\n") << true << 0.0 << 1 << true << false;
+    QTest::newRow("more than a day") << QByteArray("adjust=86401\n") << true << 0.0 << 1 << false << false;
+    QTest::newRow("not a number") << QByteArray("adjust=inf\n") << true << 0.0 << 1 << false << false;
+    QTest::newRow("carriage return") << QByteArray("pause\r\n") << true << 0.0 << 1 << false << false;
+    QTest::newRow("too long") << QByteArray(100, 'x') << true << 0.0 << 1 << false << false;
+}
+
+void TestProgram::commandsFromALaterStart()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, cutOff);
+    QFETCH(double, elapsed);
+    QFETCH(int, phase);
+    QFETCH(bool, paused);
+    QFETCH(bool, rehearsal);
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    Rig rig;
+    rig.files.put(iniPath, settingsFile(RowMode::Option1));
+    rig.program.start();
+    SingleInstance instance(iniPath);
+    QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
+    rig.program.takeCommandsFrom(instance);
+
+    const QStringList sockets = QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System);
+    QCOMPARE(sockets.size(), 1);
+    QLocalSocket caller;
+    caller.connectToServer(runtime.filePath(sockets.constFirst()));
+    QVERIFY(caller.waitForConnected(1000));
+    caller.write(sent);
+    const CountState expected{elapsed, phase, paused, rehearsal, rehearsal ? 0.0 : elapsed};
+    if (cutOff)
+        QTRY_COMPARE(caller.state(), QLocalSocket::UnconnectedState);
+    else
+        QTRY_COMPARE(rig.program.count().state(), expected);
+    QCOMPARE(rig.program.count().state(), expected);
+    QCOMPARE(caller.state(), cutOff ? QLocalSocket::UnconnectedState : QLocalSocket::ConnectedState);
 }
 
 QTEST_MAIN(TestProgram)
