@@ -62,7 +62,6 @@ while read -r message arguments; do
     status=$?
     expect "'$arguments' ended with status $status and said: $(cat "$out/stderr")" failed_saying "$message"
 done <<'EOF'
-no.copy --pause
 no.copy --restart --adjust -30
 --adjust.takes --adjust=12abc
 --adjust.takes --skip --adjust=86400.5

@@ -64,25 +64,12 @@ turn() {
     done
     echo "$lo $hi $v"
 }
-# After a kill: starts the copy again and finds its main window (of the first one's size) and the question.
+# After a kill: starts the copy again and answers its question with the key $1.
 relaunch() {
     kill -KILL "$E2E_APP_PID" && wait "$E2E_APP_PID" 2>/dev/null
     e2e_launch_app "${E2E_AUDIO_ENV[@]}"
-    both() {
-        main='' box=''
-        for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
-            [ "$(xdotool getwindowname "$w")" = Lectern ] || continue
-            if [ "$(e2e_window_size "$w")" = "$W $H" ]; then main=$w; else box=$w; fi
-        done
-        [ -n "$main" ] && [ -n "$box" ]
-    }
-    e2e_wait_until 10 both || e2e_fail "no question beside the main window"
-    E2E_MAIN=$main
-}
-answer() {
-    xdotool windowactivate --sync "$box" key "$1" 2>/dev/null
-    answered() { ! xwininfo -id "$box" 2>/dev/null | grep -q IsViewable; }
-    e2e_wait_until 5 answered || e2e_fail "$1 did not answer the question"
+    e2e_answer_resume "$1"
+    main=$E2E_MAIN
 }
 remote() { (cd "$app" && env -u DISPLAY ./lectern "$@") 2>"$E2E_DIR/remote.err"; }
 
@@ -113,29 +100,27 @@ unset "looks[$look1]"
 near "$(calc "$p1_a - $t1_hi + $t2_lo - $p2_b")" "$(calc "$p1_b - $t1_lo + $t2_hi - $p2_a")" 1 "$(e2e_scaled 0.2)" ||
     e2e_fail "the rows turned at [$t1_lo, $t1_hi] and [$t2_lo, $t2_hi], paused [$p1_a, $p1_b] to [$p2_a, $p2_b]"
 
-bytes=$(audio_bytes)
-press Right Right Right
-e2e_wait_until 2 phase_is 2 || e2e_fail "→ three times did not bring the warning colours"
-sleep "$(e2e_scaled 1.2)"
-[ "$(bells_since "$bytes")" = 1 ] || e2e_fail "→ into the warning rang $(bells_since "$bytes") bells, not one"
-bytes=$(audio_bytes)
-press n
-e2e_wait_until 2 phase_is 3 || e2e_fail "N did not bring the discussion colours"
-sleep "$(e2e_scaled 1.5)"
-[ "$(bells_since "$bytes")" = 2 ] || e2e_fail "N rang $(bells_since "$bytes") bells, not two"
-e2e_log "Space paused and went on; → ×3: warning, one bell; N: discussion, two bells"
-
+# → three times into the warning, N into the discussion: the colours and bells of the phase entered.
+for step in "2 1 Right Right Right" "3 2 n"; do
+    read -r phase bells keys <<<"$step"
+    bytes=$(audio_bytes)
+    # shellcheck disable=SC2086 # the keys are words of their own
+    press $keys
+    e2e_wait_until 2 phase_is "$phase" || e2e_fail "$keys did not bring the colours of phase $phase"
+    sleep "$(e2e_scaled 1.5)"
+    [ "$(bells_since "$bytes")" = "$bells" ] || e2e_fail "$keys rang $(bells_since "$bytes") bells, not $bells"
+done
 q_a=$(now)
-remote --pause || e2e_fail "lectern --pause ended with status $?: $(cat "$E2E_DIR/remote.err")"
-e2e_wait_until 2 title_is "Lectern（一時停止）" || e2e_fail "lectern --pause did not pause the running copy"
-remote --pause || e2e_fail "the second lectern --pause ended with status $?"
-e2e_wait_until 2 title_is Lectern || e2e_fail "the second lectern --pause did not go on"
+for title in "Lectern（一時停止）" Lectern; do
+    remote --pause || e2e_fail "lectern --pause ended with status $?: $(cat "$E2E_DIR/remote.err")"
+    e2e_wait_until 2 title_is "$title" || e2e_fail "lectern --pause did not bring the caption $title"
+done
 q_b=$(now)
+e2e_log "Space, →, N and lectern --pause done"
 
 xdotool windowminimize "$main"
 read -r k_lo k_hi k_count < <(turn 4 counted) || e2e_fail "the minimised caption did not count"
-relaunch
-answer Return
+relaunch Return
 e2e_wait_until 2 phase_is 3 || e2e_fail "taken up, the count is not in the discussion colours"
 xdotool windowminimize "$main"
 read -r y_lo y_hi y_count < <(turn 4 counted) || e2e_fail "taken up, the minimised caption did not count"
@@ -145,10 +130,8 @@ near "$(calc "$y_count - $k_count - ($y_hi - $k_lo)")" "$(calc "$y_count - $k_co
 e2e_log "killed at $k_count s of count, taken up at $y_count s"
 
 t_launch3=$(now)
-relaunch
-t_map3=$(now) n_a=$(now)
-answer Escape
-n_b=$(now)
+relaunch Escape
+t_map3=$E2E_ANSWERED_FROM n_a=$E2E_ANSWERED_FROM n_b=$(now)
 phase_is 1 || e2e_fail "after No the count is not a fresh one"
 xdotool windowminimize "$main"
 read -r _ f_hi f_count < <(turn 4 counted) || e2e_fail "after No the minimised caption did not count"

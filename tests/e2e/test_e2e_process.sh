@@ -69,15 +69,19 @@ cp "$(command -v sleep)" "$E2E_DIR/lectern"
 e2e_track $! && sed -i "1s/.*/$!/" "$XDG_RUNTIME_DIR"/lectern-*.lock &&
     touch -d '5 seconds ago' "$XDG_RUNTIME_DIR"/lectern-*.lock
 e2e_launch_app SDL_AUDIODRIVER=dummy
+e2e_answer_resume Escape
 e2e_log "the start after a killed copy runs"
 e2e_close_main_expect_exit
+
+# A closed window's count is offered back at the next start, which the starts below are not about.
+launch_fresh() { rm -f "$app/Lectern.count" && e2e_launch_app "$@"; }
 
 # No runtime folder: a lock folder another user made in TMPDIR is refused, then the user's own is made 0700.
 own=$E2E_DIR/tmp/lectern-$(id -u)
 mkdir -m 1777 "$E2E_DIR/tmp" && mkdir -m 777 "$own" && chown nobody "$own" 2>/dev/null
 (cd "$app" && exec env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp" ./lectern) >"$E2E_DIR/planted.log" 2>&1
 [ "$?" = 1 ] && [ "$(grep -c "^lectern: $own" "$E2E_DIR/planted.log")" = 1 ] || e2e_fail "a planted folder was used"
-rmdir "$own" && e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
+rmdir "$own" && launch_fresh SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
 [ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder made in TMPDIR has mode $(stat -c %a "$own")"
 e2e_close_main_expect_exit
 
@@ -86,7 +90,7 @@ cat >"$E2E_DIR/fonts.conf" <<CONF
 <?xml version="1.0"?>
 <fontconfig><dir>/usr/share/fonts/truetype/dejavu</dir><cachedir>$E2E_DIR/font-cache</cachedir></fontconfig>
 CONF
-e2e_launch_app SDL_AUDIODRIVER=dummy FONTCONFIG_FILE="$E2E_DIR/fonts.conf"
+launch_fresh SDL_AUDIODRIVER=dummy FONTCONFIG_FILE="$E2E_DIR/fonts.conf"
 sleep "$(e2e_scaled 0.5)"
 [ "$(wc -l <"$E2E_APP_LOG")" = 1 ] && grep -q 'no Japanese font' "$E2E_APP_LOG" ||
     e2e_fail "without a Japanese font the program printed: $(cat "$E2E_APP_LOG")"
@@ -94,7 +98,7 @@ e2e_close_main_expect_exit
 e2e_log "no Japanese font: one line on stderr"
 
 # Twice the scale on a small screen.
-e2e_launch_app SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=2
+launch_fresh SDL_AUDIODRIVER=dummy QT_SCALE_FACTOR=2
 read -r width _ < <(e2e_window_size "$E2E_MAIN")
 [ "$width" -le 1024 ] || e2e_fail "at scale 2 the window is $width pixels wide on a 1024-pixel screen"
 e2e_close_main_expect_exit
