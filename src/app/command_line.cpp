@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -40,15 +41,17 @@ std::optional<int> passOnCommands(const QCommandLineParser& parser)
             continue;
         QByteArray line = name.toLatin1();
         if (name == u"adjust"_s) {
-            const QByteArray seconds = parser.values(name).value(adjustments++).toUtf8();
-            if (!remoteAdjustSeconds(seconds)) {
+            const QByteArray text = parser.values(name).value(adjustments++).toUtf8();
+            const std::optional<double> seconds = remoteAdjustSeconds(text);
+            if (!seconds) {
                 std::fprintf(stderr,
                              "lectern: --adjust takes seconds, at most a day either way (as --adjust=-30), "
                              "not '%s'\n",
-                             seconds.constData());
+                             text.constData());
                 return 1;
             }
-            line += '=' + seconds;
+            // In its shortest form, well within the line the copy takes however the number was written.
+            line += '=' + QByteArray::number(*seconds, 'g', QLocale::FloatingPointShortest);
         }
         lines += line + '\n';
     }
