@@ -76,7 +76,7 @@ remote() { (cd "$app" && env -u DISPLAY ./lectern "$@") 2>"$E2E_DIR/remote.err";
 t_launch1=$(now)
 e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 main=$E2E_MAIN t_map1=$(now)
-read -r W H < <(e2e_window_size "$main")
+read -r _ H < <(e2e_window_size "$main")
 xdotool windowactivate --sync "$main" 2>/dev/null
 
 # Space just after the rows turn a second (the second turn seen: the first may be a first paint), Space 3 s later.
@@ -147,7 +147,8 @@ c_b=$(now)
 remote --pause
 status=$?
 # A copy started without a display would end with status 1 too, saying so.
-if [ "$status" != 1 ] || [ "$(wc -l <"$E2E_DIR/remote.err")" != 1 ] || ! grep -q '^lectern: no copy' "$E2E_DIR/remote.err"; then
+if [ "$status" != 1 ] || [ "$(wc -l <"$E2E_DIR/remote.err")" != 1 ] ||
+    ! grep -q '^lectern: no copy' "$E2E_DIR/remote.err"; then
     e2e_fail "lectern --pause with no copy running ended with status $status and said: $(cat "$E2E_DIR/remote.err")"
 fi
 
@@ -163,10 +164,11 @@ check_talk() {
     sed -n "$(($1 + 1))p" "$list" | tr -d '\r' | awk -F, -v s="$(date -d "$day $start" +%s)" \
         -v e="$(date -d "$day $end" +%s)" -v z="$E2E_T0" -v seen="${*:2}" '
         function secs(t, p) { split(t, p, ":"); return p[1] * 3600 + p[2] * 60 + p[3] }
-        function check(name, lo, hi, a, b) { if (hi < a - 1 || lo > b + 1) printf "%s %s..%s, seen %s..%s; ", name, lo, hi, a, b }
-        { split(seen, r, " "); used = secs($4) + secs($5) + secs($6)
+        function check(name, lo, hi, a, b) {
+            if (hi < a - 1 || lo > b + 1) printf "%s %s..%s, seen %s..%s; ", name, lo, hi, a, b }
+        { split(seen, r, " "); used = secs($4) + secs($5) + secs($6); p = secs($7)
           check("start", s - z, s - z + 1, r[1], r[2]); check("end", e - z, e - z + 1, r[3], r[4])
-          check("count", used - 0.5, used + 0.5, r[5], r[6]); check("paused", secs($7) - 0.5, secs($7) + 0.5, r[7], r[8]) }'
+          check("count", used - 0.5, used + 0.5, r[5], r[6]); check("paused", p - 0.5, p + 0.5, r[7], r[8]) }'
 }
 bad=$(check_talk 1 "$t_launch1" "$t_map1" "$n_a" "$n_b" "$(calc "$y_count - 0.5 + $n_a - $y_hi")" \
     "$(calc "$y_count - 0.4 + $n_b - $y_lo")" "$(calc "$p2_a - $p1_b")" "$(calc "$p2_b - $p1_a + $q_b - $q_a")")
