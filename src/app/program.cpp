@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/app_icon.h"
+#include "app/single_instance.h"
 #include "build_info.h"
 #include "main_window/form1.h"
 #include "platform/dialogs.h"
@@ -19,8 +20,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
 QStringList installedFolders()
 {
     QStringList folders;
@@ -28,8 +27,6 @@ QStringList installedFolders()
         folders << QDir::cleanPath(QString::fromUtf16(folder));
     return folders;
 }
-
-} // namespace
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
@@ -107,6 +104,17 @@ void Program::start(const StartOptions& options)
 void Program::bringToFront()
 {
     showAndRaise(*m_form1);
+}
+
+void Program::takeCommandsFrom(const SingleInstance& instance)
+{
+    Count* count = m_count.get();
+    connect(&instance, &SingleInstance::activationRequested, this, &Program::bringToFront);
+    connect(&instance, &SingleInstance::restartRequested, count, &Count::restart);
+    connect(&instance, &SingleInstance::rehearsalRequested, count, &Count::startRehearsal);
+    connect(&instance, &SingleInstance::pauseRequested, count, &Count::togglePause);
+    connect(&instance, &SingleInstance::adjustRequested, count, &Count::adjust);
+    connect(&instance, &SingleInstance::skipRequested, count, &Count::skip);
 }
 
 void Program::showSettings()
