@@ -241,6 +241,27 @@ e2e_launch_app() {
     fi
 }
 
+# A start after a copy was killed in a talk asks, beside its main window, whether to take the count up: answers with
+# the key $1 (Return: Yes, Escape: No). Sets E2E_MAIN to the main window and E2E_ANSWERED_FROM to the moment
+# before the key.
+e2e_answer_resume() {
+    local box=''
+    e2e_resume_asked() {
+        local w
+        box='' E2E_MAIN=''
+        for w in $(xdotool search --onlyvisible --pid "$E2E_APP_PID" 2>/dev/null); do
+            [ "$(xdotool getwindowname "$w" 2>/dev/null)" = Lectern ] || continue
+            if xprop -id "$w" _NET_WM_WINDOW_TYPE | grep -q _DIALOG; then box=$w; else E2E_MAIN=$w; fi
+        done
+        [ -n "$box" ] && [ -n "$E2E_MAIN" ]
+    }
+    e2e_resume_answered() { ! xwininfo -id "$box" 2>/dev/null | grep -q IsViewable; }
+    e2e_wait_until 10 e2e_resume_asked || e2e_fail "no question whether to take up the last count"
+    E2E_ANSWERED_FROM=$(e2e_elapsed)
+    xdotool windowactivate --sync "$box" key "$1" 2>/dev/null
+    e2e_wait_until 5 e2e_resume_answered || e2e_fail "$1 did not answer whether to take up the last count"
+}
+
 # Gone, or a zombie waiting to be reaped.
 e2e_app_ended() { [ ! -e "/proc/$E2E_APP_PID" ] || grep -q '^[^)]*) Z' "/proc/$E2E_APP_PID/stat" 2>/dev/null; }
 

@@ -1,12 +1,16 @@
 #include "app/command_line.h"
 
 #include "app/program.h"
+#include "app/single_instance.h"
 #include "build_info.h"
+#include "platform/disk_file_access.h"
+#include "settings/settings_location.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QScreen>
 
 #include <cstdio>
@@ -18,6 +22,9 @@ namespace {
 
 constexpr quint16 defaultPort = 8480;
 
+// The commands a later start passes on to the copy that runs for the same settings file.
+const QStringList countCommands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"rehearsal"_s};
+
 void describe(QCommandLineParser& parser)
 {
     parser.addHelpOption();
@@ -25,6 +32,10 @@ void describe(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(u"full-screen"_s));
     parser.addOption(QCommandLineOption(u"screen"_s, QString(), u"N"_s));
     parser.addOption(QCommandLineOption(u"speaker-screen"_s));
+    for (const QString& name : countCommands) {
+        parser.addOption(name == u"adjust"_s ? QCommandLineOption(name, QString(), u"seconds"_s)
+                                             : QCommandLineOption(name));
+    }
     parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
 }
 
@@ -36,6 +47,42 @@ QStringList withServePort(QStringList arguments)
             argument = u"--serve=%1"_s.arg(defaultPort);
     }
     return arguments;
+}
+
+/// Passes the count's commands on, in the order given, to the copy that runs for the same settings file; never
+/// starts one. Nothing when the command line holds none.
+std::optional<int> passOnCommands(const QCommandLineParser& parser)
+{
+    QByteArray lines;
+    qsizetype adjustments = 0;
+    for (const QString& name : parser.optionNames()) {
+        if (!countCommands.contains(name))
+            continue;
+        QByteArray line = name.toLatin1();
+        if (name == u"adjust"_s) {
+            const QByteArray text = parser.values(name).value(adjustments++).toUtf8();
+            const std::optional<double> seconds = remoteAdjustSeconds(text);
+            if (!seconds) {
+                std::fprintf(stderr,
+                             "lectern: --adjust takes seconds, at most a day either way (as --adjust=-30), "
+                             "not '%s'\n",
+                             text.constData());
+                return 1;
+            }
+            // In its shortest form, well within the line the copy takes however the number was written.
+            line += '=' + QByteArray::number(*seconds, 'g', QLocale::FloatingPointShortest);
+        }
+        lines += line + '\n';
+    }
+    if (lines.isEmpty())
+        return std::nullopt;
+    if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+        std::fprintf(stderr, "lectern: unknown option '%s'\n", qUtf8Printable(unknown.constFirst()));
+        return 1;
+    }
+    // Found as the copy itself finds it, without a display.
+    DiskFileAccess files;
+    return SingleInstance::send(settingsLocation(files, installedFolders()).writePath, lines) ? 0 : 1;
 }
 
 /// Whether the help is in Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
@@ -74,7 +121,15 @@ QString helpText(const QString& program)
                "      --serve[=PORT]    ブラウザ表示のサーバーを始めます（ポートは既定で 8480、\n"
                "                        使用中なら次の空きポート）。W キーと同じです。\n"
                "  -h, --help            この使い方を表示して終了します。\n"
-               "  -v, --version         バージョンを表示して終了します。\n"_s.arg(program);
+               "  -v, --version         バージョンを表示して終了します。\n"
+               "\n"
+               "同じ設定ファイルで動いている Lectern への指示（確認はしません）:\n"
+               "  --restart          カウントを最初からやり直します。\n"
+               "  --pause            一時停止します。一時停止中なら再開します。\n"
+               "  --adjust=±秒       カウントを指定の秒数だけ進めます（負の数なら戻します）。\n"
+               "  --skip             いまの発表または質疑応答を終えて次に進みます。\n"
+               "  --rehearsal        リハーサルを始めます。\n"
+               "伝えたら 0、動いている Lectern がなければ 1 で終了します。\n"_s.arg(program);
     }
     return u"Usage: %1 [options]\n"
            "A timer for talks at academic meetings: the time since the talk started, the\n"
@@ -89,7 +144,15 @@ QString helpText(const QString& program)
            "      --serve[=PORT]    Start the browser view's server (port 8480 unless given,\n"
            "                        or the next free one), as the W key does.\n"
            "  -h, --help            Print this help and exit.\n"
-           "  -v, --version         Print the version and exit.\n"_s.arg(program);
+           "  -v, --version         Print the version and exit.\n"
+           "\n"
+           "Commands for the copy running with the same settings file (asked nothing):\n"
+           "  --restart          Start the count again.\n"
+           "  --pause            Pause the count, or go on when it is paused.\n"
+           "  --adjust=±SECONDS  Move the count on by SECONDS (back when negative).\n"
+           "  --skip             End the presentation or the discussion now.\n"
+           "  --rehearsal        Start a rehearsal.\n"
+           "Exit status 0 once passed on, 1 when no copy is running.\n"_s.arg(program);
 }
 
 } // namespace
@@ -104,7 +167,10 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     QCommandLineParser parser;
     describe(parser);
     // Unknown options may still be the window system's; they are judged once the application has taken those.
-    parser.parse(QCoreApplication::arguments());
+    if (!parser.parse(withServePort(QCoreApplication::arguments())) && parser.unknownOptionNames().isEmpty()) {
+        std::fprintf(stderr, "lectern: %s\n", qUtf8Printable(parser.errorText()));
+        return 1;
+    }
     if (parser.isSet(u"help"_s) || parser.isSet(u"help-all"_s)) {
         std::fputs(helpText(QFileInfo(QCoreApplication::arguments().constFirst()).fileName()).toUtf8().constData(),
                    stdout);
@@ -115,7 +181,7 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
                     qPrintable(QString::fromUtf16(programVersion)));
         return 0;
     }
-    return std::nullopt;
+    return passOnCommands(parser);
 }
 
 StartOptions checkCommandLine(const QGuiApplication& app)

@@ -54,8 +54,9 @@ void CountKeeper::offerResume()
             emit resumeRequested(offer->count);
             return;
         }
+        // Listed as ending at the refusal, however long the question stood open.
         if (!loaded->recorded)
-            list(saved, offer->elapsed, wallNow);
+            list(saved, countSecondsAt(offer->count, m_bootClock.now()), m_wallClock.nowMs());
         return;
     }
     if (!loaded->recorded && !saved.ended && !saved.rehearsal && saved.startWallMs > 0)

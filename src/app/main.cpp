@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
     // Another copy came to the front (status 0), or the lock's folder is not safe to use (said on stderr).
     if (const auto claim = instance.claim(); claim != SingleInstance::Claim::Ours)
         return claim == SingleInstance::Claim::Running ? 0 : 1;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &program, &Program::bringToFront);
+    program.takeCommandsFrom(instance);
     // Logging out or closing the terminal closes the window as its user would: status 0, the settings untouched.
     QuitOnSignals endSignals;
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);

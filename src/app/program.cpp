@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/app_icon.h"
+#include "app/single_instance.h"
 #include "build_info.h"
 #include "main_window/form1.h"
 #include "platform/dialogs.h"
@@ -21,8 +22,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
 QStringList installedFolders()
 {
     QStringList folders;
@@ -30,8 +29,6 @@ QStringList installedFolders()
         folders << QDir::cleanPath(QString::fromUtf16(folder));
     return folders;
 }
-
-} // namespace
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
@@ -149,6 +146,17 @@ void Program::toggleServing(quint16 port)
         });
     });
     m_serveWindow->show();
+}
+
+void Program::takeCommandsFrom(const SingleInstance& instance)
+{
+    Count* count = m_count.get();
+    connect(&instance, &SingleInstance::activationRequested, this, &Program::bringToFront);
+    connect(&instance, &SingleInstance::restartRequested, count, &Count::restart);
+    connect(&instance, &SingleInstance::rehearsalRequested, count, &Count::startRehearsal);
+    connect(&instance, &SingleInstance::pauseRequested, count, &Count::togglePause);
+    connect(&instance, &SingleInstance::adjustRequested, count, &Count::adjust);
+    connect(&instance, &SingleInstance::skipRequested, count, &Count::skip);
 }
 
 void Program::showSettings()

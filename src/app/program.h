@@ -25,9 +25,13 @@ class Form2;
 class ServeWindow;
 class QScreen;
 class ShownRows;
+class SingleInstance;
 class Ticker;
 class ViewServer;
 class WallClock;
+
+/// The folders a package installs the program in, where its settings are never written beside it.
+QStringList installedFolders();
 
 /// The platform the program runs on: the real services in main(), fakes in the tests.
 struct Services {
@@ -75,6 +79,9 @@ public:
     const SettingsLocation& settingsFile() const { return m_location; }
     /// Shows the main window, restoring it when minimised, and brings it to the front.
     void bringToFront();
+    /// Later starts for the same settings file bring the main window to the front and act on the count, as the
+    /// keys do, without asking first.
+    void takeCommandsFrom(const SingleInstance& instance);
 
     Form1& mainWindow() { return *m_form1; }
     Count& count() { return *m_count; }

@@ -8,8 +8,10 @@
 #include <QLockFile>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +26,10 @@ namespace {
 // a sandbox that numbers alike at every start): 0 would keep such a lock for ever, QLockFile's default for 30 s.
 // The age covers only the moment between a holder's making the file and locking it.
 constexpr int staleLockMs = 1000;
+// The longest line the socket takes, its newline left out: "adjust=" and a number written in its shortest form.
+constexpr qint64 longestLine = 40;
+// The largest adjustment one command from outside makes, either way: a day.
+constexpr double largestRemoteAdjustSeconds = 24 * 3600.0;
 
 // The path the file is reached by however it is spelt: the links of the parts that exist resolved, the parts not
 // made yet appended as they are.
@@ -55,7 +61,51 @@ QString unsafeBecause(const QString& folder)
     return {};
 }
 
+// The folder for the lock and the socket: the session's runtime folder; without one, a folder of the user's own in
+// the temporary folder, never the temporary folder itself, where anyone may put a file under the name the program
+// would use. `make` makes that folder when it is missing. Empty when there is no such folder; nothing, said on
+// stderr, when the folder is not safe to use.
+std::optional<QString> lockFolder(bool make)
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(folder) && unsafeBecause(folder).isEmpty())
+        return folder;
+    folder = QDir::tempPath() + u"/lectern-"_s + QString::number(::geteuid());
+    const QByteArray path = QFile::encodeName(folder);
+    if (make ? ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST : ::access(path.constData(), F_OK) != 0)
+        return QString();
+    if (const QString reason = unsafeBecause(folder); !reason.isEmpty()) {
+        std::fprintf(stderr,
+                     "lectern: %s (%s) is not a private folder of this user's, so it cannot hold the lock "
+                     "of one copy per settings file: remove it or set XDG_RUNTIME_DIR\n",
+                     qUtf8Printable(folder), qUtf8Printable(reason));
+        return std::nullopt;
+    }
+    return folder;
+}
+
+// The lock's and the socket's path in `folder` without their endings: one per settings file however it is spelt.
+QString keyBase(const QString& folder, const QString& settingsPath)
+{
+    const QString key = settingsPath.isEmpty() ? QString() : resolvedPath(settingsPath);
+    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return folder + u"/lectern-"_s + QString::fromLatin1(hash);
+}
+
 } // namespace
+
+std::optional<double> remoteAdjustSeconds(QByteArrayView text)
+{
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !(std::fabs(seconds) <= largestRemoteAdjustSeconds))
+        return std::nullopt;
+    return seconds;
+}
 
 SingleInstance::SingleInstance(const QString& settingsPath, QObject* parent)
     : QObject(parent), m_settingsPath(settingsPath)
@@ -65,24 +115,12 @@ SingleInstance::~SingleInstance() = default;
 
 SingleInstance::Claim SingleInstance::claim()
 {
-    // The session's runtime folder; without one, a folder of the user's own in the temporary folder, never the
-    // temporary folder itself, where anyone may put a file under the name the program would use.
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!QDir::isAbsolutePath(folder) || !unsafeBecause(folder).isEmpty()) {
-        folder = QDir::tempPath() + u"/lectern-"_s + QString::number(::geteuid());
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST)
-            return Claim::Ours;
-        if (const QString reason = unsafeBecause(folder); !reason.isEmpty()) {
-            std::fprintf(stderr,
-                         "lectern: %s (%s) is not a private folder of this user's, so it cannot hold the lock "
-                         "of one copy per settings file: remove it or set XDG_RUNTIME_DIR\n",
-                         qUtf8Printable(folder), qUtf8Printable(reason));
-            return Claim::Refused;
-        }
-    }
-    const QString key = m_settingsPath.isEmpty() ? QString() : resolvedPath(m_settingsPath);
-    const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
-    const QString base = folder + u"/lectern-"_s + QString::fromLatin1(hash);
+    const std::optional<QString> folder = lockFolder(true);
+    if (!folder)
+        return Claim::Refused;
+    if (folder->isEmpty())
+        return Claim::Ours;
+    const QString base = keyBase(*folder, m_settingsPath);
 
     m_lock = std::make_unique<QLockFile>(base + u".lock"_s);
     m_lock->setStaleLockTime(staleLockMs);
@@ -108,10 +146,67 @@ SingleInstance::Claim SingleInstance::claim()
     return Claim::Running;
 }
 
+bool SingleInstance::send(const QString& settingsPath, const QByteArray& lines)
+{
+    const std::optional<QString> folder = lockFolder(false);
+    if (!folder)
+        return false;
+    // Only a copy that holds the lock listens; a socket left by a copy that died refuses the connection.
+    QLocalSocket holder;
+    if (!folder->isEmpty())
+        holder.connectToServer(keyBase(*folder, settingsPath) + u".socket"_s);
+    if (folder->isEmpty() || !holder.waitForConnected(1000)) {
+        std::fprintf(stderr, "lectern: no copy of Lectern is running for the settings file %s\n",
+                     settingsPath.isEmpty() ? "of a user without a home folder" : qUtf8Printable(settingsPath));
+        return false;
+    }
+    holder.write(lines);
+    while (holder.bytesToWrite() > 0 && holder.waitForBytesWritten(1000)) {
+    }
+    const bool delivered = holder.bytesToWrite() == 0;
+    holder.disconnectFromServer();
+    if (!delivered)
+        std::fprintf(stderr, "lectern: the running copy of Lectern did not take the command\n");
+    return delivered;
+}
+
 void SingleInstance::answer()
 {
     while (QLocalSocket* caller = m_server->nextPendingConnection()) {
         connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
-        emit activationRequested();
+        connect(caller, &QLocalSocket::readyRead, this, [this, caller] { read(*caller); });
     }
+}
+
+void SingleInstance::read(QLocalSocket& caller)
+{
+    while (caller.canReadLine()) {
+        const QByteArray line = caller.readLine(longestLine + 1);
+        if (!line.endsWith('\n') || !act(QByteArrayView(line).chopped(1))) {
+            caller.abort();
+            return;
+        }
+    }
+    if (caller.bytesAvailable() > longestLine)
+        caller.abort();
+}
+
+bool SingleInstance::act(QByteArrayView line)
+{
+    if (line == "front")
+        emit activationRequested();
+    else if (line == "restart")
+        emit restartRequested();
+    else if (line == "pause")
+        emit pauseRequested();
+    else if (line == "skip")
+        emit skipRequested();
+    else if (line == "rehearsal")
+        emit rehearsalRequested();
+    else if (const std::optional<double> seconds =
+                 line.startsWith("adjust=") ? remoteAdjustSeconds(line.sliced(7)) : std::nullopt)
+        emit adjustRequested(*seconds);
+    else
+        return false;
+    return true;
 }

@@ -1,17 +1,27 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
+
+/// The seconds of an adjustment from outside (`--adjust=TEXT`, and the socket's "adjust=TEXT"): a plain decimal
+/// number, signed or not, within a day either way; nothing for anything else.
+std::optional<double> remoteAdjustSeconds(QByteArrayView text);
 
 /// One running count per settings file, so that two copies never overwrite each other's settings. The first
 /// start holds a lock and listens; a later start finds the lock held, asks the holder to come to the front and
 /// ends. A lock left by a copy that died is taken over at once. The lock and the socket live in a folder only the
 /// user can enter: $XDG_RUNTIME_DIR, or else a folder of the user's own made in the temporary folder.
+///
+/// The socket takes lines of at most a few bytes each: "front", or a command of the count ("restart", "pause",
+/// "adjust=SECONDS", "skip", "rehearsal"). A caller whose line is not one of these is cut off there.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -29,12 +39,24 @@ public:
     /// Takes the key or asks its holder to the front. Refused has been explained on stderr in one line.
     Claim claim();
 
+    /// Hands `lines` to the copy that runs for `settingsPath`, without ever becoming one: true once delivered;
+    /// false, said on stderr in one line, when no copy runs or the lock's folder is not safe to use.
+    static bool send(const QString& settingsPath, const QByteArray& lines);
+
 signals:
     /// A later start asked this instance to come to the front.
     void activationRequested();
+    void restartRequested();
+    void pauseRequested();
+    void adjustRequested(double seconds);
+    void skipRequested();
+    void rehearsalRequested();
 
 private:
     void answer();
+    void read(QLocalSocket& caller);
+    /// Emits the signal `line` asks for; false for a line the socket does not take.
+    bool act(QByteArrayView line);
 
     QString m_settingsPath;
     std::unique_ptr<QLockFile> m_lock;

@@ -52,11 +52,14 @@ void Count::setFmtIndex(int index)
 
 CountState Count::state() const
 {
+    return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_record.adjustSeconds};
+}
+
+double Count::remaining() const
+{
     const double now = m_clock.now();
     // The period the lower row counts: it turns a second early, as the tick writes it.
-    const double periodEnd = now < m_presenEnd - 1.0 ? m_presenEnd : m_discussEnd;
-    return {now - m_startTime,      m_phase,        m_clock.isHeld(), m_clock.isRehearsing(),
-            m_record.adjustSeconds, periodEnd - now};
+    return (now < m_presenEnd - 1.0 ? m_presenEnd : m_discussEnd) - now;
 }
 
 CountSnapshot Count::snapshot() const

@@ -29,9 +29,6 @@ struct CountState {
     bool rehearsal = false;
     /// The sum of the chair's adjustments: positive when the count was moved on.
     double adjustSeconds = 0.0;
-    /// Count seconds left in the current period: the presentation (warning included) or the discussion; in the
-    /// overtime, the seconds past the discussion's end, negative.
-    double remaining = 0.0;
 
     bool operator==(const CountState&) const = default;
 };
@@ -61,6 +58,9 @@ public:
     /// 0 one-line form, 1 two-line form; written by the layout pass, read by the tick.
     int fmtIndex() const { return m_fmtIndex; }
     int phase() const { return m_phase; }
+    /// Count seconds left in the period the lower row counts: the presentation (warning included) or the
+    /// discussion; in the overtime, the seconds past the discussion's end, negative.
+    double remaining() const;
     int chimeCount() const { return m_chimeCount; }
 
 public slots:

@@ -251,7 +251,7 @@ void ViewServer::push()
 
 QByteArray ViewServer::stateJson() const
 {
-    return viewStateJson(m_count.state(), m_rows.view(), m_settings.rowMode());
+    return viewStateJson(m_count.state(), m_count.remaining(), m_rows.view(), m_settings.rowMode());
 }
 
 bool ViewServer::commandAllowed(const QHttpServerRequest& request) const

@@ -32,7 +32,7 @@ QString cssColour(ColourValue colour)
         .arg(blueOf(colour), 2, 16, QChar(u'0'));
 }
 
-QByteArray viewStateJson(const CountState& state, const RowsView& rows, SettingsRecord::RowMode mode)
+QByteArray viewStateJson(const CountState& state, double remaining, const RowsView& rows, SettingsRecord::RowMode mode)
 {
     static const QString phaseNames[] = {u"presentation"_s, u"warning"_s, u"discussion"_s, u"overtime"_s};
     const int phase = std::clamp(state.phase, 1, 4);
@@ -41,7 +41,7 @@ QByteArray viewStateJson(const CountState& state, const RowsView& rows, Settings
     const bool lowerShown = mode != SettingsRecord::RowMode::Option2;
     const QJsonObject out{
         {u"elapsed"_s, tenths(state.elapsed)},
-        {u"remaining"_s, tenths(state.remaining)},
+        {u"remaining"_s, tenths(remaining)},
         {u"phase"_s, phase},
         {u"phaseName"_s, phaseNames[phase - 1]},
         {u"paused"_s, state.paused},

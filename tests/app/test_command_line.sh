@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program's answers without any display: --version and --help print and end with status 0, and a start
-# with no display to open ends with status 1 and one line on stderr instead of a core dump.
+# with no display to open ends with status 1 and one line on stderr instead of a core dump; a command for a
+# running copy when none runs, or with a bad value, ends with status 1 and one line on stderr, starting nothing.
 # Usage: test_command_line.sh PATH-TO-LECTERN EXPECTED-VERSION
 set -uo pipefail
 lectern=$1
@@ -28,6 +29,7 @@ headless "$lectern" --help >"$out/stdout" 2>"$out/stderr"
 status=$?
 expect "--help ended with status $status" [ "$status" = 0 ]
 expect "--help does not list --version" grep -q -- '--version' "$out/stdout"
+expect "--help does not list --adjust" grep -q -- '--adjust=' "$out/stdout"
 # The help's language follows the first of LC_ALL, LC_MESSAGES, LANG that is set: Japanese unless it names another.
 while read -r first locale; do
     # shellcheck disable=SC2086 # the locale variables are words of their own
@@ -52,6 +54,18 @@ for display in "" ":97"; do
     expect "start without a display printed: $(cat "$out/stderr")" [ "$(wc -l <"$out/stderr")" = 1 ]
     expect "unclear message: $(cat "$out/stderr")" grep -q '^lectern: cannot open a display: ' "$out/stderr"
 done
+
+failed_saying() { [ "$status" = 1 ] && [ "$(wc -l <"$out/stderr")" = 1 ] && grep -q "^lectern: $1" "$out/stderr"; }
+while read -r message arguments; do
+    # shellcheck disable=SC2086 # the arguments are words of their own
+    headless env XDG_RUNTIME_DIR="$out" "$lectern" $arguments >"$out/stdout" 2>"$out/stderr"
+    status=$?
+    expect "'$arguments' ended with status $status and said: $(cat "$out/stderr")" failed_saying "$message"
+done <<'EOF'
+no.copy --restart --adjust -30
+--adjust.takes --adjust=12abc
+--adjust.takes --skip --adjust=86400.5
+EOF
 
 # Output to a pipe whose reader is gone (`lectern --help | head -0`) fails; the program ends as it should all the same.
 mkfifo "$out/gone" && "$lectern" --help 3<>"$out/gone" >"$out/gone" 3<&-

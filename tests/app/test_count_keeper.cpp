@@ -27,7 +27,7 @@ void TestCountKeeper::nextStart_data()
     QTest::addColumn<double>("listedAt"); // the count seconds the next start lists it at; negative for none
 
     QTest::newRow("crashed, Yes") << false << false << 700.0 << true << true << -1.0;
-    QTest::newRow("crashed, No") << false << false << 700.0 << false << true << 700.0;
+    QTest::newRow("crashed, No: listed at the refusal") << false << false << 700.0 << false << true << 720.0;
     QTest::newRow("closed, No: listed at the close") << false << true << 700.0 << false << true << -1.0;
     QTest::newRow("crashed long ago: listed at its last save") << false << false << 3700.0 << true << false << 600.0;
     QTest::newRow("rehearsal") << true << true << 700.0 << true << false << -1.0;
@@ -68,6 +68,10 @@ void TestCountKeeper::nextStart()
     CountKeeper next(files, files, dialogs, boot, wall, where);
     std::optional<CountSnapshot> resumed;
     connect(&next, &CountKeeper::resumeRequested, this, [&](const CountSnapshot& c) { resumed = c; });
+    // The chair takes 20 s to answer.
+    dialogs.whileAsked = [&] {
+        boot.advance(20), wall.advance(20);
+    };
     next.load();
     next.countChanged(CountSnapshot{}); // the fresh count's first save hides nothing loaded
     next.offerResume();
@@ -76,7 +80,7 @@ void TestCountKeeper::nextStart()
         QCOMPARE(dialogs.shown().constFirst().text, u"前回のカウントを再開しますか？\n経過時間 11分40秒"_s);
     QCOMPARE(resumed.has_value(), asked && yes);
     if (resumed)
-        QCOMPARE(countSecondsAt(*resumed, boot.now()), reopenedAt);
+        QCOMPARE(countSecondsAt(*resumed, boot.now()), reopenedAt + 20);
     if (listedAt >= 0)
         lines += talkLine(count, listedAt, asked ? wall.nowMs() : savedWallMs);
     QCOMPARE(files.get(where.talksPath).value_or(talkListHeader()), lines);

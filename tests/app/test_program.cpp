@@ -12,12 +12,14 @@
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
+#include "timing/count.h"
 #include "web_view/view_server.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QPointer>
 #include <QPushButton>
 #include <QTcpSocket>
@@ -150,6 +152,8 @@ private slots:
     void soundCheckOfAFileRefusedOnceRead();
     void oneCopyPerSettingsFile_data();
     void oneCopyPerSettingsFile();
+    void commandsFromALaterStart_data();
+    void commandsFromALaterStart();
     void browserViewDropsAStuckViewer();
 };
 
@@ -648,6 +652,50 @@ void TestProgram::oneCopyPerSettingsFile()
     SingleInstance first(root + running), second(root + started);
     QCOMPARE(first.claim(), SingleInstance::Claim::Ours);
     QCOMPARE(second.claim(), bothRun ? SingleInstance::Claim::Ours : SingleInstance::Claim::Running);
+}
+
+void TestProgram::commandsFromALaterStart_data()
+{
+    // What a later start writes to the running copy (10 minutes' presentation, 2 warning), and the count after it.
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("cutOff");
+    QTest::addColumn<CountState>("count"); // elapsed, phase, paused, rehearsal, adjusted
+    QTest::newRow("pause") << QByteArray("pause\n") << false << CountState{0, 1, true, false, 0};
+    QTest::newRow("adjust") << QByteArray("adjust=-5\nadjust=+490.5\n") << false
+                            << CountState{490.5, 2, false, false, 490.5};
+    QTest::newRow("skip") << QByteArray("skip\n") << false << CountState{0, 3, false, false, 0};
+    QTest::newRow("rehearsal") << QByteArray("rehearsal\n") << false << CountState{0, 1, false, true, 0};
+    QTest::newRow("restart") << QByteArray("pause\nrestart\nadjust=30\n") << false
+                             << CountState{30, 1, false, false, 30};
+    QTest::newRow("cut off at a bad line")
+        << QByteArray("pause\nPause\nskip\n") << true << CountState{0, 1, true, false, 0};
+    QTest::newRow("more than a day") << QByteArray("adjust=86401\n") << true << CountState{};
+    QTest::newRow("not a number") << QByteArray("adjust=inf\n") << true << CountState{};
+    QTest::newRow("carriage return") << QByteArray("pause\r\n") << true << CountState{};
+    QTest::newRow("too long") << QByteArray(100, 'x') << true << CountState{};
+}
+
+void TestProgram::commandsFromALaterStart()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, cutOff);
+    QFETCH(CountState, count);
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    Rig rig;
+    rig.program.start();
+    SingleInstance instance(iniPath);
+    QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
+    rig.program.takeCommandsFrom(instance);
+
+    QLocalSocket caller;
+    caller.connectToServer(runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0)));
+    QVERIFY(caller.waitForConnected(1000));
+    caller.write(sent);
+    if (cutOff)
+        QTRY_COMPARE(caller.state(), QLocalSocket::UnconnectedState);
+    QTRY_COMPARE(rig.program.count().state(), count);
+    QCOMPARE(caller.state(), cutOff ? QLocalSocket::UnconnectedState : QLocalSocket::ConnectedState);
 }
 
 void TestProgram::browserViewDropsAStuckViewer()

@@ -204,6 +204,7 @@ cp "$app/Lectern.ini" "$E2E_DIR/before.ini"
 for spec in "時間指定エラー okBtn presenPeriod 0" "試聴 playBtn wavefile gone.wav" "予鈴WAVEファイルの選択 Command1" \
     "色を選択 t1f" "設定の保存エラー okBtn"; do
     read -r box button field text <<<"$spec"
+    # Without the count the last run left, which the start would offer back.
     e2e_launch_app "${E2E_AUDIO_ENV[@]}" && main=$E2E_MAIN && open_settings "before $box"
     [ -n "$field" ] && click_named "$field" && type_text "$text"
     [ "$box" = 設定の保存エラー ] && mv "$app/Lectern.ini" "$E2E_DIR/aside.ini" && mkdir "$app/Lectern.ini"

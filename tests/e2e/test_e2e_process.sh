@@ -68,9 +68,11 @@ cp "$(command -v sleep)" "$E2E_DIR/lectern"
 "$E2E_DIR/lectern" 60 &
 e2e_track $! && sed -i "1s/.*/$!/" "$XDG_RUNTIME_DIR"/lectern-*.lock &&
     touch -d '5 seconds ago' "$XDG_RUNTIME_DIR"/lectern-*.lock
-e2e_launch_app SDL_AUDIODRIVER=dummy
+E2E_KEEP_COUNT=1 e2e_launch_app SDL_AUDIODRIVER=dummy
+e2e_answer_resume Escape
 e2e_log "the start after a killed copy runs"
 e2e_close_main_expect_exit
+
 
 # No runtime folder: a lock folder another user made in TMPDIR is refused, then the user's own is made 0700.
 own=$E2E_DIR/tmp/lectern-$(id -u)

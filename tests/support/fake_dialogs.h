@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 /// Dialogs answered from queues the test fills; every box shown is recorded.
 class FakeDialogs final : public Dialogs {
 public:
@@ -22,6 +24,8 @@ public:
     bool askYesNo(const QString& caption, const QString& text) override
     {
         m_shown.append({QStringLiteral("yesno"), caption, text});
+        if (whileAsked)
+            whileAsked();
         return m_answers.isEmpty() ? false : m_answers.takeFirst();
     }
     void inform(const QString& caption, const QString& text) override
@@ -48,6 +52,9 @@ public:
     void queueFile(std::optional<QString> path) { m_files.append(path); }
     const QList<Shown>& shown() const { return m_shown; }
     void clearShown() { m_shown.clear(); }
+
+    /// Runs while a Yes/No question stands open, as the time its reader takes.
+    std::function<void()> whileAsked;
 
 private:
     QList<bool> m_answers;
