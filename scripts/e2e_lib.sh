@@ -166,6 +166,33 @@ e2e_write_ini() {
     done
 }
 
+# A session bus and an accessibility bus of the test's own, with assistive technology announced on it, so the
+# program (started after this) shows its widgets on the bus for pyatspi to read.
+e2e_start_a11y_bus() {
+    local bus_file
+    bus_file=$E2E_DIR/session-bus
+    : >"$bus_file"
+    dbus-daemon --session --nofork --print-address=3 3>"$bus_file" >"$E2E_DIR/dbus.log" 2>&1 &
+    e2e_track $!
+    e2e_wait_until 10 grep -q '^unix:' "$bus_file" ||
+        e2e_fail "the session bus did not start: $(cat "$E2E_DIR/dbus.log")"
+    DBUS_SESSION_BUS_ADDRESS=$(head -1 "$bus_file")
+    export DBUS_SESSION_BUS_ADDRESS
+
+    # The launcher starts the accessibility bus; the registry on it is started by that bus when first asked for.
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$E2E_DIR/at-spi.log" 2>&1 &
+    e2e_track $!
+    a11y_bus_owned() {
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
+    }
+    e2e_wait_until 10 a11y_bus_owned || e2e_fail "the accessibility bus did not start: $(cat "$E2E_DIR/at-spi.log")"
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+        string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
+        e2e_fail "could not announce assistive technology on the accessibility bus"
+    e2e_log "session bus and accessibility bus up, assistive technology announced"
+}
+
 # Gathers what SDL's disk driver plays into $E2E_DIR/audio.raw. The driver truncates its file at every opening of
 # the output, and the output is opened anew for each run of bells: a named pipe, held open for reading and writing
 # by one cat for the whole test, collects them all. Start the program with the variables in $E2E_AUDIO_ENV.

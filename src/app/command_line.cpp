@@ -14,10 +14,13 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr quint16 defaultPort = 8480;
 
 // The commands a later start passes on to the copy that runs for the same settings file.
 const QStringList countCommands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"rehearsal"_s};
@@ -33,6 +36,17 @@ void describe(QCommandLineParser& parser)
         parser.addOption(name == u"adjust"_s ? QCommandLineOption(name, QString(), u"seconds"_s)
                                              : QCommandLineOption(name));
     }
+    parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
+}
+
+/// --serve takes its port optionally, which the parser cannot express: a bare --serve gets the default port.
+QStringList withServePort(QStringList arguments)
+{
+    for (QString& argument : arguments) {
+        if (argument == u"--serve"_s)
+            argument = u"--serve=%1"_s.arg(defaultPort);
+    }
+    return arguments;
 }
 
 /// Passes the count's commands on, in the order given, to the copy that runs for the same settings file; never
@@ -104,6 +118,8 @@ QString helpText(const QString& program)
                "      --full-screen     メインウィンドウを全画面で開きます（F11 と同じ）。\n"
                "      --screen=N        メインウィンドウを N 番目の画面（1 から）に開きます。\n"
                "      --speaker-screen  講演者用の画面をもう一つの画面に開きます（D キーと同じ）。\n"
+               "      --serve[=PORT]    ブラウザ表示のサーバーを始めます（ポートは既定で 8480、\n"
+               "                        使用中なら次の空きポート）。W キーと同じです。\n"
                "  -h, --help            この使い方を表示して終了します。\n"
                "  -v, --version         バージョンを表示して終了します。\n"
                "\n"
@@ -125,6 +141,8 @@ QString helpText(const QString& program)
            "      --full-screen     Open the main window full screen (as F11 does).\n"
            "      --screen=N        Open the main window on screen N (from 1).\n"
            "      --speaker-screen  Open the speaker's window on another screen (as D does).\n"
+           "      --serve[=PORT]    Start the browser view's server (port 8480 unless given,\n"
+           "                        or the next free one), as the W key does.\n"
            "  -h, --help            Print this help and exit.\n"
            "  -v, --version         Print the version and exit.\n"
            "\n"
@@ -149,7 +167,7 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     QCommandLineParser parser;
     describe(parser);
     // Unknown options may still be the window system's; they are judged once the application has taken those.
-    if (!parser.parse(QCoreApplication::arguments()) && parser.unknownOptionNames().isEmpty()) {
+    if (!parser.parse(withServePort(QCoreApplication::arguments())) && parser.unknownOptionNames().isEmpty()) {
         std::fprintf(stderr, "lectern: %s\n", qUtf8Printable(parser.errorText()));
         return 1;
     }
@@ -170,7 +188,7 @@ StartOptions checkCommandLine(const QGuiApplication& app)
 {
     QCommandLineParser parser;
     describe(parser);
-    parser.process(app);
+    parser.process(withServePort(app.arguments()));
     StartOptions options;
     options.fullScreen = parser.isSet(u"full-screen"_s);
     options.speakerScreen = parser.isSet(u"speaker-screen"_s);
@@ -186,6 +204,15 @@ StartOptions checkCommandLine(const QGuiApplication& app)
             std::fprintf(stderr, "lectern: --screen=%s: no such screen (there %s %lld); opening on the default one\n",
                          qPrintable(given), screens.size() == 1 ? "is" : "are", qint64(screens.size()));
         }
+    }
+    if (parser.isSet(u"serve"_s)) {
+        bool ok = false;
+        const uint port = parser.value(u"serve"_s).toUInt(&ok);
+        if (!ok || port < 1 || port > 65535) {
+            std::fprintf(stderr, "lectern: --serve: the port is a number from 1 to 65535\n");
+            std::exit(1);
+        }
+        options.servePort = quint16(port);
     }
     return options;
 }

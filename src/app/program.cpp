@@ -11,6 +11,8 @@
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
 #include "timing/shown_rows.h"
+#include "web_view/serve_window.h"
+#include "web_view/view_server.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -51,6 +53,7 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
+    connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
     connect(count, &Count::stateChanged, form1, &Form1::showState);
     // Kept at each command and phase change, so a count survives a closed window or a crash.
     connect(count, &Count::stateChanged, &m_keeper, [this] { m_keeper.countChanged(m_count->snapshot()); });
@@ -60,7 +63,10 @@ Program::Program(const Services& services, QObject* parent)
 
 Program::~Program()
 {
-    // The dialog goes first: its confirmations reach the main window; the count writes to the main window.
+    // The browser view reads the count; the dialog goes next: its confirmations reach the main window; the count
+    // writes to the main window.
+    m_serveWindow.reset();
+    m_server.reset();
     m_form2.reset();
     delete m_closedForm2.data();
     m_speaker.reset();
@@ -97,6 +103,8 @@ void Program::start(const StartOptions& options)
     m_form1->show();
     if (options.speakerScreen)
         m_speaker->open();
+    if (options.servePort)
+        toggleServing(*options.servePort);
     // Asked once the window is up, while the fresh count already runs: No lets it go on.
     QTimer::singleShot(0, &m_keeper, &CountKeeper::offerResume);
 }
@@ -104,6 +112,40 @@ void Program::start(const StartOptions& options)
 void Program::bringToFront()
 {
     showAndRaise(*m_form1);
+}
+
+void Program::toggleServing(quint16 port)
+{
+    if (m_server) {
+        m_serveWindow.reset();
+        m_server.reset();
+        return;
+    }
+    auto server = std::make_unique<ViewServer>(*m_count, *m_shown, m_record);
+    if (server->start(port) == 0) {
+        m_services.dialogs.warn(
+            QString::fromUtf16(programName),
+            u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(port).arg(port + 16));
+        return;
+    }
+    m_server = std::move(server);
+    ViewServer* view = m_server.get();
+    Count* count = m_count.get();
+    connect(m_shown.get(), &ShownRows::changed, view, &ViewServer::push);
+    connect(count, &Count::stateChanged, view, &ViewServer::push);
+    connect(view, &ViewServer::restartRequested, count, &Count::restart);
+    connect(view, &ViewServer::pauseRequested, count, &Count::togglePause);
+    connect(view, &ViewServer::adjustRequested, count, &Count::adjust);
+    connect(view, &ViewServer::skipRequested, count, &Count::skip);
+    m_serveWindow = std::make_unique<ServeWindow>(view->port(), view->token());
+    // Closing the window stops the server, as W does; deferred, since the window is in its own close event.
+    connect(m_serveWindow.get(), &ServeWindow::closed, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (m_server)
+                toggleServing();
+        });
+    });
+    m_serveWindow->show();
 }
 
 void Program::takeCommandsFrom(const SingleInstance& instance)
@@ -136,6 +178,8 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
 
 void Program::shutDown()
 {
+    m_serveWindow.reset();
+    m_server.reset();
     m_count->finish();
     m_speaker->close();
     // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds. A signal closes

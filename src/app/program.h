@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class ChimeDevice;
 class Clock;
@@ -21,10 +22,12 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
+class ServeWindow;
 class QScreen;
 class ShownRows;
 class SingleInstance;
 class Ticker;
+class ViewServer;
 class WallClock;
 
 /// The folders a package installs the program in, where its settings are never written beside it.
@@ -54,6 +57,8 @@ struct StartOptions {
     bool fullScreen = false;
     /// The speaker's window opens with the main window.
     bool speakerScreen = false;
+    /// The browser view starts at this port (or the next free one).
+    std::optional<quint16> servePort;
 };
 
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
@@ -85,6 +90,14 @@ public:
     Form2* settingsDialog() const { return m_form2.get(); }
     SettingsRecord& settings() { return m_record; }
 
+    /// The browser view's port when none is given.
+    static constexpr quint16 defaultServePort = 8480;
+    /// Starts the browser view's server at `port` (or the next free port above it) and shows its window; when it
+    /// runs, stops it and closes the window.
+    void toggleServing(quint16 port = defaultServePort);
+    /// Null while the browser view is off.
+    ViewServer* viewServer() const { return m_server.get(); }
+
 signals:
     /// The main window was closed and the settings dialog let go (deleted once the event loops have returned).
     void finished();
@@ -108,6 +121,9 @@ private:
     std::unique_ptr<Count> m_count;
     std::unique_ptr<SpeakerScreen> m_speaker;
     std::unique_ptr<Form2> m_form2;
+    // The browser view and its window, while it is on; the server reads the count and the rows.
+    std::unique_ptr<ViewServer> m_server;
+    std::unique_ptr<ServeWindow> m_serveWindow;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;
 };

@@ -267,6 +267,10 @@ void Form1::keyPressEvent(QKeyEvent* event)
         if (once)
             emit speakerScreenRequested();
         break;
+    case Qt::Key_W:
+        if (once)
+            emit serveRequested();
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;

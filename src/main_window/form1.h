@@ -14,7 +14,8 @@ class RowPair;
 /// The main window, captioned with the program's name: two display rows that fill it at one type size, drawn as the
 /// count writes them and dimmed in a pause. It turns the mouse and the keys into requests for the count's commands
 /// (left release or R: restart, after asking; right press or S: the settings dialog; T: a rehearsal, after asking;
-/// Space: pause; arrows: adjust; N: skip; B: the bell; D: the speaker's screen); F11 and Escape are its own.
+/// Space: pause; arrows: adjust; N: skip; B: the bell; D: the speaker's screen; W: the browser view); F11 and Escape
+/// are its own.
 class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:
@@ -75,6 +76,8 @@ signals:
     void bellRequested();
     /// D: the speaker's window on the other screen should open, or close when open.
     void speakerScreenRequested();
+    /// W: the browser view's server should start, or stop.
+    void serveRequested();
     /// The layout pass chose the other display form.
     void fmtIndexChanged(int fmtIndex);
     /// The window was closed; the program ends.

@@ -55,6 +55,13 @@ CountState Count::state() const
     return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_record.adjustSeconds};
 }
 
+double Count::remaining() const
+{
+    const double now = m_clock.now();
+    // The period the lower row counts: it turns a second early, as the tick writes it.
+    return (now < m_presenEnd - 1.0 ? m_presenEnd : m_discussEnd) - now;
+}
+
 CountSnapshot Count::snapshot() const
 {
     CountSnapshot out = m_record;

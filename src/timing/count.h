@@ -58,6 +58,9 @@ public:
     /// 0 one-line form, 1 two-line form; written by the layout pass, read by the tick.
     int fmtIndex() const { return m_fmtIndex; }
     int phase() const { return m_phase; }
+    /// Count seconds left in the period the lower row counts: the presentation (warning included) or the
+    /// discussion; in the overtime, the seconds past the discussion's end, negative.
+    double remaining() const;
     int chimeCount() const { return m_chimeCount; }
 
 public slots:

@@ -13,6 +13,7 @@
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
+#include "web_view/view_server.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -152,6 +154,7 @@ private slots:
     void oneCopyPerSettingsFile();
     void commandsFromALaterStart_data();
     void commandsFromALaterStart();
+    void browserViewDropsAStuckViewer();
 };
 
 void TestProgram::startUp_data()
@@ -693,6 +696,47 @@ void TestProgram::commandsFromALaterStart()
         QTRY_COMPARE(caller.state(), QLocalSocket::UnconnectedState);
     QTRY_COMPARE(rig.program.count().state(), count);
     QCOMPARE(caller.state(), cutOff ? QLocalSocket::UnconnectedState : QLocalSocket::ConnectedState);
+}
+
+void TestProgram::browserViewDropsAStuckViewer()
+{
+    Rig rig;
+    rig.program.start();
+    Form1& form = rig.program.mainWindow();
+    QTest::keyClick(&form, Qt::Key_W);
+    ViewServer* server = rig.program.viewServer();
+    QVERIFY(server);
+    const quint16 port = server->port();
+    ViewServer::Limits limits;
+    limits.unsentBytes = 4096;
+    server->setLimits(limits);
+
+    // A viewer that takes nothing: its end of the connection reads one byte and no more.
+    QTcpSocket viewer;
+    viewer.setReadBufferSize(1);
+    viewer.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(viewer.waitForConnected(5000));
+    viewer.write("GET /socket HTTP/1.1\r\nHost: localhost\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                 "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    QTRY_COMPARE(server->viewerCount(), 1);
+    // Each change of the rows goes out, never waiting: the first ones fit in the system's buffers, and the viewer
+    // is dropped only once what it has not taken passes the bound.
+    for (int k = 0; k < 10; ++k)
+        server->push();
+    QTest::qWait(50);
+    QCOMPARE(server->viewerCount(), 1);
+    for (int k = 0; k < 200000 && server->viewerCount() == 1; ++k) {
+        server->push();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(server->viewerCount(), 0);
+
+    // W again: nothing listens any more.
+    QTest::keyClick(&form, Qt::Key_W);
+    QVERIFY(!rig.program.viewServer());
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!late.waitForConnected(2000));
 }
 
 QTEST_MAIN(TestProgram)

@@ -24,26 +24,7 @@ e2e_start_x 1024x768
 python=/usr/bin/python3
 $python -c 'import pyatspi' 2>/dev/null || e2e_fail "$python cannot import pyatspi (scripts/setup.sh installs it)"
 
-bus_file=$E2E_DIR/session-bus
-: >"$bus_file"
-dbus-daemon --session --nofork --print-address=3 3>"$bus_file" >"$E2E_DIR/dbus.log" 2>&1 &
-e2e_track $!
-e2e_wait_until 10 grep -q '^unix:' "$bus_file" || e2e_fail "the session bus did not start: $(cat "$E2E_DIR/dbus.log")"
-DBUS_SESSION_BUS_ADDRESS=$(head -1 "$bus_file")
-export DBUS_SESSION_BUS_ADDRESS
-
-# The launcher starts the accessibility bus; the registry on it is started by that bus when first asked for.
-/usr/libexec/at-spi-bus-launcher --launch-immediately >"$E2E_DIR/at-spi.log" 2>&1 &
-e2e_track $!
-a11y_bus_owned() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
-}
-e2e_wait_until 10 a11y_bus_owned || e2e_fail "the accessibility bus did not start: $(cat "$E2E_DIR/at-spi.log")"
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
-    string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
-    e2e_fail "could not announce assistive technology on the accessibility bus"
-e2e_log "session bus and accessibility bus up, assistive technology announced"
+e2e_start_a11y_bus
 
 e2e_launch_app SDL_AUDIODRIVER=dummy
 e2e_log "main window $E2E_MAIN"

@@ -760,6 +760,9 @@ void TestCount::commands()
     const CountState now = rig.talk.state();
     QCOMPARE((now.rehearsal ? u"rehearsal "_s : QString()) + (now.paused ? u"paused"_s : u"running"_s), state);
     QCOMPARE(changed.size(), changes);
+    // The seconds left are the lower row's count; in the overtime they are negative.
+    const int shown = lower.mid(2, 2).toInt() * 60 + lower.right(2).toInt();
+    QCOMPARE(qRound(rig.talk.remaining()), pair == 4 ? -shown : shown);
 }
 
 void TestCount::carriedOver_data()

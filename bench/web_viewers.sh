@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The browser view under load: Lectern on a private X server with SDL's disk audio, started with --serve, runs a
+# talk of 1 + 0.5 minutes with the warning half a minute before the presentation's end, so in two minutes the
+# count goes through all four phases with its bells at 30 s (one), 60 s (two) and 90 s (three). Meanwhile
+# bench/web_load.py keeps 64 viewers on the loopback, checks that the 65th gets 503 and a wrong token 403, sends a
+# few thousand malformed or oversized requests, and measures Lectern's CPU and resident memory; at the end it finds
+# the bells in the sound and holds them against their places.
+#
+# Usage: bench/web_viewers.sh [--lectern PATH] [--seconds 120] [--fuzz 3000]
+# Exit status 0 when every check passes, 1 when one fails.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=../scripts/e2e_lib.sh
+source "$root/scripts/e2e_lib.sh"
+
+lectern=$root/build/src/app/lectern
+seconds=120
+fuzz=3000
+while [ $# -gt 0 ]; do
+    case $1 in
+    --lectern) lectern=$2; shift 2 ;;
+    --seconds) seconds=$2; shift 2 ;;
+    --fuzz) fuzz=$2; shift 2 ;;
+    *) echo "usage: $0 [--lectern PATH] [--seconds 120] [--fuzz 3000]" >&2; exit 2 ;;
+    esac
+done
+
+[ -x "$lectern" ] || { echo "not an executable: $lectern" >&2; exit 2; }
+e2e_begin lectern-web-bench
+e2e_watchdog $((seconds + 120))
+trap 'e2e_fail "the run took too long"' TERM
+E2E_APP_DIR=$E2E_DIR/app
+app=$E2E_APP_DIR
+mkdir -p "$app"
+cp "$lectern" "$app/lectern"
+sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 1000 vol 0.8 pad 0 0.3 ||
+    e2e_fail "sox could not make the bell"
+e2e_write_ini "$app" "1,0.5,0.5,\"$app/bell.wav\"" '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \
+    '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+e2e_start_x 1024x768
+e2e_collect_audio
+port=$((20000 + RANDOM % 20000))
+E2E_APP_ARGS=(--serve=$port)
+e2e_launch_app "${E2E_AUDIO_ENV[@]}"
+state_answers() { curl -s -m 2 "http://127.0.0.1:$port/api/state" | grep -q elapsed; }
+e2e_wait_until 10 state_answers || e2e_fail "no answer on port $port"
+python3 "$root/bench/web_load.py" --port "$port" --pid "$E2E_APP_PID" --viewers 64 --seconds "$seconds" \
+    --fuzz "$fuzz" --audio "$E2E_DIR/audio.raw" --bells 30,60,90
+status=$?
+kill -0 "$E2E_APP_PID" 2>/dev/null || e2e_fail "Lectern ended under the load"
+exit $status

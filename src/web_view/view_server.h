@@ -1,0 +1,99 @@
+#pragma once
+
+#include "settings/settings_record.h"
+
+#include <QAbstractHttpServer>
+#include <QByteArray>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class Count;
+class QTcpSocket;
+class QWebSocket;
+class ShownRows;
+class ViewListener;
+
+/// The browser view's server: the page at /, the rows pushed to it over a WebSocket at /socket whenever they
+/// change, the state at GET /api/state, and the chair's commands at POST /api/restart, pause, adjust and skip for
+/// whoever holds the token made when the server starts. It only reads the count and the rows; the commands leave
+/// as signals. Nothing here waits: a viewer that does not take what it is sent is dropped, a request too large or
+/// too slow is cut off, and what one connection may cost is bounded (see Limits).
+class ViewServer final : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    struct Limits {
+        /// Open WebSocket viewers; the page asked for beyond them gets 503.
+        int viewers = 64;
+        /// Connections beyond the viewers' (page loads, API calls, upgrades on their way): the next one gets 503.
+        int otherConnections = 16;
+        /// The request line and headers, and the body, each.
+        qint64 headBytes = 4096;
+        qint64 bodyBytes = 4096;
+        /// Data sent to a viewer that it has not taken yet; past it the viewer is dropped.
+        qint64 unsentBytes = 64 * 1024;
+        /// A connection with no whole request for this long is closed (viewers excepted).
+        int idleMs = 10000;
+    };
+
+    ViewServer(const Count& count, const ShownRows& rows, const SettingsRecord& settings, QObject* parent = nullptr);
+    ~ViewServer() override;
+
+    /// Listens on every interface at `port`, or at the first free port of the 16 above it. Returns the port, or 0
+    /// when none was free.
+    quint16 start(quint16 port);
+    /// Closes the listener and every connection, a viewer's as well.
+    void stop();
+    quint16 port() const { return m_port; }
+    /// The commands' token: 32 hexadecimal digits from the system's random source.
+    QString token() const { return m_token; }
+    int viewerCount() const { return int(m_viewers.size()); }
+    void setLimits(const Limits& limits) { m_limits = limits; }
+
+public slots:
+    /// Sends the state to every viewer; called when the rows or the count's state changed.
+    void push();
+
+signals:
+    void restartRequested();
+    void pauseRequested();
+    void adjustRequested(double seconds);
+    void skipRequested();
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    friend class ViewListener;
+    struct Viewer {
+        QWebSocket* socket;
+        QPointer<QTcpSocket> transport;
+    };
+
+    /// A new connection: refused with 503 past the bound, else watched for size and time.
+    bool admit(QTcpSocket* socket);
+    void takeViewers();
+    void dropViewer(QWebSocket* socket);
+    void send(const Viewer& viewer, const QString& message);
+    QByteArray stateJson() const;
+    bool commandAllowed(const QHttpServerRequest& request) const;
+    bool runCommand(const QString& name, const QHttpServerRequest& request, QTcpSocket* socket);
+
+    const Count& m_count;
+    const ShownRows& m_rows;
+    const SettingsRecord& m_settings;
+    Limits m_limits;
+    QString m_token;
+    quint16 m_port = 0;
+    QPointer<ViewListener> m_listener;
+    QList<QPointer<QTcpSocket>> m_connections;
+    QList<Viewer> m_viewers;
+    QByteArray m_pageTemplate;
+    QByteArray m_pagePolicy;
+    // handleRequest() answered a refused upgrade, which the HTTP server then passes to missingHandler().
+    bool m_answered = false;
+    // Resends the state when nothing was sent for a while, so a page can tell a live server from a dead link.
+    QTimer m_heartbeat;
+};
