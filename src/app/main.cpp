@@ -7,8 +7,8 @@
 #include "main_window/accessibility.h"
 #include "main_window/form1.h"
 #include "platform/boot_clock.h"
+#include "platform/boot_ticker.h"
 #include "platform/disk_file_access.h"
-#include "platform/qt_ticker.h"
 #include "platform/sdl_chime_device.h"
 #include "platform/system_wall_clock.h"
 #include "platform/thread_file_writer.h"
@@ -43,7 +43,7 @@ int main(int argc, char* argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
     BootClock clock;
-    QtTicker ticker;
+    BootTicker ticker;
     SdlChimeDevice chime;
     SdlChimeDevice soundCheck;
     DiskFileAccess files;
