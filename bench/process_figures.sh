@@ -5,7 +5,9 @@
 #             from the scheduler's nanosecond run time of every thread (/proc/PID/task/*/schedstat). At about
 #             0.15 % of a core a minute holds only some 9 clock ticks of 10 ms, so utime+stime moves in steps of
 #             a tenth and the target is judged on the nanosecond figure (on ticks where schedstat is missing).
-#   wake-ups  voluntary + involuntary context switches of all threads (/proc/PID/task/*/status) per second
+#   wake-ups  voluntary context switches of all threads (/proc/PID/task/*/status) per second: each is a sleep,
+#             ended by a wake-up. The involuntary ones (a running thread preempted by another process) follow the
+#             load of the machine rather than the program: shown beside them, unjudged.
 #   RSS       VmRSS after the warm-up and at the end of the span
 #   flips     how long after its instant each second the count shows was written to the rows, as Lectern traces
 #             it under the logging category lectern.flip during the span (median and worst)
@@ -153,10 +155,11 @@ clk_tck=$(getconf CLK_TCK)
 cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
 # Run time of all threads in nanoseconds, from the scheduler.
 run_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'; }
-# Context switches of all threads.
+# Context switches of all threads: voluntary ones, then involuntary ones.
 switches() {
     cat /proc/"$1"/task/*/status 2>/dev/null |
-        awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { printf "%.0f\n", s }'
+        awk '/^voluntary_ctxt_switches:/ { v += $2 } /^nonvoluntary_ctxt_switches:/ { n += $2 }
+             END { printf "%.0f %.0f\n", v, n }'
 }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 threads() { awk '/^Threads:/ { print $2 }' "/proc/$1/status"; }
@@ -186,11 +189,11 @@ if [ -n "$full" ]; then
 fi
 sleep "$warmup"
 
-declare -A c0 n0 s0 r0 t0 c1 n1 s1 r1 t1 th
+declare -A c0 n0 s0 r0 t0 c1 n1 s1 r1 t1 th i0 i1
 for p in "${programs[@]}"; do
     c0[$p]=$(cpu_ticks "${pid[$p]}")
     n0[$p]=$(run_ns "${pid[$p]}")
-    s0[$p]=$(switches "${pid[$p]}")
+    read -r "s0[$p]" "i0[$p]" < <(switches "${pid[$p]}")
     r0[$p]=$(rss_kb "${pid[$p]}")
 done
 w0=$(e2e_now)
@@ -206,19 +209,20 @@ for p in "${programs[@]}"; do
     fi
     c1[$p]=$(cpu_ticks "${pid[$p]}")
     n1[$p]=$(run_ns "${pid[$p]}")
-    s1[$p]=$(switches "${pid[$p]}")
+    read -r "s1[$p]" "i1[$p]" < <(switches "${pid[$p]}")
     r1[$p]=$(rss_kb "${pid[$p]}")
     th[$p]=$(threads "${pid[$p]}")
 done
 e2e_screenshot "$E2E_DIR/screen.png"
 
 span=$(awk -v a="$w0" -v b="$w1" 'BEGIN { printf "%.3f", b - a }')
-declare -A cpu cpu_ns wake rss rss_warm
+declare -A cpu cpu_ns wake preempt rss rss_warm
 for p in "${programs[@]}"; do
     cpu[$p]=$(awk -v a="${c0[$p]}" -v b="${c1[$p]}" -v hz="$clk_tck" -v s="$span" \
         'BEGIN { printf "%.3f", (b - a) / hz / s * 100 }')
     cpu_ns[$p]=$(awk -v a="${n0[$p]}" -v b="${n1[$p]}" -v s="$span" 'BEGIN { printf "%.3f", (b - a) / 1e9 / s * 100 }')
     wake[$p]=$(awk -v a="${s0[$p]}" -v b="${s1[$p]}" -v s="$span" 'BEGIN { printf "%.2f", (b - a) / s }')
+    preempt[$p]=$(awk -v a="${i0[$p]}" -v b="${i1[$p]}" -v s="$span" 'BEGIN { printf "%.2f", (b - a) / s }')
     rss[$p]=$(awk -v k="${r1[$p]}" 'BEGIN { printf "%.1f", k / 1024 }')
     rss_warm[$p]=$(awk -v k="${r0[$p]}" 'BEGIN { printf "%.1f", k / 1024 }')
 done
@@ -266,6 +270,7 @@ printf '%-34s %12s %12s %14s %12s %s\n' "CPU % of a core (scheduler ns)" "${cpu_
     "${cpu_ratio}x" "<= 1.2x" "$v_cpu_ns"
 printf '%-34s %12s %12s %14s %12s %s\n' "wake-ups per second, all threads" "${wake[lectern]}" "${wake[bare]}" "" \
     "<= 1.2" "$v_wake"
+printf '%-34s %12s %12s\n' "preemptions per second (load)" "${preempt[lectern]}" "${preempt[bare]}"
 printf '%-34s %12s %12s %14s %12s %s\n' "RSS MB at end of span" "${rss[lectern]}" "${rss[bare]}" "${rss_diff} MB" \
     "<= +5 MB" "$v_rss"
 printf '%-34s %12s %12s\n' "RSS MB after warm-up" "${rss_warm[lectern]}" "${rss_warm[bare]}"
