@@ -105,7 +105,9 @@ check_case() {
     return 1
 }
 
-# Ends the program and the compositor of the case before the next one starts.
+# Ends the program and the compositor of the case, with all it started (its session bus, XWayland: a process
+# group of their own), before the next case starts and at exit.
+groups=()
 end_case() {
     local i
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
@@ -113,13 +115,23 @@ end_case() {
         wait "${E2E_PIDS[i]}" 2>/dev/null
     done
     E2E_PIDS=()
+    for i in "${groups[@]}"; do
+        kill -TERM -- "-$i" 2>/dev/null
+        for _ in $(seq 30); do
+            kill -0 -- "-$i" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL -- "-$i" 2>/dev/null
+    done
+    groups=()
 }
+trap 'end_case; e2e_cleanup' EXIT
 
 # mutter: it names its X display in its log (":0" here), its X authority is a file of its own in the runtime folder.
 socket=lectern-mutter-$$
-dbus-run-session -- mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display "$socket" \
+setsid dbus-run-session -- mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display "$socket" \
     >"$E2E_DIR/mutter.log" 2>&1 &
-e2e_track $!
+groups+=($!)
 mutter_display() { sed -n 's/.*Using public X11 display \(:[0-9][0-9]*\).*/\1/p' "$E2E_DIR/mutter.log" | head -1; }
 # shellcheck disable=SC2317 # called through e2e_wait_until
 mutter_ready() {
@@ -145,9 +157,9 @@ unset XAUTHORITY
 
 # weston, reported only: it names the X display it reserved for XWayland, which starts at the first X client.
 socket=lectern-weston-$$
-weston --backend=headless-backend.so --xwayland --socket="$socket" --idle-time=0 --log="$E2E_DIR/weston.log" \
-    --logger-scopes=log,xwm-wm-x11 >/dev/null 2>&1 &
-e2e_track $!
+setsid weston --backend=headless-backend.so --xwayland --socket="$socket" --idle-time=0 \
+    --log="$E2E_DIR/weston.log" --logger-scopes=log,xwm-wm-x11 >/dev/null 2>&1 &
+groups+=($!)
 x_display() { sed -n 's/.*xserver listening on display \(:[0-9][0-9]*\).*/\1/p' "$E2E_DIR/weston.log" | head -1; }
 # shellcheck disable=SC2016 # expanded by eval at each try
 if e2e_wait_until 20 eval '[ -S "$XDG_RUNTIME_DIR/$socket" ] && [ -n "$(x_display)" ]'; then

@@ -26,8 +26,11 @@ constexpr double rehearsalSeconds = 30.0;
 // Bells rung by hand wait at most this many deep behind a sounding chime.
 constexpr int handBellsQueued = 3;
 // While bells wait for the one sounding to end, the device is asked this often whether it has: the next bell
-// follows within this span, and only while a group of bells rings.
+// follows within this span, and only while a group of bells rings. A device busy for longer (a long bell, a file
+// that does not answer) is asked less often.
 constexpr double bellPollSeconds = 0.02;
+constexpr double bellPollLongSeconds = 0.1;
+constexpr double bellWaitLong = 5.0;
 // The tick comes this much after the instant the shown second turns, so that the clock read in it is surely past
 // the turn whatever the rounding of the instant on the way to the ticker.
 constexpr double turnMargin = 1e-6;
@@ -250,8 +253,15 @@ void Count::scheduleNext(bool bellsWait)
         if (m_clock.isRehearsing())
             at = std::min(at, m_real.now() + (rehearsalSeconds - m_clock.realElapsed()));
     }
-    if (bellsWait)
-        at = std::min(at, m_real.now() + bellPollSeconds);
+    const double realNow = m_real.now();
+    if (!bellsWait) {
+        m_bellsWaitSince = -1.0;
+    } else {
+        if (m_bellsWaitSince < 0.0)
+            m_bellsWaitSince = realNow;
+        at =
+            std::min(at, realNow + (realNow - m_bellsWaitSince < bellWaitLong ? bellPollSeconds : bellPollLongSeconds));
+    }
     m_ticker.wakeAt(at);
 }
 

@@ -143,6 +143,8 @@ private:
 
     QString m_upperShown;
     qint64 m_elapsedShown = -1;
+    /// Since when, on the real clock, bells have waited for a sounding one to end; negative when none wait.
+    double m_bellsWaitSince = -1.0;
     QString m_captionShown;
     const QString m_plainCaption;
     const CountPattern m_minimisedCaption;
