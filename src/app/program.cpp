@@ -55,6 +55,8 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
     connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
     connect(count, &Count::stateChanged, form1, &Form1::showState);
+    // Minimised or restored: the caption changes at once, not at the next second.
+    connect(form1, &Form1::windowStateChanged, count, &Count::refresh);
     // Kept at each command and phase change, so a count survives a closed window or a crash.
     connect(count, &Count::stateChanged, &m_keeper, [this] { m_keeper.countChanged(m_count->snapshot()); });
     connect(count, &Count::ended, &m_keeper, &CountKeeper::countEnded);

@@ -283,3 +283,10 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
     emit closed();
 }
+
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        emit windowStateChanged();
+}

@@ -82,6 +82,8 @@ signals:
     void fmtIndexChanged(int fmtIndex);
     /// The window was closed; the program ends.
     void closed();
+    /// Minimised or restored (or made full screen): the caption may have to change.
+    void windowStateChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -89,6 +91,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void showCaption();

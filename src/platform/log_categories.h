@@ -8,3 +8,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcSound)
 
 /// lectern.files: a file that is there but cannot be read as the program needs it.
 Q_DECLARE_LOGGING_CATEGORY(lcFiles)
+
+/// lectern.flip (debug): each second the count shows, with how long after its instant it was written to the rows.
+Q_DECLARE_LOGGING_CATEGORY(lcFlip)

@@ -30,8 +30,8 @@ public:
     SdlChimeDevice(const SdlChimeDevice&) = delete;
     SdlChimeDevice& operator=(const SdlChimeDevice&) = delete;
 
-    /// Busy while the file is being opened. Also closes an output that has idled for the linger time: the tick
-    /// polls this every 100 ms.
+    /// Busy while the file is being opened. Also closes an output that has idled for the linger time: the count asks
+    /// at every second it shows, and every few hundredths while bells wait.
     Mode mode() override;
     /// Stops any playback and lets go of the file, even while its reading thread still waits for it.
     void close() override;

@@ -12,7 +12,7 @@ void ChimePlayer::reopen(const QString& wavePath)
     m_device.open();
 }
 
-void ChimePlayer::ringStep(int& chimeCount)
+bool ChimePlayer::ringStep(int& chimeCount)
 {
     // The mode is read on every tick; a chime starts only when the device is idle, so the chimes of one
     // phase change are whole playbacks that follow one another. A device that never opened never reads
@@ -22,5 +22,7 @@ void ChimePlayer::ringStep(int& chimeCount)
         m_device.rewind();
         m_device.play();
         --chimeCount;
+        return chimeCount > 0;
     }
+    return chimeCount > 0 && mode == ChimeDevice::Mode::Busy;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/chime_device.h"
 #include "platform/clock.h"
+#include "platform/log_categories.h"
 #include "platform/ticker.h"
 #include "platform/wall_clock.h"
 #include "settings/settings_record.h"
@@ -24,6 +25,15 @@ constexpr double rehearsalFastSeconds = 25.0;
 constexpr double rehearsalSeconds = 30.0;
 // Bells rung by hand wait at most this many deep behind a sounding chime.
 constexpr int handBellsQueued = 3;
+// While bells wait for the one sounding to end, the device is asked this often whether it has: the next bell
+// follows within this span, and only while a group of bells rings. A device busy for longer (a long bell, a file
+// that does not answer) is asked less often.
+constexpr double bellPollSeconds = 0.02;
+constexpr double bellPollLongSeconds = 0.1;
+constexpr double bellWaitLong = 5.0;
+// The tick comes this much after the instant the shown second turns, so that the clock read in it is surely past
+// the turn whatever the rounding of the instant on the way to the ticker.
+constexpr double turnMargin = 1e-6;
 
 } // namespace
 
@@ -46,8 +56,17 @@ Count::~Count()
 void Count::setFmtIndex(int index)
 {
     Q_ASSERT_X(index == 0 || index == 1, "Count::setFmtIndex", "the display form is 0 or 1");
-    if (index == 0 || index == 1)
-        m_fmtIndex = index;
+    if ((index != 0 && index != 1) || index == m_fmtIndex)
+        return;
+    m_fmtIndex = index;
+    refresh();
+}
+
+void Count::refresh()
+{
+    // Before the first count, and inside a reset, there is nothing to show yet.
+    if (m_ticker.isEnabled())
+        Timer1_Timer();
 }
 
 CountState Count::state() const
@@ -187,7 +206,12 @@ void Count::Timer1_Timer()
     // changes, about once a second; the one-second offsets below are tuned to that moment, half a second
     // past each whole second, so the lower row never shows 00分00秒 of a period that is about to end.
     if (m_rewriteDue || up != m_upperShown) {
+        const bool turned = !m_rewriteDue && elapsed == m_elapsedShown + 1;
         m_rewriteDue = false;
+        if (turned && !m_clock.isRehearsing())
+            qCDebug(lcFlip, "second %lld shown %.3f ms after its instant", elapsed,
+                    (m_real.now() - m_clock.realAt(m_startTime + double(elapsed) - 0.5)) * 1e3);
+        m_elapsedShown = elapsed;
         m_upperShown = std::move(up);
         m_rows.setUpperText(m_upperShown);
         // Running on, a count climbs one phase at a time; moved by a command, it takes the phase where it
@@ -215,10 +239,37 @@ void Count::Timer1_Timer()
 
     // On every tick, so the first chime of a phase change sounds on the tick of the change itself; in a pause
     // the bells due wait.
+    bool bellsWait = false;
     if (!m_clock.isHeld())
-        m_chime.ringStep(m_chimeCount);
+        bellsWait = m_chime.ringStep(m_chimeCount);
     if (m_handBells > 0)
-        m_chime.ringStep(m_handBells);
+        bellsWait = m_chime.ringStep(m_handBells) || bellsWait;
+    scheduleNext(bellsWait);
+}
+
+void Count::scheduleNext(bool bellsWait)
+{
+    double at = Ticker::never;
+    // A paused count shows nothing new until a command.
+    if (!m_clock.isHeld()) {
+        // Everything the count shows changes only when the shown second turns, half a second past each whole one
+        // (an exact half rounds to even, so the turn falls at or just after it).
+        const double now = m_clock.now();
+        const double turn = m_startTime + double(roundHalfEven(now - m_startTime)) + 0.5;
+        at = m_clock.realAt(turn) + turnMargin;
+        if (m_clock.isRehearsing())
+            at = std::min(at, m_real.now() + (rehearsalSeconds - m_clock.realElapsed()));
+    }
+    const double realNow = m_real.now();
+    if (!bellsWait) {
+        m_bellsWaitSince = -1.0;
+    } else {
+        if (m_bellsWaitSince < 0.0)
+            m_bellsWaitSince = realNow;
+        at =
+            std::min(at, realNow + (realNow - m_bellsWaitSince < bellWaitLong ? bellPollSeconds : bellPollLongSeconds));
+    }
+    m_ticker.wakeAt(at);
 }
 
 int Count::phaseAt(double now) const

@@ -82,8 +82,12 @@ public slots:
     void ringBell();
     /// The program closes: a count under way ends, as a restart would end it.
     void finish();
+    /// The display form changes; the rows are rewritten in it at once.
     void setFmtIndex(int index);
-    /// The tick: runs every 100 ms, once at the end of every reset and once after every command.
+    /// Shows at once what changed around a running count: the window minimised or restored.
+    void refresh();
+    /// The tick: runs when the shown second turns, once at the end of every reset and once after every command,
+    /// and every few hundredths of a second while bells wait for the one sounding to end.
     void Timer1_Timer();
 
 signals:
@@ -107,6 +111,8 @@ private:
     /// Runs the tick at once with the rows rewritten, then tells of the new state once.
     void commandDone();
     void notify();
+    /// Asks the ticker for the next instant at which a row, a colour, a bell or the caption changes.
+    void scheduleNext(bool bellsWait);
 
     const SettingsRecord& m_settings;
     const Clock& m_real;
@@ -139,6 +145,9 @@ private:
     CountSnapshot m_record;
 
     QString m_upperShown;
+    qint64 m_elapsedShown = -1;
+    /// Since when, on the real clock, bells have waited for a sounding one to end; negative when none wait.
+    double m_bellsWaitSince = -1.0;
     QString m_captionShown;
     const QString m_plainCaption;
     const CountPattern m_minimisedCaption;

@@ -1,6 +1,7 @@
 #include "timing/rehearsal_clock.h"
 
 #include <algorithm>
+#include <limits>
 
 double RehearsalClock::now() const
 {
@@ -17,6 +18,18 @@ double RehearsalClock::running() const
     if (elapsed <= fastReal)
         return m_beginCount + elapsed * m_speed;
     return m_beginCount + m_fastSeconds + (elapsed - fastReal);
+}
+
+double RehearsalClock::realAt(double reading) const
+{
+    if (m_held)
+        return std::numeric_limits<double>::infinity();
+    if (!m_rehearsing)
+        return reading - m_offset;
+    const double into = reading - m_beginCount;
+    if (into <= m_fastSeconds)
+        return m_beginReal + into / m_speed;
+    return m_beginReal + m_fastSeconds / m_speed + (into - m_fastSeconds);
 }
 
 void RehearsalClock::begin(double fastSeconds, double realSeconds)

@@ -12,6 +12,9 @@ public:
     explicit RehearsalClock(const Clock& real) : m_real(real) {}
 
     double now() const override;
+    /// The instant of the wrapped clock at which now() reaches `reading` (never while held); an instant past is
+    /// given as it was.
+    double realAt(double reading) const;
 
     /// From now, `fastSeconds` of count time pass in `realSeconds` (never slower than real time).
     void begin(double fastSeconds, double realSeconds);

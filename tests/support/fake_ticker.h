@@ -2,7 +2,7 @@
 
 #include "platform/ticker.h"
 
-/// A ticker the test fires by hand; counts how often it was enabled and disabled.
+/// A ticker the test fires by hand; counts how often it was enabled and disabled and keeps the instant asked for.
 class FakeTicker final : public Ticker {
 public:
     void setEnabled(bool enabled) override
@@ -11,8 +11,9 @@ public:
         ++(enabled ? m_enables : m_disables);
     }
     bool isEnabled() const override { return m_enabled; }
+    void wakeAt(double instant) override { m_instant = instant; }
 
-    /// Ticks as the timer would, only while enabled.
+    /// Ticks as the timer would, only while enabled (at whatever instant the test chooses).
     void fire()
     {
         if (m_enabled)
@@ -20,9 +21,12 @@ public:
     }
     int enables() const { return m_enables; }
     int disables() const { return m_disables; }
+    /// The instant of the next tick asked for, or `never`.
+    double instant() const { return m_instant; }
 
 private:
     bool m_enabled = false;
     int m_enables = 0;
     int m_disables = 0;
+    double m_instant = never;
 };

@@ -44,6 +44,8 @@ private slots:
     void rehearsalClock();
     void commands_data();
     void commands();
+    void nextInstant_data();
+    void nextInstant();
     void carriedOver_data();
     void carriedOver();
     void endedOnce();
@@ -763,6 +765,44 @@ void TestCount::commands()
     // The seconds left are the lower row's count; in the overtime they are negative.
     const int shown = lower.mid(2, 2).toInt() * 60 + lower.right(2).toInt();
     QCOMPARE(qRound(rig.talk.remaining()), pair == 4 ? -shown : shown);
+}
+
+void TestCount::nextInstant_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("form");
+    // Real seconds after the start at which the count next wakes; negative for never.
+    QTest::addColumn<double>("instant");
+
+    // 10, 5 and 2 minutes; the steps as in commands(), the last tick at 50 ms past a tenth.
+    QTest::newRow("running: the turn of the shown second") << u"1"_s << 0 << 1.5;
+    QTest::newRow("at the warning: the next turn") << u"479.5"_s << 0 << 480.5;
+    QTest::newRow("overtime: bells wait for the one sounding") << u"899.5"_s << 0 << 899.57;
+    QTest::newRow("a change of form rewrites at once") << u"100.3"_s << 1 << 100.5;
+    QTest::newRow("paused: none") << u"100 pause"_s << 0 << -1.0;
+    QTest::newRow("going on after a pause") << u"100 pause 60 pause"_s << 0 << 160.5;
+    QTest::newRow("an adjustment moves the turn") << u"100 +0.3"_s << 0 << 100.2;
+    QTest::newRow("a rehearsal turns 36 times as fast") << u"rehearsal 1"_s << 0 << 38.5 / 36.0;
+    QTest::newRow("and ends on time") << u"rehearsal 29.9"_s << 0 << 30.0;
+}
+
+void TestCount::nextInstant()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, form);
+    QFETCH(double, instant);
+
+    Rig rig;
+    rig.reset();
+    rig.run(steps);
+    const int writes = rig.rows.upperWrites();
+    rig.talk.setFmtIndex(form);
+    QCOMPARE(rig.rows.upperWrites(), writes + form);
+    if (instant < 0.0)
+        QCOMPARE(rig.ticker.instant(), Ticker::never);
+    else
+        QVERIFY2(qAbs(rig.ticker.instant() - rig.start - instant) < 1e-4,
+                 qPrintable(QString::number(rig.ticker.instant() - rig.start)));
 }
 
 void TestCount::carriedOver_data()

@@ -119,6 +119,8 @@ void TestTalkClockSoak::tenHours()
         else if (dice < 5002)
             step += random.bounded(600.0); // a suspend
         clock.advance(step);
+        // A change of form rewrites both rows at once, as the tick would.
+        const int writesBefore = rows.upperWrites();
         if (random.bounded(3u) == 0)
             device.finishPlayback();
         if (random.bounded(2000u) == 0) {
@@ -142,7 +144,6 @@ void TestTalkClockSoak::tenHours()
 
         const int phaseBefore = talk.phase();
         const int playsBefore = device.plays();
-        const int writesBefore = rows.upperWrites();
         const bool restarting = random.bounded(8000u) == 0;
         if (restarting) {
             reset();
