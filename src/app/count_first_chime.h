@@ -18,6 +18,7 @@ public:
         m_check.close();
         m_count.play();
     }
+    void prepare() override { m_count.prepare(); }
     Failure failure() const override { return m_count.failure(); }
     QString outputError() const override { return m_count.outputError(); }
 

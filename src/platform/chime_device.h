@@ -21,6 +21,9 @@ public:
     /// Puts the play position back to the start of the file ("Prev").
     virtual void rewind() = 0;
     virtual void play() = 0;
+    /// A play is due within seconds: a device that loads its output on first use may start doing so now, in the
+    /// background, so the play starts on time.
+    virtual void prepare() {}
 
     virtual Failure failure() const = 0;
     /// The audio system's own words when no output could be opened (Failure::NoOutput).

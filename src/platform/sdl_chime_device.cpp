@@ -2,6 +2,7 @@
 
 #include "build_info.h"
 #include "platform/log_categories.h"
+#include "platform/sound_libraries.h"
 
 #include "platform/builtin_bell.h"
 
@@ -430,6 +431,11 @@ void SdlChimeDevice::play()
         m_playWhenReady = true; // the file is still being opened
 }
 
+void SdlChimeDevice::prepare()
+{
+    sound_libraries::preloadSdlAudio();
+}
+
 void SdlChimeDevice::startPlayback()
 {
     {
@@ -442,7 +448,7 @@ void SdlChimeDevice::startPlayback()
     if (m_output == 0 && !openOutput()) {
         // Without an output there is nothing to ring with until the next open() tries afresh; reading NotOpen
         // leaves the pending chimes pending, as for a file that cannot be played.
-        const QString error = QString::fromUtf8(SDL_GetError());
+        const QString error = m_outputError;
         release();
         m_failure = Failure::NoOutput;
         m_outputError = error;
@@ -473,11 +479,17 @@ void SdlChimeDevice::fillOutput(void* userdata, std::uint8_t* stream, int len)
 
 bool SdlChimeDevice::openOutput()
 {
+    const sound_libraries::SdlAudio* sdl = sound_libraries::sdlAudio();
+    if (!sdl) {
+        m_outputError = sound_libraries::loadError();
+        return false;
+    }
     // SDL would otherwise turn Ctrl+C and SIGTERM into quit events that nobody here reads.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, QString::fromUtf16(programName).toUtf8().constData());
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        qCWarning(lcSound, "no sound output: %s", SDL_GetError());
+    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    sdl->SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, QString::fromUtf16(programName).toUtf8().constData());
+    if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        m_outputError = QString::fromUtf8(sdl->GetError());
+        qCWarning(lcSound, "no sound output: %s", qUtf8Printable(m_outputError));
         return false;
     }
 
@@ -490,14 +502,15 @@ bool SdlChimeDevice::openOutput()
     wanted.callback = &SdlChimeDevice::fillOutput;
     wanted.userdata = m_sound.get();
     SDL_AudioSpec obtained{};
-    const SDL_AudioDeviceID output = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    const SDL_AudioDeviceID output = sdl->OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (output == 0) {
-        qCWarning(lcSound, "the sound output cannot open: %s", SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_outputError = QString::fromUtf8(sdl->GetError());
+        qCWarning(lcSound, "the sound output cannot open: %s", qUtf8Printable(m_outputError));
+        sdl->QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     m_output = output;
-    SDL_PauseAudioDevice(m_output, 0);
+    sdl->PauseAudioDevice(m_output, 0);
     return true;
 }
 
@@ -512,8 +525,10 @@ void SdlChimeDevice::closeOutput()
     }
     // Waits for the audio thread to end (SDL lets two buffers drain first): once this returns, nothing more is
     // played from the sound.
-    SDL_CloseAudioDevice(m_output);
+    // An open output means SDL is loaded.
+    const sound_libraries::SdlAudio* sdl = sound_libraries::sdlAudio();
+    sdl->CloseAudioDevice(m_output);
     m_output = 0;
     m_idleSince.reset();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl->QuitSubSystem(SDL_INIT_AUDIO);
 }

@@ -43,6 +43,8 @@ public:
     /// starts on the first mode() after it can. When no sound output can be opened the device reads NotOpen from
     /// then on, until the next open().
     void play() override;
+    /// Loads SDL in the background, once.
+    void prepare() override;
 
     Failure failure() const override { return m_failure; }
     QString outputError() const override { return m_outputError; }

@@ -1,10 +1,9 @@
 #include "platform/sound_decoder.h"
 
 #include "platform/log_categories.h"
+#include "platform/sound_libraries.h"
 
 #include <QFile>
-
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,6 +46,7 @@ struct SoundDecoder::State {
     sf_count_t offset = 0;
 
     SNDFILE* file = nullptr;
+    const sound_libraries::Sndfile* sf = nullptr; // set with file
     int sampleRate = 0;
     int channels = 0;
     bool integer = false;
@@ -61,7 +61,7 @@ struct SoundDecoder::State {
     ~State()
     {
         if (file)
-            sf_close(file);
+            sf->close(file);
         if (fd >= 0)
             ::close(fd);
     }
@@ -131,7 +131,11 @@ struct SoundDecoder::State {
         SF_VIRTUAL_IO io{&State::length, &State::seek, &State::read, &State::write, &State::tell};
         SF_INFO info{};
         offset = 0;
-        file = sf_open_virtual(&io, SFM_READ, &info, this);
+        // Loaded with the first file: a count with the built-in bell never needs it.
+        sf = sound_libraries::sndfile();
+        if (!sf)
+            return Refusal::NotSound;
+        file = sf->open_virtual(&io, SFM_READ, &info, this);
         if (!file)
             return Refusal::NotSound;
         if (info.channels < 1 || info.channels > SoundLimits::maxChannels ||
@@ -171,9 +175,9 @@ struct SoundDecoder::State {
         while (got < frames && emptyReads < 2) {
             sf_count_t n = 0;
             if (integer) {
-                n = sf_readf_short(file, out + std::ptrdiff_t(got * channels), frames - got);
+                n = sf->readf_short(file, out + std::ptrdiff_t(got * channels), frames - got);
             } else {
-                n = sf_readf_float(file, scratch.data(), std::min(frames - got, scratchFrames));
+                n = sf->readf_float(file, scratch.data(), std::min(frames - got, scratchFrames));
                 n = std::max<sf_count_t>(n, 0);
                 std::transform(scratch.cbegin(), scratch.cbegin() + std::ptrdiff_t(n * channels),
                                out + std::ptrdiff_t(got * channels), toPcm16);
@@ -199,12 +203,12 @@ struct SoundDecoder::State {
         // The header costs no more to read than at open(), and the sound must turn out as it did then.
         const int oldRate = sampleRate;
         const int oldChannels = channels;
-        sf_close(file);
+        sf->close(file);
         file = nullptr;
         if (start() == SoundDecoder::Refusal::None && sampleRate == oldRate && channels == oldChannels)
             return true;
         if (file)
-            sf_close(file);
+            sf->close(file);
         file = nullptr;
         sampleRate = oldRate; // what the output was opened for
         channels = oldChannels;

@@ -31,6 +31,8 @@ constexpr int handBellsQueued = 3;
 constexpr double bellPollSeconds = 0.02;
 constexpr double bellPollLongSeconds = 0.1;
 constexpr double bellWaitLong = 5.0;
+// The device is told this long before a phase change that bells follow, so it can make its output ready.
+constexpr double bellNoticeSeconds = 10.0;
 // The tick comes this much after the instant the shown second turns, so that the clock read in it is surely past
 // the turn whatever the rounding of the instant on the way to the ticker.
 constexpr double turnMargin = 1e-6;
@@ -240,6 +242,8 @@ void Count::Timer1_Timer()
     // On every tick, so the first chime of a phase change sounds on the tick of the change itself; in a pause
     // the bells due wait.
     bool bellsWait = false;
+    if (!m_clock.isHeld() && phaseAt(now + bellNoticeSeconds) > m_phase)
+        m_device.prepare();
     if (!m_clock.isHeld())
         bellsWait = m_chime.ringStep(m_chimeCount);
     if (m_handBells > 0)

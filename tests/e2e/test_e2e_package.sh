@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The packages as a user gets them, made with CPack from a finished build:
 #   - the Debian package passes lintian without errors, and its launcher entry and AppStream file validate;
-#     its English and Japanese manual pages name this version and render without a warning;
+#     its English and Japanese manual pages name this version and render without a warning; it depends on the
+#     sound libraries the program loads when first used;
 #   - the program unpacked from it, run by an ordinary user, keeps a confirmed setting in
 #     $XDG_CONFIG_HOME/Lectern/Lectern.ini, byte for byte the program's format, and writes nothing beside itself;
 #     its window class is the one the launcher entry names;
@@ -50,6 +51,12 @@ for page in man1/lectern.1.gz ja/man1/lectern.1.gz; do
 done
 grep -q 'manpage' "$E2E_DIR/lintian.txt" && e2e_fail "lintian found faults in a manual page"
 e2e_log "validators and lintian passed"
+# The sound libraries are loaded on first use: the program does not name them, so the package must.
+objdump -p "$root/usr/bin/lectern" | grep -E 'NEEDED.*(SDL|sndfile)' && e2e_fail "the program links a sound library"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in libsdl2-2.0-0 libsndfile1; do
+    [[ ", $depends," == *", $needed"[\ ,]* ]] || e2e_fail "the package does not depend on $needed: $depends"
+done
 
 e2e_start_x 1024x768
 

@@ -38,6 +38,7 @@ public:
         if (!m_outputOpens)
             m_failure = Failure::NoOutput;
     }
+    void prepare() override { ++m_prepares; }
     Failure failure() const override { return m_failure; }
     QString outputError() const override { return m_outputOpens ? QString() : QStringLiteral("no audio device"); }
 
@@ -65,6 +66,7 @@ public:
     QStringList log() const { return m_log; }
     void clearLog() { m_log.clear(); }
     int plays() const { return m_plays; }
+    int prepares() const { return m_prepares; }
     int modeQueries() const { return m_modeQueries; }
     QString fileName() const { return m_fileName; }
 
@@ -77,5 +79,6 @@ private:
     QStringList m_log;
     QString m_fileName;
     int m_plays = 0;
+    int m_prepares = 0;
     int m_modeQueries = 0;
 };

@@ -39,6 +39,7 @@ private slots:
     void resetRewritesRowsShowingTheSameSecond();
     void startInstantTakenAfterOpening();
     void threeWholeChimes();
+    void deviceToldOfBellsAhead();
     void tickerLeftAloneAfterDestruction();
     void rehearsalClock_data();
     void rehearsalClock();
@@ -625,6 +626,20 @@ void TestCount::threeWholeChimes()
     QCOMPARE(endTicks.mid(0, 2), (QList<int>{startTicks[0] + 13, startTicks[1] + 13}));
     QCOMPARE(startTicks.mid(1), endTicks.mid(0, 2));
     QCOMPARE(rig.device.plays(), 1 + 2 + 3);
+}
+
+void TestCount::deviceToldOfBellsAhead()
+{
+    // 10, 5 and 2 minutes: the warning's bell rings at 479.5 s; the device hears of it ten seconds before, not
+    // earlier.
+    Rig rig;
+    rig.periods(u"10"_s, u"5"_s, u"2"_s);
+    rig.reset();
+    rig.at(469.0);
+    QCOMPARE(rig.device.prepares(), 0);
+    rig.at(470.0);
+    QVERIFY(rig.device.prepares() > 0);
+    QCOMPARE(rig.device.plays(), 0);
 }
 
 void TestCount::tickerLeftAloneAfterDestruction()
