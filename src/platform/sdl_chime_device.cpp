@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -124,6 +125,20 @@ namespace {
 
 using Sound = SdlChimeDevice::Sound;
 using Stage = Sound::Stage;
+
+/// The built-in bell, made once, on a thread of its own from the first device's making: the program's first reset
+/// follows some milliseconds later and finds it ready instead of making it then.
+const std::shared_future<PcmSound>& sharedBuiltinBell()
+{
+    static const std::shared_future<PcmSound> bell = [] {
+        try {
+            return std::async(std::launch::async, builtinBell).share();
+        } catch (const std::system_error&) {
+            return std::async(std::launch::deferred, builtinBell).share();
+        }
+    }();
+    return bell;
+}
 
 /// Reads past `frames` frames; false when the file gives fewer.
 bool skip(SoundDecoder& decoder, std::int16_t* scratch, std::int64_t frames)
@@ -286,7 +301,9 @@ SdlChimeDevice::SdlChimeDevice(std::chrono::milliseconds linger, Opener opener)
     : m_linger(linger), m_opener(opener ? std::move(opener) : [](const QString& path, SoundDecoder::Refusal* why) {
           return SoundDecoder::openFile(path, why);
       })
-{}
+{
+    sharedBuiltinBell();
+}
 
 SdlChimeDevice::~SdlChimeDevice()
 {
@@ -387,7 +404,7 @@ void SdlChimeDevice::open()
     m_outputError.clear();
     m_sound = std::make_shared<Sound>();
     if (m_fileName.isEmpty()) {
-        const PcmSound bell = builtinBell();
+        const PcmSound& bell = sharedBuiltinBell().get();
         Sound& sound = *m_sound;
         sound.sampleRate = bell.sampleRate;
         sound.channels = bell.channels;
