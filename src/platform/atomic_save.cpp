@@ -49,11 +49,15 @@ QString savingPrefix(const QFileInfo& target)
 // Leftovers of saves that were killed between writing the new file and renaming it.
 void removeLeftovers(const QFileInfo& target)
 {
+    // Matched by hand: a name filter is a wildcard pattern, compiled to a regular expression on every call, which
+    // keeps the regular expression engine and its compiled code resident for good from the first save on.
     const QDir folder = target.absoluteDir();
-    const QStringList names =
-        folder.entryList({savingPrefix(target) + u"??????"_s}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names)
-        QFile::remove(folder.filePath(name));
+    const QString prefix = savingPrefix(target);
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix))
+            QFile::remove(folder.filePath(name));
+    }
 }
 
 // Writes everything, or leaves errno telling why not (a write that takes nothing more counts as a full disk).
