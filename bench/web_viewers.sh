@@ -33,7 +33,7 @@ trap 'e2e_fail "the run took too long"' TERM
 E2E_APP_DIR=$E2E_DIR/app
 app=$E2E_APP_DIR
 mkdir -p "$app"
-cp "$lectern" "$app/lectern"
+e2e_copy_program "$lectern" "$app"
 sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 1000 vol 0.8 pad 0 0.3 ||
     e2e_fail "sox could not make the bell"
 e2e_write_ini "$app" "1,0.5,0.5,\"$app/bell.wav\"" '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \

@@ -207,7 +207,8 @@ e2e_collect_audio() {
 }
 
 # The common start of an end-to-end test: $1 names the work folder, $2 is the program under test. Arms an 80 s
-# watchdog and copies the program into a folder of its own, $E2E_APP_DIR, where it finds its settings file.
+# watchdog and copies the program into a folder of its own, $E2E_APP_DIR, where it finds its settings file, with
+# the browser view's module that the build puts beside it.
 e2e_test_begin() {
     [ -x "$2" ] || { echo "not an executable: $2" >&2; exit 1; }
     e2e_begin "$1"
@@ -216,7 +217,14 @@ e2e_test_begin() {
     echo "work folder: $E2E_DIR" >&2
     E2E_APP_DIR=$E2E_DIR/app
     mkdir -p "$E2E_APP_DIR"
-    cp "$2" "$E2E_APP_DIR/lectern"
+    e2e_copy_program "$2" "$E2E_APP_DIR"
+}
+
+# Copies the program $1 into folder $2 as lectern, with the modules found beside it.
+e2e_copy_program() {
+    cp "$1" "$2/lectern"
+    local module=${1%/*}/liblectern_web_view.so
+    [ ! -f "$module" ] || cp "$module" "$2/"
 }
 
 # The viewable window of the program titled $1, leaving out the window $2 if given.

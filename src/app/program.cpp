@@ -11,8 +11,7 @@
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
 #include "timing/shown_rows.h"
-#include "web_view/serve_window.h"
-#include "web_view/view_server.h"
+#include "web_view/view_state.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -61,14 +60,15 @@ Program::Program(const Services& services, QObject* parent)
     connect(count, &Count::stateChanged, &m_keeper, [this] { m_keeper.countChanged(m_count->snapshot()); });
     connect(count, &Count::ended, &m_keeper, &CountKeeper::countEnded);
     connect(&m_keeper, &CountKeeper::resumeRequested, count, &Count::resume);
+    connect(m_shown.get(), &ShownRows::changed, this, &Program::pushToWebView);
+    connect(count, &Count::stateChanged, this, &Program::pushToWebView);
 }
 
 Program::~Program()
 {
     // The browser view reads the count; the dialog goes next: its confirmations reach the main window; the count
     // writes to the main window.
-    m_serveWindow.reset();
-    m_server.reset();
+    m_webView.reset();
     m_form2.reset();
     delete m_closedForm2.data();
     m_speaker.reset();
@@ -118,36 +118,42 @@ void Program::bringToFront()
 
 void Program::toggleServing(quint16 port)
 {
-    if (m_server) {
-        m_serveWindow.reset();
-        m_server.reset();
+    if (m_webView) {
+        m_webView.reset();
         return;
     }
-    auto server = std::make_unique<ViewServer>(*m_count, *m_shown, m_record);
-    if (server->start(port) == 0) {
-        m_services.dialogs.warn(
-            QString::fromUtf16(programName),
-            u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(port).arg(port + 16));
+    const QString caption = QString::fromUtf16(programName);
+    QString why;
+    StartWebView* startWebView = loadWebView(m_services.moduleFolders, &why);
+    if (!startWebView) {
+        m_services.dialogs.warn(caption, u"ブラウザ表示を始められません: %1"_s.arg(why));
         return;
     }
-    m_server = std::move(server);
-    ViewServer* view = m_server.get();
     Count* count = m_count.get();
-    connect(m_shown.get(), &ShownRows::changed, view, &ViewServer::push);
-    connect(count, &Count::stateChanged, view, &ViewServer::push);
-    connect(view, &ViewServer::restartRequested, count, &Count::restart);
-    connect(view, &ViewServer::pauseRequested, count, &Count::togglePause);
-    connect(view, &ViewServer::adjustRequested, count, &Count::adjust);
-    connect(view, &ViewServer::skipRequested, count, &Count::skip);
-    m_serveWindow = std::make_unique<ServeWindow>(view->port(), view->token());
-    // Closing the window stops the server, as W does; deferred, since the window is in its own close event.
-    connect(m_serveWindow.get(), &ServeWindow::closed, this, [this] {
-        QTimer::singleShot(0, this, [this] {
-            if (m_server)
-                toggleServing();
-        });
-    });
-    m_serveWindow->show();
+    const WebViewHooks hooks{
+        [this] { return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode()); },
+        [count] { count->restart(); },
+        [count] { count->togglePause(); },
+        [count](double seconds) { count->adjust(seconds); },
+        [count] { count->skip(); },
+        // Closing the window stops the server, as W does; deferred, since the window is in its own close event.
+        [this] {
+            QTimer::singleShot(0, this, [this] {
+                if (m_webView)
+                    toggleServing();
+            });
+        },
+    };
+    m_webView.reset(startWebView(hooks, port));
+    if (!m_webView)
+        m_services.dialogs.warn(
+            caption, u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(port).arg(port + 16));
+}
+
+void Program::pushToWebView()
+{
+    if (m_webView)
+        m_webView->push();
 }
 
 void Program::takeCommandsFrom(const SingleInstance& instance)
@@ -180,8 +186,7 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
 
 void Program::shutDown()
 {
-    m_serveWindow.reset();
-    m_server.reset();
+    m_webView.reset();
     m_count->finish();
     m_speaker->close();
     // Unconfirmed edits in the dialog are dropped with it; the settings file keeps what it holds. A signal closes

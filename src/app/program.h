@@ -7,6 +7,7 @@
 #include "app/count_keeper.h"
 #include "app/sound_check.h"
 #include "app/speaker_screen.h"
+#include "app/web_view_loader.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,12 +23,10 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
-class ServeWindow;
 class QScreen;
 class ShownRows;
 class SingleInstance;
 class Ticker;
-class ViewServer;
 class WallClock;
 
 /// The folders a package installs the program in, where its settings are never written beside it.
@@ -47,6 +46,8 @@ struct Services {
     WallClock& wall;
     /// Writes the count's file and the day's list away from the interface thread.
     FileWriter& writer;
+    /// Where the browser view's module is looked for.
+    QStringList moduleFolders = ::moduleFolders();
 };
 
 /// How the windows come up, from the command line.
@@ -96,7 +97,7 @@ public:
     /// runs, stops it and closes the window.
     void toggleServing(quint16 port = defaultServePort);
     /// Null while the browser view is off.
-    ViewServer* viewServer() const { return m_server.get(); }
+    WebView* webView() const { return m_webView.get(); }
 
 signals:
     /// The main window was closed and the settings dialog let go (deleted once the event loops have returned).
@@ -107,6 +108,7 @@ private:
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
+    void pushToWebView();
 
     Services m_services;
     SettingsLocation m_location;
@@ -121,9 +123,8 @@ private:
     std::unique_ptr<Count> m_count;
     std::unique_ptr<SpeakerScreen> m_speaker;
     std::unique_ptr<Form2> m_form2;
-    // The browser view and its window, while it is on; the server reads the count and the rows.
-    std::unique_ptr<ViewServer> m_server;
-    std::unique_ptr<ServeWindow> m_serveWindow;
+    // The browser view and its window, while it is on; it reads the count and the rows.
+    std::unique_ptr<WebView> m_webView;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;
 };

@@ -3,17 +3,20 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
+#include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -92,7 +95,100 @@ QString keyBase(const QString& folder, const QString& settingsPath)
     return folder + u"/lectern-"_s + QString::fromLatin1(hash);
 }
 
+// A socket address for `path`; nothing when the path does not fit in one.
+std::optional<sockaddr_un> socketAddress(const QString& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = QFile::encodeName(path);
+    if (bytes.isEmpty() || std::size_t(bytes.size()) >= sizeof(address.sun_path))
+        return std::nullopt;
+    std::memcpy(address.sun_path, bytes.constData(), std::size_t(bytes.size()));
+    return address;
+}
+
+// A descriptor closed when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    explicit Descriptor(int f) : fd(f) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Waits up to `ms` for `events` on `fd`; false on the time running out or an error.
+bool waitFor(int fd, short events, int ms)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd one{fd, events, 0};
+        const int n = ::poll(&one, 1, int(std::max<std::chrono::milliseconds::rep>(left.count(), 0)));
+        if (n > 0)
+            return (one.revents & events) != 0;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// Hands `lines` to whoever listens at `path`, each step waiting at most a second: connected is set once the
+// listener took the connection; the result tells whether every byte went.
+bool deliver(const QString& path, const QByteArray& lines, bool* connected)
+{
+    *connected = false;
+    const std::optional<sockaddr_un> address = socketAddress(path);
+    if (!address)
+        return false;
+    const Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (socket.fd < 0)
+        return false;
+    int result = ::connect(socket.fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address));
+    if (result != 0 && (errno == EINPROGRESS || errno == EAGAIN)) {
+        int error = 0;
+        socklen_t length = sizeof(error);
+        if (!waitFor(socket.fd, POLLOUT, 1000) || ::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 ||
+            error != 0)
+            return false;
+        result = 0;
+    }
+    if (result != 0)
+        return false;
+    *connected = true;
+    qsizetype sent = 0;
+    while (sent < lines.size()) {
+        const ssize_t n = ::send(socket.fd, lines.constData() + sent, std::size_t(lines.size() - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else if (n < 0 && errno == EAGAIN && waitFor(socket.fd, POLLOUT, 1000))
+            continue;
+        else
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+/// One caller on the socket: its descriptor, what it sent that is not a whole line yet, and the notifier that
+/// reads it on the event loop.
+struct SingleInstance::Caller {
+    int fd = -1;
+    QByteArray pending;
+    std::unique_ptr<QSocketNotifier> notifier;
+    ~Caller()
+    {
+        notifier.reset();
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 std::optional<double> remoteAdjustSeconds(QByteArrayView text)
 {
@@ -111,7 +207,16 @@ SingleInstance::SingleInstance(const QString& settingsPath, QObject* parent)
     : QObject(parent), m_settingsPath(settingsPath)
 {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    m_callers.clear();
+    m_listenerNotifier.reset();
+    if (m_listener >= 0) {
+        ::close(m_listener);
+        // Only the holder of the lock listens, so the socket is ours to take away.
+        ::unlink(QFile::encodeName(m_socketPath).constData());
+    }
+}
 
 SingleInstance::Claim SingleInstance::claim()
 {
@@ -126,24 +231,38 @@ SingleInstance::Claim SingleInstance::claim()
     m_lock->setStaleLockTime(staleLockMs);
     const QString socketName = base + u".socket"_s;
     if (m_lock->tryLock(0)) {
-        QLocalServer::removeServer(socketName);
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::answer);
-        m_server->listen(socketName);
+        m_socketPath = socketName;
+        listen();
         return Claim::Ours;
     }
     if (m_lock->error() != QLockFile::LockFailedError)
         return Claim::Ours;
 
-    QLocalSocket holder;
-    holder.connectToServer(socketName);
-    if (holder.waitForConnected(1000)) {
-        holder.write("front\n");
-        holder.waitForBytesWritten(1000);
-        holder.disconnectFromServer();
-    }
+    bool connected = false;
+    deliver(socketName, "front\n", &connected);
     return Claim::Running;
+}
+
+void SingleInstance::listen()
+{
+    // A socket left by a copy that died is in the way; a copy that holds no lock never listens.
+    const QByteArray path = QFile::encodeName(m_socketPath);
+    ::unlink(path.constData());
+    const std::optional<sockaddr_un> address = socketAddress(m_socketPath);
+    if (!address)
+        return;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    // The folder is the user's alone already; the socket says so too.
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0 ||
+        ::chmod(path.constData(), 0600) != 0 || ::listen(fd, 8) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_listener = fd;
+    m_listenerNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_listenerNotifier.get(), &QSocketNotifier::activated, this, &SingleInstance::answer);
 }
 
 bool SingleInstance::send(const QString& settingsPath, const QByteArray& lines)
@@ -152,19 +271,14 @@ bool SingleInstance::send(const QString& settingsPath, const QByteArray& lines)
     if (!folder)
         return false;
     // Only a copy that holds the lock listens; a socket left by a copy that died refuses the connection.
-    QLocalSocket holder;
-    if (!folder->isEmpty())
-        holder.connectToServer(keyBase(*folder, settingsPath) + u".socket"_s);
-    if (folder->isEmpty() || !holder.waitForConnected(1000)) {
+    bool connected = false;
+    const bool delivered =
+        !folder->isEmpty() && deliver(keyBase(*folder, settingsPath) + u".socket"_s, lines, &connected);
+    if (!connected) {
         std::fprintf(stderr, "lectern: no copy of Lectern is running for the settings file %s\n",
                      settingsPath.isEmpty() ? "of a user without a home folder" : qUtf8Printable(settingsPath));
         return false;
     }
-    holder.write(lines);
-    while (holder.bytesToWrite() > 0 && holder.waitForBytesWritten(1000)) {
-    }
-    const bool delivered = holder.bytesToWrite() == 0;
-    holder.disconnectFromServer();
     if (!delivered)
         std::fprintf(stderr, "lectern: the running copy of Lectern did not take the command\n");
     return delivered;
@@ -172,23 +286,62 @@ bool SingleInstance::send(const QString& settingsPath, const QByteArray& lines)
 
 void SingleInstance::answer()
 {
-    while (QLocalSocket* caller = m_server->nextPendingConnection()) {
-        connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
-        connect(caller, &QLocalSocket::readyRead, this, [this, caller] { read(*caller); });
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        auto caller = std::make_unique<Caller>();
+        caller->fd = fd;
+        caller->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        Caller* raw = caller.get();
+        connect(caller->notifier.get(), &QSocketNotifier::activated, this, [this, raw] { read(raw); });
+        m_callers.push_back(std::move(caller));
     }
 }
 
-void SingleInstance::read(QLocalSocket& caller)
+void SingleInstance::read(Caller* caller)
 {
-    while (caller.canReadLine()) {
-        const QByteArray line = caller.readLine(longestLine + 1);
-        if (!line.endsWith('\n') || !act(QByteArrayView(line).chopped(1))) {
-            caller.abort();
+    char buffer[256];
+    for (;;) {
+        const ssize_t n = ::read(caller->fd, buffer, sizeof(buffer));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            break;
+        if (n <= 0) {
+            drop(caller); // the caller hung up, or its socket failed
+            return;
+        }
+        caller->pending.append(buffer, n);
+        qsizetype newline;
+        while ((newline = caller->pending.indexOf('\n')) >= 0) {
+            const QByteArray line = caller->pending.left(newline);
+            caller->pending.remove(0, newline + 1);
+            if (line.size() > longestLine || !act(line)) {
+                drop(caller);
+                return;
+            }
+        }
+        if (caller->pending.size() > longestLine) {
+            drop(caller);
             return;
         }
     }
-    if (caller.bytesAvailable() > longestLine)
-        caller.abort();
+}
+
+void SingleInstance::drop(Caller* caller)
+{
+    // Deferred: the caller's notifier is still delivering the signal that led here.
+    caller->notifier->setEnabled(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this, caller] {
+            std::erase_if(m_callers, [caller](const std::unique_ptr<Caller>& c) { return c.get() == caller; });
+        },
+        Qt::QueuedConnection);
 }
 
 bool SingleInstance::act(QByteArrayView line)

@@ -6,10 +6,10 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
+class QSocketNotifier;
 
 /// The seconds of an adjustment from outside (`--adjust=TEXT`, and the socket's "adjust=TEXT"): a plain decimal
 /// number, signed or not, within a day either way; nothing for anything else.
@@ -53,12 +53,22 @@ signals:
     void rehearsalRequested();
 
 private:
+    struct Caller;
+    /// Listens at m_socketPath, in place of any socket a copy that died left there.
+    void listen();
     void answer();
-    void read(QLocalSocket& caller);
+    void read(Caller* caller);
+    /// Closes the caller's connection once the event loop is back.
+    void drop(Caller* caller);
     /// Emits the signal `line` asks for; false for a line the socket does not take.
     bool act(QByteArrayView line);
 
     QString m_settingsPath;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    // The socket, on plain system calls: Qt's local sockets would bring its network library, and all it loads,
+    // into every start for a few bytes a day.
+    QString m_socketPath;
+    int m_listener = -1;
+    std::unique_ptr<QSocketNotifier> m_listenerNotifier;
+    std::vector<std::unique_ptr<Caller>> m_callers;
 };

@@ -1,9 +1,5 @@
 #include "web_view/view_server.h"
 
-#include "timing/count.h"
-#include "timing/shown_rows.h"
-#include "web_view/view_state.h"
-
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHttpServerRequest>
@@ -86,8 +82,8 @@ private:
     ViewServer& m_server;
 };
 
-ViewServer::ViewServer(const Count& count, const ShownRows& rows, const SettingsRecord& settings, QObject* parent)
-    : QAbstractHttpServer(parent), m_count(count), m_rows(rows), m_settings(settings)
+ViewServer::ViewServer(std::function<QByteArray()> state, QObject* parent)
+    : QAbstractHttpServer(parent), m_state(std::move(state))
 {
     QRandomGenerator* random = QRandomGenerator::system();
     for (int k = 0; k < 4; ++k)
@@ -251,7 +247,7 @@ void ViewServer::push()
 
 QByteArray ViewServer::stateJson() const
 {
-    return viewStateJson(m_count.state(), m_count.remaining(), m_rows.view(), m_settings.rowMode());
+    return m_state();
 }
 
 bool ViewServer::commandAllowed(const QHttpServerRequest& request) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_record.h"
+#include "web_view/web_view.h"
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
@@ -9,35 +9,24 @@
 #include <QString>
 #include <QTimer>
 
-class Count;
+#include <functional>
+
 class QTcpSocket;
 class QWebSocket;
-class ShownRows;
 class ViewListener;
 
 /// The browser view's server: the page at /, the rows pushed to it over a WebSocket at /socket whenever they
 /// change, the state at GET /api/state, and the chair's commands at POST /api/restart, pause, adjust and skip for
-/// whoever holds the token made when the server starts. It only reads the count and the rows; the commands leave
+/// whoever holds the token made when the server starts. It only reads the state it is given; the commands leave
 /// as signals. Nothing here waits: a viewer that does not take what it is sent is dropped, a request too large or
 /// too slow is cut off, and what one connection may cost is bounded (see Limits).
 class ViewServer final : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    struct Limits {
-        /// Open WebSocket viewers; the page asked for beyond them gets 503.
-        int viewers = 64;
-        /// Connections beyond the viewers' (page loads, API calls, upgrades on their way): the next one gets 503.
-        int otherConnections = 16;
-        /// The request line and headers, and the body, each.
-        qint64 headBytes = 4096;
-        qint64 bodyBytes = 4096;
-        /// Data sent to a viewer that it has not taken yet; past it the viewer is dropped.
-        qint64 unsentBytes = 64 * 1024;
-        /// A connection with no whole request for this long is closed (viewers excepted).
-        int idleMs = 10000;
-    };
+    using Limits = ViewLimits;
 
-    ViewServer(const Count& count, const ShownRows& rows, const SettingsRecord& settings, QObject* parent = nullptr);
+    /// `state` gives the state as JSON whenever it is sent or asked for.
+    explicit ViewServer(std::function<QByteArray()> state, QObject* parent = nullptr);
     ~ViewServer() override;
 
     /// Listens on every interface at `port`, or at the first free port of the 16 above it. Returns the port, or 0
@@ -81,9 +70,7 @@ private:
     bool commandAllowed(const QHttpServerRequest& request) const;
     bool runCommand(const QString& name, const QHttpServerRequest& request, QTcpSocket* socket);
 
-    const Count& m_count;
-    const ShownRows& m_rows;
-    const SettingsRecord& m_settings;
+    const std::function<QByteArray()> m_state;
     Limits m_limits;
     QString m_token;
     quint16 m_port = 0;

@@ -13,7 +13,7 @@
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
-#include "web_view/view_server.h"
+#include "web_view/web_view.h"
 
 #include <QApplication>
 #include <QDir>
@@ -121,7 +121,15 @@ struct Rig {
     FakeFileAccess files;
     FakeDialogs dialogs;
     FakeWallClock wall;
-    Program program{Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall, files}};
+    Program program{Services{clock,
+                             ticker,
+                             chime,
+                             inProgramFolder(files),
+                             dialogs,
+                             check,
+                             wall,
+                             files,
+                             {QStringLiteral(LECTERN_MODULE_DIR)}}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
@@ -704,10 +712,10 @@ void TestProgram::browserViewDropsAStuckViewer()
     rig.program.start();
     Form1& form = rig.program.mainWindow();
     QTest::keyClick(&form, Qt::Key_W);
-    ViewServer* server = rig.program.viewServer();
+    WebView* server = rig.program.webView();
     QVERIFY(server);
     const quint16 port = server->port();
-    ViewServer::Limits limits;
+    ViewLimits limits;
     limits.unsentBytes = 4096;
     server->setLimits(limits);
 
@@ -733,7 +741,7 @@ void TestProgram::browserViewDropsAStuckViewer()
 
     // W again: nothing listens any more.
     QTest::keyClick(&form, Qt::Key_W);
-    QVERIFY(!rig.program.viewServer());
+    QVERIFY(!rig.program.webView());
     QTcpSocket late;
     late.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(!late.waitForConnected(2000));

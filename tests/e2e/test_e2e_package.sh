@@ -5,9 +5,9 @@
 #     sound libraries the program loads when first used;
 #   - the program unpacked from it, run by an ordinary user, keeps a confirmed setting in
 #     $XDG_CONFIG_HOME/Lectern/Lectern.ini, byte for byte the program's format, and writes nothing beside itself;
-#     its window class is the one the launcher entry names;
+#     its window class is the one the launcher entry names; W finds the browser view's module;
 #   - the portable archive unpacked into the user's own folder and started through a symbolic link reads the
-#     Lectern.ini beside the real program and writes the confirmed setting back there.
+#     Lectern.ini beside the real program, writes the confirmed setting back there and finds the module beside it.
 # The program runs as nobody: root may write anywhere, so only an ordinary user shows where the file goes.
 #
 # Usage: test_e2e_package.sh BUILD-FOLDER VERSION APP-ID. E2E_KEEP_DIR=1 keeps the work folder.
@@ -98,6 +98,16 @@ confirm_presentation_time() {
 }
 no_settings() { ! e2e_app_window 設定 >/dev/null; }
 
+# W starts the browser view, whose module the program finds where the package put it; W again stops it.
+browser_view_opens() {
+    xdotool windowactivate --sync "$E2E_MAIN" key w 2>/dev/null
+    e2e_wait_until 10 e2e_app_window "Lectern - ブラウザ表示" >/dev/null ||
+        { cat "$E2E_APP_LOG" >&2; e2e_fail "W opened no browser view for $1"; }
+    xdotool windowactivate --sync "$E2E_MAIN" key w 2>/dev/null
+    e2e_wait_until 5 no_browser_view || e2e_fail "W again left the browser view open for $1"
+}
+no_browser_view() { ! e2e_app_window "Lectern - ブラウザ表示" >/dev/null; }
+
 expect_file() {
     e2e_wait_until 3 cmp -s "$1" "$2" && return 0
     echo "$1 (CP932 shown as UTF-8, CR as \\r):" >&2
@@ -118,6 +128,7 @@ xprop -id "$E2E_MAIN" WM_CLASS | grep -q '"Lectern"$' ||
 confirm_presentation_time 12.50
 expect_file "$config/Lectern/Lectern.ini" "$E2E_DIR/expected/Lectern.ini" \
     "the installed program did not keep the setting in \$XDG_CONFIG_HOME/Lectern/Lectern.ini"
+browser_view_opens "the package's program"
 e2e_close_main_expect_exit
 written=$(find "$root" -newer "$E2E_DIR/unpacked")
 [ -z "$written" ] || e2e_fail "the installed program wrote into its own tree: $written"
@@ -137,6 +148,7 @@ ln -s "$bin/lectern" "$home/links/lectern"
 chown -R nobody:nogroup "$home"
 rm -rf "${config:?}/Lectern"
 launch_as_user "$home/links/lectern"
+browser_view_opens "the portable program started through a link"
 confirm_presentation_time 12.50
 expect_file "$bin/Lectern.ini" "$E2E_DIR/expected/Lectern.ini" \
     "the portable program did not read and write the Lectern.ini beside the real program"

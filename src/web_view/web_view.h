@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+/// What the browser view asks of the program: the state it shows, and the chair's commands it passes on.
+struct WebViewHooks {
+    /// The state as one JSON object (see viewStateJson()), read at every push and every GET /api/state.
+    std::function<QByteArray()> state;
+    std::function<void()> restart;
+    std::function<void()> pause;
+    std::function<void(double seconds)> adjust;
+    std::function<void()> skip;
+    /// The chair closed the view's window, which asks for the view to stop.
+    std::function<void()> windowClosed;
+};
+
+/// How much one connection to the browser view may cost.
+struct ViewLimits {
+    /// Open WebSocket viewers; the page asked for beyond them gets 503.
+    int viewers = 64;
+    /// Connections beyond the viewers' (page loads, API calls, upgrades on their way): the next one gets 503.
+    int otherConnections = 16;
+    /// The request line and headers, and the body, each.
+    qint64 headBytes = 4096;
+    qint64 bodyBytes = 4096;
+    /// Data sent to a viewer that it has not taken yet; past it the viewer is dropped.
+    qint64 unsentBytes = 64 * 1024;
+    /// A connection with no whole request for this long is closed (viewers excepted).
+    int idleMs = 10000;
+};
+
+/// The browser view while it runs: its server and the chair's window with the addresses. Deleting it stops the
+/// server, closes every connection and the window.
+class WebView {
+public:
+    virtual ~WebView() = default;
+    virtual quint16 port() const = 0;
+    /// The commands' token.
+    virtual QString token() const = 0;
+    virtual int viewerCount() const = 0;
+    virtual void setLimits(const ViewLimits& limits) = 0;
+    /// Sends the state to every viewer: the rows or the count's state changed.
+    virtual void push() = 0;
+};
+
+/// The browser view lives in a module of its own (it brings Qt's network, HTTP and WebSocket libraries, and the
+/// QR encoder), loaded when the chair first asks for the view. Its one entry starts the server at `port` or the
+/// first free one of the 16 above, and shows the window; null when no port was free.
+using StartWebView = WebView*(const WebViewHooks& hooks, quint16 port);
+inline constexpr char startWebViewSymbol[] = "lectern_start_web_view";
+inline constexpr char webViewModuleName[] = "liblectern_web_view.so";
