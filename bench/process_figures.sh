@@ -89,11 +89,13 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy
 unset QT_QPA_PLATFORM
 
 # Starts program $1 (lectern or bare) in its folder as a child of this shell (so that it can be reaped at
-# once); its pid goes to $launched.
+# once); its pid goes to $launched. Every start of Lectern is a first start: the count a stopped copy left behind
+# is removed, else the next one opens with the question whether to resume it, and is measured with that box up.
 launched=
 launch() {
     local exe=lectern
     [ "$1" = bare ] && exe=bare_qt
+    rm -f "$E2E_DIR/$1/Lectern.count"
     (cd "$E2E_DIR/$1" && exec env ${rules:+QT_LOGGING_RULES="$rules"} "./$exe") >>"$E2E_DIR/$1.log" 2>&1 &
     launched=$!
 }
