@@ -11,8 +11,8 @@
 #   RSS       VmRSS after the warm-up and at the end of the span
 #   flips     how long after its instant each second the count shows was written to the rows, as Lectern traces
 #             it under the logging category lectern.flip during the span (median and worst)
-#   start-up  exec to the first viewable window of the process (median of several starts, the programs taking
-#             turns, so a busy moment of the machine falls on both)
+#   start-up  exec to the first window the X server maps (bench/map_wait, from the server's event; median of
+#             several starts, the programs taking turns, so a busy moment of the machine falls on both)
 # Lectern runs from a copy in a temporary folder with a settings file of long periods, so no bell rings while it
 # is measured. Both programs run side by side during the span, so a busy machine weighs on both alike.
 #
@@ -61,9 +61,10 @@ newest() {
 }
 [ -n "$lectern" ] || lectern=$(newest src/app/lectern)
 [ -n "$bare" ] || bare=$(newest bench/bare_qt/bare_qt)
-for f in "$lectern" "$bare"; do
+map_wait=$(newest bench/map_wait/map_wait)
+for f in "$lectern" "$bare" "$map_wait"; do
     if [ ! -x "$f" ]; then
-        echo "no executable '$f': build the targets lectern and bare_qt first" >&2
+        echo "no executable '$f': build the targets lectern, bare_qt and map_wait first" >&2
         exit 2
     fi
 done
@@ -114,22 +115,10 @@ visible() { [ -n "$(xdotool search --onlyvisible --pid "$1" 2>/dev/null)" ]; }
 
 # Seconds from exec to the first viewable window, polled every 10 ms, appended to file $2.
 startup_once() {
-    local t0 pid t1
-    t0=$(e2e_now)
-    launch "$1"
-    pid=$launched
-    for _ in $(seq 3000); do
-        if visible "$pid"; then
-            t1=$(e2e_now)
-            stop "$pid"
-            awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f\n", b - a }' >>"$2"
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.01
-    done
-    stop "$pid"
-    return 1
+    local exe=lectern
+    [ "$1" = bare ] && exe=bare_qt
+    rm -f "$E2E_DIR/$1/Lectern.count"
+    (cd "$E2E_DIR/$1" && exec "$map_wait" "./$exe") 2>>"$E2E_DIR/$1.log" >>"$2"
 }
 
 minimum() { sort -n | head -1; }

@@ -8,7 +8,7 @@ packages=(
     libsdl2-dev libsndfile1-dev
     qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium
     fonts-ipafont-gothic
-    xvfb xauth xdotool openbox wmctrl x11-utils x11-xserver-utils imagemagick sox
+    libx11-dev xvfb xauth xdotool openbox wmctrl x11-utils x11-xserver-utils imagemagick sox
     dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     clang libclang-rt-14-dev clang-format
     dpkg-dev lintian desktop-file-utils appstream
