@@ -18,25 +18,22 @@ QStringList moduleFolders()
 
 StartWebView* loadWebView(const QStringList& folders, QString* why)
 {
-    static StartWebView* loaded = nullptr;
-    if (loaded)
-        return loaded;
     *why = u"%1 が見つかりません"_s.arg(QString::fromLatin1(webViewModuleName));
     for (const QString& folder : folders) {
         const QString path = folder + u'/' + QString::fromLatin1(webViewModuleName);
         if (!QFileInfo(path).isFile())
             continue;
-        // Kept loaded to the end: the view's objects and Qt's records of its types live in it.
+        // Never closed: the view's objects and Qt's records of its types live in it. Opening it again only counts.
         void* module = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             const char* error = ::dlerror();
             *why = QString::fromLocal8Bit(error ? error : "dlopen");
             return nullptr;
         }
-        loaded = reinterpret_cast<StartWebView*>(::dlsym(module, startWebViewSymbol));
-        if (!loaded)
+        auto* start = reinterpret_cast<StartWebView*>(::dlsym(module, startWebViewSymbol));
+        if (!start)
             *why = u"%1 に %2 がありません"_s.arg(path, QString::fromLatin1(startWebViewSymbol));
-        return loaded;
+        return start;
     }
     return nullptr;
 }

@@ -8,6 +8,6 @@
 /// installs them, then the program's own folder (the build tree).
 QStringList moduleFolders();
 
-/// The browser view module's entry, from the first of `folders` that holds the module; loaded once and kept for
-/// the run. Null, with `why` set, when it cannot be loaded.
+/// The browser view module's entry, from the first of `folders` that holds the module, which stays loaded for the
+/// run. Null, with `why` set, when it cannot be loaded.
 StartWebView* loadWebView(const QStringList& folders, QString* why);

@@ -114,6 +114,8 @@ protected:
 
 /// The program made with fakes for every service, its files in the program's folder; start() is left to the test.
 struct Rig {
+    explicit Rig(const QString& modules = QStringLiteral(LECTERN_MODULE_DIR)) : moduleFolder(modules) {}
+    QString moduleFolder;
     FakeClock clock;
     FakeTicker ticker;
     FakeChimeDevice chime;
@@ -121,15 +123,8 @@ struct Rig {
     FakeFileAccess files;
     FakeDialogs dialogs;
     FakeWallClock wall;
-    Program program{Services{clock,
-                             ticker,
-                             chime,
-                             inProgramFolder(files),
-                             dialogs,
-                             check,
-                             wall,
-                             files,
-                             {QStringLiteral(LECTERN_MODULE_DIR)}}};
+    Program program{
+        Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall, files, {moduleFolder}}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }
@@ -163,6 +158,7 @@ private slots:
     void commandsFromALaterStart_data();
     void commandsFromALaterStart();
     void browserViewDropsAStuckViewer();
+    void browserViewWithoutItsModule();
 };
 
 void TestProgram::startUp_data()
@@ -745,6 +741,18 @@ void TestProgram::browserViewDropsAStuckViewer()
     QTcpSocket late;
     late.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(!late.waitForConnected(2000));
+}
+
+void TestProgram::browserViewWithoutItsModule()
+{
+    // A program whose module is missing says so when W asks for the view, and the count runs on.
+    Rig rig(u"/nonexistent"_s);
+    rig.program.start();
+    QTest::keyClick(&rig.program.mainWindow(), Qt::Key_W);
+    QVERIFY(!rig.program.webView());
+    QCOMPARE(rig.dialogs.shown().size(), 1);
+    QCOMPARE(rig.dialogs.shown().front().text,
+             u"ブラウザ表示を始められません: liblectern_web_view.so が見つかりません"_s);
 }
 
 QTEST_MAIN(TestProgram)
