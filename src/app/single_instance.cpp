@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -13,7 +12,9 @@
 #include <cstring>
 #include <optional>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -23,12 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A holder keeps its lock file flock()ed for its whole run, and QLockFile removes a lock only when it can flock()
-// it itself, so a lock this old is taken over exactly when its holder is gone, even when the holder's process
-// number has since been given to another program of the same name (a killed copy's number to the next start, in
-// a sandbox that numbers alike at every start): 0 would keep such a lock for ever, QLockFile's default for 30 s.
-// The age covers only the moment between a holder's making the file and locking it.
-constexpr int staleLockMs = 1000;
 // The longest line the socket takes, its newline left out: "adjust=" and a number written in its shortest form.
 constexpr qint64 longestLine = 40;
 // The largest adjustment one command from outside makes, either way: a day.
@@ -216,6 +211,8 @@ SingleInstance::~SingleInstance()
         // Only the holder of the lock listens, so the socket is ours to take away.
         ::unlink(QFile::encodeName(m_socketPath).constData());
     }
+    if (m_lock >= 0)
+        ::close(m_lock);
 }
 
 SingleInstance::Claim SingleInstance::claim()
@@ -227,15 +224,26 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::Ours;
     const QString base = keyBase(*folder, m_settingsPath);
 
-    m_lock = std::make_unique<QLockFile>(base + u".lock"_s);
-    m_lock->setStaleLockTime(staleLockMs);
+    // The lock is the flock() on the file, which the system lets go of when its holder ends however it ends: no
+    // lock is ever stale, whatever the file holds or however old it is. The file is never removed, since a copy
+    // starting meanwhile could lock the removed file while a third makes a new one.
     const QString socketName = base + u".socket"_s;
-    if (m_lock->tryLock(0)) {
+    const int lock =
+        ::open(QFile::encodeName(base + u".lock"_s).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0)
+        return Claim::Ours; // no lock can be made: the program runs rather than not
+    int locked;
+    while ((locked = ::flock(lock, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (locked == 0) {
+        m_lock = lock;
         m_socketPath = socketName;
         listen();
         return Claim::Ours;
     }
-    if (m_lock->error() != QLockFile::LockFailedError)
+    const bool held = errno == EWOULDBLOCK;
+    ::close(lock);
+    if (!held)
         return Claim::Ours;
 
     bool connected = false;

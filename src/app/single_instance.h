@@ -8,7 +8,6 @@
 #include <optional>
 #include <vector>
 
-class QLockFile;
 class QSocketNotifier;
 
 /// The seconds of an adjustment from outside (`--adjust=TEXT`, and the socket's "adjust=TEXT"): a plain decimal
@@ -64,7 +63,7 @@ private:
     bool act(QByteArrayView line);
 
     QString m_settingsPath;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lock = -1;
     // The socket, on plain system calls: Qt's local sockets would bring its network library, and all it loads,
     // into every start for a few bytes a day.
     QString m_socketPath;

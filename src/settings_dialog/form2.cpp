@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -88,9 +90,12 @@ void Form2::buildControls()
     auto place = [dpi](QWidget* w, int left, int top, int width, int height) {
         w->setGeometry(twipsRect(left, top, width, height, dpi));
     };
-    // Labels that size themselves to their text keep only their top left corner from the design.
-    auto placeAutoSized = [dpi](QWidget* w, int left, int top) {
-        w->setGeometry(QRect(QPoint(twipsToPixels(left, dpi), twipsToPixels(top, dpi)), w->sizeHint()));
+    // Labels that size themselves to their text keep only their top left corner from the design. They are sized
+    // when the dialog is first shown (polished): measuring their text is most of the cost of making the dialog,
+    // which is made hidden while the program starts.
+    auto placeAutoSized = [this, dpi](QWidget* w, int left, int top) {
+        w->move(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+        m_autoSized.push_back(w);
     };
     auto label = [this](const QString& name, const QString& caption) {
         auto* l = new QLabel(caption, this);
@@ -138,7 +143,10 @@ void Form2::buildControls()
     place(label(u"Label11"_s, noticeText), 720, 360, 2895, 255);
 
     // Display format and wave file.
-    auto* frame = new QGroupBox(u"表示形式"_s, this);
+    // Captioned when polished too: the style measures the caption in a bold face of its own, one more face to
+    // load while the program starts.
+    auto* frame = new QGroupBox(this);
+    m_frameCaption = {frame, u"表示形式"_s};
     frame->setObjectName(u"Frame1"_s);
     place(frame, 0, 840, 3615, 615);
     const std::array<QString, 3> optionCaptions{u"上下段とも"_s, u"上段のみ"_s, u"下段のみ"_s};
@@ -385,6 +393,12 @@ void Form2::closeEvent(QCloseEvent* event)
 
 bool Form2::event(QEvent* event)
 {
+    if (event->type() == QEvent::Polish) {
+        for (QWidget* label : std::exchange(m_autoSized, {}))
+            label->resize(label->sizeHint());
+        if (auto [frame, caption] = std::exchange(m_frameCaption, {}); frame)
+            frame->setTitle(caption);
+    }
     const bool handled = QDialog::event(event);
     // The program may set its icon after the dialog exists; the icon box follows it.
     if (event->type() == QEvent::WindowIconChange || event->type() == QEvent::ApplicationWindowIconChange)

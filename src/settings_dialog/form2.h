@@ -7,9 +7,11 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class Dialogs;
 class FileAccess;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -81,4 +83,7 @@ private:
     std::array<QLabel*, SettingsRecord::swatchCount> m_swatches{};
     std::array<QRadioButton*, 3> m_options{};
     QLabel* m_picture = nullptr;
+    /// Labels placed by their corner, sized to their text when the dialog is polished; the frame captioned then.
+    std::vector<QWidget*> m_autoSized;
+    std::pair<QGroupBox*, QString> m_frameCaption;
 };

@@ -43,6 +43,8 @@ struct Rig {
 
     Rig()
     {
+        // Laid out as when it is first shown.
+        form.ensurePolished();
         form.takeCancelCopy();
         QObject::connect(&form, &Form2::confirmed, &form,
                          [this](SettingsRecord::RowMode mode) { told << u"confirmed:%1"_s.arg(int(mode)); });
