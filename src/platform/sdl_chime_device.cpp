@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -126,17 +126,10 @@ namespace {
 using Sound = SdlChimeDevice::Sound;
 using Stage = Sound::Stage;
 
-/// The built-in bell, made once, on a thread of its own from the first device's making: the program's first reset
-/// follows some milliseconds later and finds it ready instead of making it then.
-const std::shared_future<PcmSound>& sharedBuiltinBell()
+/// The built-in bell, made once, when it first rings: many a count never rings it, and making it cost the start.
+const PcmSound& sharedBuiltinBell()
 {
-    static const std::shared_future<PcmSound> bell = [] {
-        try {
-            return std::async(std::launch::async, builtinBell).share();
-        } catch (const std::system_error&) {
-            return std::async(std::launch::deferred, builtinBell).share();
-        }
-    }();
+    static const PcmSound bell = builtinBell();
     return bell;
 }
 
@@ -301,9 +294,7 @@ SdlChimeDevice::SdlChimeDevice(std::chrono::milliseconds linger, Opener opener)
     : m_linger(linger), m_opener(opener ? std::move(opener) : [](const QString& path, SoundDecoder::Refusal* why) {
           return SoundDecoder::openFile(path, why);
       })
-{
-    sharedBuiltinBell();
-}
+{}
 
 SdlChimeDevice::~SdlChimeDevice()
 {
@@ -389,6 +380,7 @@ void SdlChimeDevice::release()
     }
     m_ready = false;
     m_playWhenReady = false;
+    m_builtinPending = false;
     m_toldSlow = false;
 }
 
@@ -404,14 +396,9 @@ void SdlChimeDevice::open()
     m_outputError.clear();
     m_sound = std::make_shared<Sound>();
     if (m_fileName.isEmpty()) {
-        const PcmSound& bell = sharedBuiltinBell().get();
-        Sound& sound = *m_sound;
-        sound.sampleRate = bell.sampleRate;
-        sound.channels = bell.channels;
-        sound.heldFrames = sound.decoded = sound.length = bell.frames();
-        sound.held = std::make_unique_for_overwrite<std::int16_t[]>(bell.samples.size());
-        std::copy(bell.samples.cbegin(), bell.samples.cend(), sound.held.get());
-        sound.stage = Stage::Ready;
+        // Taken in at the first play.
+        m_sound->stage = Stage::Ready;
+        m_builtinPending = true;
         m_ready = true;
         return;
     }
@@ -455,6 +442,16 @@ void SdlChimeDevice::prepare()
 
 void SdlChimeDevice::startPlayback()
 {
+    if (std::exchange(m_builtinPending, false)) {
+        const PcmSound& bell = sharedBuiltinBell();
+        Sound& sound = *m_sound;
+        const std::lock_guard<std::mutex> lock(sound.lock);
+        sound.sampleRate = bell.sampleRate;
+        sound.channels = bell.channels;
+        sound.heldFrames = sound.decoded = sound.length = bell.frames();
+        sound.held = std::make_unique_for_overwrite<std::int16_t[]>(bell.samples.size());
+        std::copy(bell.samples.cbegin(), bell.samples.cend(), sound.held.get());
+    }
     {
         const std::lock_guard<std::mutex> lock(m_sound->lock);
         if (m_sound->playing || m_sound->position >= m_sound->length)

@@ -70,6 +70,8 @@ private:
     std::shared_ptr<Sound> m_sound;
     bool m_ready = false;
     bool m_playWhenReady = false;
+    // The built-in bell is open but not yet taken in: that happens at its first play.
+    bool m_builtinPending = false;
     std::chrono::steady_clock::time_point m_openedAt;
     bool m_toldSlow = false;
     Failure m_failure = Failure::None;
