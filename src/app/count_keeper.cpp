@@ -13,21 +13,11 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The count seconds at a wall-clock instant, for a count no boot clock can speak for any more.
-double countSecondsAtWall(const CountSnapshot& count, qint64 wallMs)
-{
-    const qint64 until = count.pauseBeganBoot >= 0 ? count.pauseBeganWallMs : wallMs;
-    return double(until - count.startWallMs) / 1000.0 - count.pausedSeconds + count.adjustSeconds;
-}
-
-} // namespace
-
-CountKeeper::CountKeeper(const FileAccess& files, FileWriter& writer, Dialogs& dialogs, const Clock& bootClock,
-                         const WallClock& wallClock, const CountLocation& location, QObject* parent)
-    : QObject(parent), m_files(files), m_writer(writer), m_dialogs(dialogs), m_bootClock(bootClock),
-      m_wallClock(wallClock), m_location(location)
+CountKeeper::CountKeeper(const FileAccess& files, FileWriter& countWriter, FileWriter& listWriter, Dialogs& dialogs,
+                         const Clock& bootClock, const WallClock& wallClock, const CountLocation& location,
+                         QObject* parent)
+    : QObject(parent), m_files(files), m_countWriter(countWriter), m_listWriter(listWriter), m_dialogs(dialogs),
+      m_bootClock(bootClock), m_wallClock(wallClock), m_location(location)
 {}
 
 void CountKeeper::load()
@@ -38,6 +28,7 @@ void CountKeeper::load()
     if (!bytes)
         return;
     m_loaded = savedCountFromBytes(*bytes);
+    m_holding = m_loaded.has_value();
     if (!m_loaded)
         qCWarning(lcFiles, "not a count this program saved, passed over: %s", qUtf8Printable(m_location.statePath));
 }
@@ -46,48 +37,84 @@ void CountKeeper::offerResume()
 {
     const std::optional<SavedCount> loaded = std::exchange(m_loaded, std::nullopt);
     if (!loaded)
-        return;
+        return release();
     const CountSnapshot& saved = loaded->count;
     const qint64 wallNow = m_wallClock.nowMs();
     if (const auto offer = resumeOffer(saved, m_wallClock.bootId(), m_bootClock.now(), wallNow)) {
-        if (m_dialogs.askYesNo(QString::fromUtf16(programName), resumeQuestion(offer->elapsed))) {
-            emit resumeRequested(offer->count);
+        const std::optional<bool> yes =
+            m_dialogs.askYesNo(QString::fromUtf16(programName), resumeQuestion(offer->elapsed));
+        if (!yes) {
+            m_stopped = true;
             return;
         }
-        // Listed as ending at the refusal, however long the question stood open.
-        if (!loaded->recorded)
+        if (*yes) {
+            // The talk goes on: its line, listed at the close, is listed again when it finally ends.
+            if (loaded->recorded && !loaded->listedLine.isEmpty() && !m_location.talksPath.isEmpty()) {
+                const QByteArray line = loaded->listedLine;
+                m_listWriter.withdrawLastLine(m_location.talksPath,
+                                              [line](const QByteArray& last) { return isNumberedLine(last, line); });
+            }
+            emit resumeRequested(offer->count);
+            emit roomRequested(loaded->room);
+        } else if (!loaded->recorded) {
+            // Listed as ending at the refusal, however long the question stood open.
             list(saved, countSecondsAt(offer->count, m_bootClock.now()), m_wallClock.nowMs());
-        return;
-    }
-    if (!loaded->recorded && !saved.ended && !saved.rehearsal && saved.startWallMs > 0)
+        }
+    } else if (!loaded->recorded && !saved.ended && saved.startWallMs > 0) {
         list(saved, countSecondsAtWall(saved, saved.savedWallMs), saved.savedWallMs);
+    }
+    release();
 }
 
 void CountKeeper::countChanged(const CountSnapshot& count)
 {
-    save({count, false});
+    save({count, false, {}, m_current.room});
 }
 
 void CountKeeper::countEnded(const CountSnapshot& last, double elapsed, qint64 endWallMs)
 {
-    if (last.rehearsal)
+    if (last.rehearsal || m_stopped)
         return;
-    list(last, elapsed, endWallMs);
-    save({last, true});
+    const QByteArray line = list(last, elapsed, endWallMs);
+    save({last, true, line, m_current.room});
+}
+
+void CountKeeper::roomChanged(const Room& room)
+{
+    if (room == m_current.room)
+        return;
+    SavedCount changed = m_current;
+    changed.room = room;
+    save(changed);
 }
 
 void CountKeeper::save(const SavedCount& saved)
 {
-    if (m_location.statePath.isEmpty())
+    m_current = saved;
+    if (m_location.statePath.isEmpty() || m_stopped)
         return;
     SavedCount stamped = saved;
     stamped.count.savedWallMs = m_wallClock.nowMs();
-    m_writer.replaceWhole(m_location.statePath, savedCountBytes(stamped));
+    if (m_holding)
+        m_waiting = stamped;
+    else
+        m_countWriter.replaceWhole(m_location.statePath, savedCountBytes(stamped));
 }
 
-void CountKeeper::list(const CountSnapshot& last, double elapsed, qint64 endWallMs)
+void CountKeeper::release()
 {
-    if (m_location.talksPath.isEmpty())
-        return;
-    m_writer.appendLine(m_location.talksPath, talkLine(last, elapsed, endWallMs), talkListHeader());
+    m_holding = false;
+    if (const std::optional<SavedCount> waiting = std::exchange(m_waiting, std::nullopt); waiting && !m_stopped)
+        m_countWriter.replaceWhole(m_location.statePath, savedCountBytes(*waiting));
+}
+
+QByteArray CountKeeper::list(const CountSnapshot& last, double elapsed, qint64 endWallMs)
+{
+    if (m_location.talksPath.isEmpty() || !isTalk(last, elapsed))
+        return {};
+    QByteArray line = talkLine(last, elapsed, endWallMs);
+    m_listWriter.appendLine(
+        m_location.talksPath, [line](const QByteArray& tail) { return numberedTalkLine(line, tail); },
+        talkListHeader());
+    return line;
 }

@@ -54,10 +54,11 @@ int main(int argc, char* argv[])
     DiskFileAccess files;
     WidgetDialogs dialogs;
     SystemWallClock wall;
-    // Outlives the program, so the last count's line and file are handed over before it waits for them at exit.
-    ThreadFileWriter writer;
+    // Outlive the program, so the last count's line and file are handed over before they are waited for at exit.
+    ThreadFileWriter countWriter;
+    ThreadFileWriter listWriter;
 
-    Program program({clock, ticker, chime, files, dialogs, soundCheck, wall, writer});
+    Program program({clock, ticker, chime, files, dialogs, soundCheck, wall, countWriter, listWriter});
     SingleInstance instance(program.settingsFile().writePath);
     // Another copy came to the front (status 0), or the lock's folder is not safe to use (said on stderr).
     if (const auto claim = instance.claim(); claim != SingleInstance::Claim::Ours)
@@ -68,5 +69,9 @@ int main(int argc, char* argv[])
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
 
     program.start(options);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The two writers wait out one bound together, not one after the other.
+    countWriter.startExitClock();
+    listWriter.startExitClock();
+    return status;
 }

@@ -16,8 +16,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -32,7 +35,7 @@ QStringList installedFolders()
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
       m_countChime(services.chime, services.soundCheck), m_soundCheck(services.soundCheck, services.dialogs),
-      m_keeper(services.files, services.writer, services.dialogs, services.clock, services.wall,
+      m_keeper(services.files, services.writer, services.listWriter, services.dialogs, services.clock, services.wall,
                countLocation(services.files, m_location)),
       m_form1(std::make_unique<Form1>(m_record, services.dialogs)), m_shown(std::make_unique<ShownRows>(*m_form1)),
       m_count(
@@ -52,14 +55,25 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
-    connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
+    connect(form1, &Form1::serveRequested, this, [this] {
+        toggleServing();
+        noteRoom();
+    });
     connect(count, &Count::stateChanged, form1, &Form1::showState);
     // Minimised or restored: the caption changes at once, not at the next second.
     connect(form1, &Form1::windowStateChanged, count, &Count::refresh);
     // Kept at each command and phase change, so a count survives a closed window or a crash.
-    connect(count, &Count::stateChanged, &m_keeper, [this] { m_keeper.countChanged(m_count->snapshot()); });
+    connect(count, &Count::stateChanged, &m_keeper, [this] {
+        m_keeper.roomChanged(currentRoom());
+        m_keeper.countChanged(m_count->snapshot());
+    });
     connect(count, &Count::ended, &m_keeper, &CountKeeper::countEnded);
     connect(&m_keeper, &CountKeeper::resumeRequested, count, &Count::resume);
+    connect(&m_keeper, &CountKeeper::roomRequested, this, &Program::restoreRoom);
+    // The room kept with the count: after the window or the speaker's window has followed the change.
+    connect(form1, &Form1::windowStateChanged, this, &Program::noteRoom);
+    connect(form1, &Form1::speakerScreenRequested, this, &Program::noteRoom);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &Program::noteRoom, Qt::QueuedConnection);
     connect(m_shown.get(), &ShownRows::changed, this, &Program::pushToWebView);
     connect(count, &Count::stateChanged, this, &Program::pushToWebView);
 }
@@ -94,7 +108,7 @@ void Program::start(const StartOptions& options)
 
     m_form1->showRows(m_record.rowMode());
     m_form1->Form_Resize();
-    m_count->restart();
+    m_count->begin();
     m_form1->setWindowState(Qt::WindowNoState);
     if (options.screen) {
         m_form1->setScreen(options.screen);
@@ -107,6 +121,7 @@ void Program::start(const StartOptions& options)
         m_speaker->open();
     if (options.servePort)
         toggleServing(*options.servePort);
+    noteRoom();
     // Asked once the window is up, while the fresh count already runs: No lets it go on.
     QTimer::singleShot(0, &m_keeper, &CountKeeper::offerResume);
 }
@@ -148,6 +163,42 @@ void Program::toggleServing(quint16 port)
     if (!m_webView)
         m_services.dialogs.warn(
             caption, u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(port).arg(port + 16));
+}
+
+Room Program::currentRoom() const
+{
+    const QScreen* screen = m_form1->screen();
+    return {m_form1->isFullScreen(), screen ? screen->name() : QString(), m_speaker->window() != nullptr,
+            m_webView ? m_webView->port() : quint16(0)};
+}
+
+void Program::noteRoom()
+{
+    // A change of state on the way out (the window closing) is no change of the room.
+    if (m_form2)
+        m_keeper.roomChanged(currentRoom());
+}
+
+void Program::restoreRoom(const Room& room)
+{
+    if (room.fullScreen) {
+        const QList<QScreen*> screens = QGuiApplication::screens();
+        const auto same = std::find_if(screens.cbegin(), screens.cend(),
+                                       [&room](const QScreen* screen) { return screen->name() == room.screen; });
+        if (same != screens.cend() && *same != m_form1->screen()) {
+            if (m_form1->isFullScreen())
+                m_form1->toggleFullScreen();
+            m_form1->setScreen(*same);
+            m_form1->move((*same)->availableGeometry().center() - m_form1->rect().center());
+        }
+        if (!m_form1->isFullScreen())
+            m_form1->toggleFullScreen();
+    }
+    if (room.speakerWindow && !m_speaker->window())
+        m_speaker->open();
+    if (room.servePort != 0 && !m_webView)
+        toggleServing(room.servePort);
+    noteRoom();
 }
 
 void Program::pushToWebView()

@@ -44,8 +44,10 @@ struct Services {
     ChimeDevice& soundCheck;
     /// The calendar clock and the boot's identity, for carrying a count over a restart of the program.
     WallClock& wall;
-    /// Writes the count's file and the day's list away from the interface thread.
+    /// Writes the count's file away from the interface thread.
     FileWriter& writer;
+    /// Writes the day's list, on a thread of its own, so that a stalled list holds up no save of the count.
+    FileWriter& listWriter;
     /// Where the browser view's module is looked for.
     QStringList moduleFolders = ::moduleFolders();
 };
@@ -109,6 +111,14 @@ private:
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
     void pushToWebView();
+    /// How the room is set up now: full screen and on which screen, the speaker's window, the browser view.
+    Room currentRoom() const;
+    /// Tells the count's keeper how the room is set up now.
+    void noteRoom();
+    /// Sets the room up again as it was around a count taken up: full screen on the same screen (else the one the
+    /// window is on), the speaker's window when a second screen is there, the browser view on the same port or
+    /// the next free one. What the command line set up is kept.
+    void restoreRoom(const Room& room);
 
     Services m_services;
     SettingsLocation m_location;

@@ -12,8 +12,9 @@ public:
     virtual ~Dialogs() = default;
     /// A box with OK (the default) and Cancel and no icon, modal for the whole program; true for OK.
     virtual bool askOkCancel(const QString& caption, const QString& text) = 0;
-    /// A question box with Yes (the default) and No, modal for the whole program; true for Yes.
-    virtual bool askYesNo(const QString& caption, const QString& text) = 0;
+    /// A question box with Yes (the default) and No, modal for the whole program; true for Yes, false for No (or
+    /// Escape), nothing when the box was closed without an answer (the program ending under it).
+    virtual std::optional<bool> askYesNo(const QString& caption, const QString& text) = 0;
     /// A box with a single OK button and no icon.
     virtual void inform(const QString& caption, const QString& text) = 0;
     /// A box with a single OK button and a warning icon, for failures the user must know about.

@@ -3,32 +3,36 @@
 #include "platform/atomic_save.h"
 #include "platform/log_categories.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 struct ThreadFileWriter::Work {
-    struct Line {
+    /// A line to append, or, with `matches` set, the last line to take back.
+    struct LinePiece {
         QString path;
-        QByteArray line;
+        LineComposer compose;
         QByteArray header;
+        LineMatcher matches;
     };
 
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable idle;
     std::map<QString, QByteArray> replacements;
-    std::deque<Line> lines;
+    std::deque<LinePiece> lines;
     bool busy = false;
     bool stopping = false;
     // Set when the owner gave up waiting: the process may be ending, so the thread stays silent.
@@ -41,23 +45,122 @@ struct ThreadFileWriter::Work {
 
 namespace {
 
-QString appendLineTo(const QString& path, const QByteArray& line, const QByteArray& header)
+// The most of a list's end a line is composed from.
+constexpr qint64 tailBytes = 4096;
+
+// Makes the folder and those above it that are missing; the errno of the mkdir that failed, else 0.
+int makeFolder(const QByteArray& folder)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (folder.isEmpty() || ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST)
+        return 0;
+    if (errno != ENOENT)
+        return errno;
+    const qsizetype slash = folder.lastIndexOf('/');
+    if (slash <= 0)
+        return ENOENT;
+    if (const int error = makeFolder(folder.left(slash)))
+        return error;
+    return ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+// The file opened and locked for the list's writers; negative with errno set when it cannot be.
+int openLocked(const QString& path, int flags)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fd;
+    int locked = 0;
+    do
+        locked = ::flock(fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+// The last tailBytes of the file and its size; nothing when it cannot be read.
+std::optional<std::pair<QByteArray, off_t>> readTail(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return std::nullopt;
+    const off_t from = std::max<off_t>(0, status.st_size - tailBytes);
+    QByteArray tail(qsizetype(status.st_size - from), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < tail.size()) {
+        const ssize_t n = ::pread(fd, tail.data() + got, size_t(tail.size() - got), from + got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt;
+        got += n;
+    }
+    return std::pair{tail, status.st_size};
+}
+
+int closeKeepingError(int fd, int error)
+{
+    return ::close(fd) != 0 && error == 0 ? errno : error;
+}
+
+QString appendLineTo(const QString& path, const FileWriter::LineComposer& compose, const QByteArray& header)
+{
+    if (const int error = makeFolder(QFile::encodeName(QFileInfo(path).absolutePath())))
+        return qt_error_string(error);
+    const int fd = openLocked(path, O_RDWR | O_APPEND | O_CREAT);
     if (fd < 0)
         return qt_error_string(errno);
-    struct stat status {};
-    const QByteArray bytes = ::fstat(fd, &status) == 0 && status.st_size == 0 ? header + line : line;
-    ssize_t written = 0;
-    do
-        written = ::write(fd, bytes.constData(), size_t(bytes.size()));
-    while (written < 0 && errno == EINTR);
-    int error = written < 0 ? errno : 0;
-    if (written >= 0 && written < bytes.size())
-        error = ENOSPC;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
+    const auto tail = readTail(fd);
+    if (!tail)
+        return qt_error_string(closeKeepingError(fd, errno ? errno : EIO));
+    const auto& [lastBytes, size] = *tail;
+    QByteArray bytes = compose(lastBytes);
+    if (size == 0)
+        bytes.prepend(header);
+    else if (!lastBytes.endsWith('\n'))
+        bytes.prepend("\r\n"); // a line left unfinished by an earlier program is not glued to this one
+    // One write() as a rule; a write cut short goes on, and one that fails takes the file back to where it was.
+    int error = 0;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            if (::ftruncate(fd, size) != 0)
+                qCWarning(lcFiles, "cannot take back a line cut short in %s", qUtf8Printable(path));
+            break;
+        }
+        done += n;
+    }
+    error = closeKeepingError(fd, error);
+    return error == 0 ? QString() : qt_error_string(error);
+}
+
+QString withdrawLastLineOf(const QString& path, const FileWriter::LineMatcher& matches)
+{
+    const int fd = openLocked(path, O_RDWR);
+    if (fd < 0)
+        return errno == ENOENT ? QString() : qt_error_string(errno);
+    int error = 0;
+    if (const auto tail = readTail(fd)) {
+        const auto& [bytes, size] = *tail;
+        // The header, or a line cut by the start of the tail, is never taken back.
+        if (bytes.size() >= 2 && bytes.endsWith('\n')) {
+            const qsizetype begins = bytes.lastIndexOf('\n', bytes.size() - 2) + 1;
+            QByteArray last = bytes.mid(begins);
+            last.chop(last.endsWith("\r\n") ? 2 : 1);
+            if (begins > 0 && matches(last) && ::ftruncate(fd, size - off_t(bytes.size() - begins)) != 0)
+                error = errno;
+        }
+    } else {
+        error = errno ? errno : EIO;
+    }
+    error = closeKeepingError(fd, error);
     return error == 0 ? QString() : qt_error_string(error);
 }
 
@@ -82,13 +185,14 @@ void ThreadFileWriter::Work::run()
         // One piece at a time, taken when it begins: a replacement handed over while another piece is under way
         // takes the place of the one waiting for the same file.
         if (!lines.empty()) {
-            const Line next = std::move(lines.front());
+            const LinePiece next = std::move(lines.front());
             lines.pop_front();
             busy = true;
             lock.unlock();
-            const QString error = appendLineTo(next.path, next.line, next.header);
+            const QString error = next.matches ? withdrawLastLineOf(next.path, next.matches)
+                                               : appendLineTo(next.path, next.compose, next.header);
             if (!error.isEmpty())
-                fail("append to", next.path, error);
+                fail(next.matches ? "take back the last line of" : "append to", next.path, error);
             lock.lock();
         } else if (!replacements.empty()) {
             auto node = replacements.extract(replacements.begin());
@@ -116,10 +220,11 @@ ThreadFileWriter::ThreadFileWriter(std::chrono::milliseconds exitWait)
 
 ThreadFileWriter::~ThreadFileWriter()
 {
+    startExitClock();
     std::unique_lock lock(m_work->mutex);
     m_work->stopping = true;
     m_work->wake.notify_one();
-    if (!m_work->idle.wait_for(lock, m_exitWait, [this] { return m_work->isIdle(); })) {
+    if (!m_work->idle.wait_until(lock, *m_exitDeadline, [this] { return m_work->isIdle(); })) {
         qCWarning(lcFiles, "files not written after %lld ms; left to a thread that ends with the program",
                   qlonglong(m_exitWait.count()));
         m_work->abandoned = true;
@@ -137,11 +242,24 @@ void ThreadFileWriter::replaceWhole(const QString& path, const QByteArray& bytes
     m_work->wake.notify_one();
 }
 
-void ThreadFileWriter::appendLine(const QString& path, const QByteArray& line, const QByteArray& header)
+void ThreadFileWriter::appendLine(const QString& path, const LineComposer& compose, const QByteArray& header)
 {
     const std::lock_guard lock(m_work->mutex);
-    m_work->lines.push_back({path, line, header});
+    m_work->lines.push_back({path, compose, header, {}});
     m_work->wake.notify_one();
+}
+
+void ThreadFileWriter::withdrawLastLine(const QString& path, const LineMatcher& matches)
+{
+    const std::lock_guard lock(m_work->mutex);
+    m_work->lines.push_back({path, {}, {}, matches});
+    m_work->wake.notify_one();
+}
+
+void ThreadFileWriter::startExitClock()
+{
+    if (!m_exitDeadline)
+        m_exitDeadline = std::chrono::steady_clock::now() + m_exitWait;
 }
 
 bool ThreadFileWriter::waitUntilIdle(std::chrono::milliseconds timeout)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <thread>
 
 /// FileWriter on a thread of its own, so that a slow or stalled file system (a network share, a full USB stick)
@@ -19,7 +20,12 @@ public:
     ThreadFileWriter& operator=(const ThreadFileWriter&) = delete;
 
     void replaceWhole(const QString& path, const QByteArray& bytes) override;
-    void appendLine(const QString& path, const QByteArray& line, const QByteArray& header) override;
+    void appendLine(const QString& path, const LineComposer& compose, const QByteArray& header) override;
+    void withdrawLastLine(const QString& path, const LineMatcher& matches) override;
+
+    /// Starts the `exitWait` that destruction waits out, so that several writers ending together wait it once
+    /// between them; destruction starts it when this was not called.
+    void startExitClock();
 
     /// Waits at most `timeout` until everything handed over is written or has failed; true when it is.
     bool waitUntilIdle(std::chrono::milliseconds timeout);
@@ -28,5 +34,6 @@ private:
     struct Work;
     std::shared_ptr<Work> m_work;
     std::chrono::milliseconds m_exitWait;
+    std::optional<std::chrono::steady_clock::time_point> m_exitDeadline;
     std::thread m_thread;
 };

@@ -33,6 +33,8 @@ constexpr double bellPollLongSeconds = 0.1;
 constexpr double bellWaitLong = 5.0;
 // The device is told this long before a phase change that bells follow, so it can make its output ready.
 constexpr double bellNoticeSeconds = 10.0;
+// A move of the count within this many real seconds of the one before belongs to the same run.
+constexpr double moveSettleSeconds = 1.5;
 // The tick comes this much after the instant the shown second turns, so that the clock read in it is surely past
 // the turn whatever the rounding of the instant on the way to the ticker.
 constexpr double turnMargin = 1e-6;
@@ -108,6 +110,7 @@ void Count::takeSettings()
     m_handBells = 0;
     m_phase = 1;
     m_phaseByTime = false;
+    m_movesSettleAt = -1.0;
 }
 
 void Count::resettimer()
@@ -165,6 +168,7 @@ void Count::resume(const CountSnapshot& saved)
     m_discussSpan = saved.times.discussion * 60.0;
     m_record = saved;
     m_record.ended = false;
+    m_record.used = true;
     m_underWay = true;
     if (paused)
         m_clock.hold();
@@ -222,7 +226,7 @@ void Count::Timer1_Timer()
             m_phaseByTime = false;
             const int target = phaseAt(now);
             if (target != m_phase)
-                enterPhase(target, target > m_phase ? target - 1 : 0);
+                enterPhase(target, target > m_phase && m_movesSettleAt < 0.0 ? target - 1 : 0);
         }
         if (now < m_presenEnd - 1.0) {
             if (m_phase == 1 && (m_presenEnd - now) < m_warnSpan + 1.0)
@@ -237,6 +241,12 @@ void Count::Timer1_Timer()
                 enterPhase(4, 3);
             m_rows.setLowerText(m_rowPattern[3][form].render(roundHalfEven(now - m_discussEnd)));
         }
+    }
+
+    if (m_movesSettleAt >= 0.0 && m_real.now() >= m_movesSettleAt) {
+        m_movesSettleAt = -1.0;
+        if (m_phase > m_phaseBeforeMoves)
+            m_chimeCount = m_phase - 1;
     }
 
     // On every tick, so the first chime of a phase change sounds on the tick of the change itself; in a pause
@@ -265,6 +275,8 @@ void Count::scheduleNext(bool bellsWait)
             at = std::min(at, m_real.now() + (rehearsalSeconds - m_clock.realElapsed()));
     }
     const double realNow = m_real.now();
+    if (m_movesSettleAt >= 0.0)
+        at = std::min(at, m_movesSettleAt);
     if (!bellsWait) {
         m_bellsWaitSince = -1.0;
     } else {
@@ -297,6 +309,9 @@ void Count::enterPhase(int phase, int chimes)
     m_phase = phase;
     // Replaced, not added to: chimes still pending from the phase before are dropped.
     m_chimeCount = chimes;
+    // Rung now (running on, a skip): a run of moves under way rings only for a phase past this one.
+    if (chimes > 0)
+        m_phaseBeforeMoves = phase;
     notify();
 }
 
@@ -334,13 +349,24 @@ void Count::endPause()
     m_clock.release();
 }
 
+void Count::begin()
+{
+    startCount(false);
+}
+
 void Count::restart()
+{
+    startCount(true);
+}
+
+void Count::startCount(bool byChair)
 {
     m_inCommand = true;
     endCount(true);
     endPause();
     m_clock.end();
     resettimer();
+    m_record.startedByRestart = byChair;
     m_inCommand = false;
     notify();
 }
@@ -360,6 +386,7 @@ void Count::startRehearsal()
 void Count::togglePause()
 {
     m_inCommand = true;
+    m_record.used = true;
     if (m_clock.isHeld()) {
         endPause();
     } else {
@@ -378,6 +405,10 @@ void Count::adjust(double seconds)
     const double by = std::max(seconds, -std::max(m_clock.now() - m_startTime, 0.0));
     m_clock.shift(by);
     m_record.adjustSeconds += by;
+    m_record.used = true;
+    if (m_movesSettleAt < 0.0)
+        m_phaseBeforeMoves = m_phase;
+    m_movesSettleAt = m_real.now() + moveSettleSeconds;
     m_phaseByTime = true;
     commandDone();
 }
@@ -396,6 +427,9 @@ void Count::skip()
         return;
     }
     m_inCommand = true;
+    m_record.used = true;
+    // Its bells ring at once, and end a run of moves.
+    m_movesSettleAt = -1.0;
     m_phaseByTime = true;
     commandDone();
 }
@@ -403,6 +437,7 @@ void Count::skip()
 void Count::ringBell()
 {
     m_inCommand = true;
+    m_record.used = true;
     m_handBells = std::min(m_handBells + 1, handBellsQueued);
     commandDone();
 }

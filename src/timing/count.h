@@ -63,8 +63,11 @@ public:
     double remaining() const;
     int chimeCount() const { return m_chimeCount; }
 
+    /// Starts the program's first count, as restart() does; a count no one asked for, so no talk until used.
+    void begin();
+
 public slots:
-    /// Starts a new count with the settings as they stand now; a rehearsal or a pause ends.
+    /// Starts a new count with the settings as they stand now, at the chair's word; a rehearsal or a pause ends.
     void restart();
     /// Plays the current settings through as a rehearsal: the presentation and the discussion in about 25 s,
     /// then 5 s of overtime, with the colours and the bells at their places; then a new count starts.
@@ -72,8 +75,9 @@ public slots:
     /// Stops both rows where they stand, or goes on from there. No bell rings while paused; the bells still
     /// due ring after.
     void togglePause();
-    /// Moves the count by `seconds` (never below zero). Moving into a later phase rings that phase's bells
-    /// only; moving back into an earlier one changes the colours back, silently.
+    /// Moves the count by `seconds` (never below zero). The colours follow at once; the bells wait until the
+    /// moves have stopped for moveSettleSeconds, then ring those of the phase the count is in if that is later
+    /// than the one the moves began in (none when moved back), so that a run of presses rings once.
     void adjust(double seconds);
     /// Ends the presentation or the discussion now: the next period starts whole, with its bells. Nothing in
     /// the overtime.
@@ -101,6 +105,8 @@ private:
     /// Reads the headings and pair 1 for a new count, puts both rows in pair 1 and clears phase and bells.
     void takeSettings();
     void resettimer();
+    /// Starts a count, at the chair's word or not.
+    void startCount(bool byChair);
     /// Emits ended() for a real count under way, once.
     void endCount(bool onPurpose);
     void endPause();
@@ -146,6 +152,10 @@ private:
 
     QString m_upperShown;
     qint64 m_elapsedShown = -1;
+    /// When, on the real clock, the bells of a run of moves ring; negative when no move waits.
+    double m_movesSettleAt = -1.0;
+    /// The phase the run of moves began in.
+    int m_phaseBeforeMoves = 1;
     /// Since when, on the real clock, bells have waited for a sounding one to end; negative when none wait.
     double m_bellsWaitSince = -1.0;
     QString m_captionShown;

@@ -28,6 +28,10 @@ struct CountSnapshot {
     /// The times in force when the count started, in minutes.
     TalkTimes times;
     bool rehearsal = false;
+    /// Started by the chair's restart, not with the program or after a rehearsal.
+    bool startedByRestart = false;
+    /// The chair paused, moved, skipped or rang it, or took it up again after the program stopped.
+    bool used = false;
     /// Ended on purpose (a restart): never offered to be resumed.
     bool ended = false;
     qint64 savedWallMs = 0;

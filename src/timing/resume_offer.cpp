@@ -1,6 +1,7 @@
 #include "timing/resume_offer.h"
 
 #include "timing/count_pattern.h"
+#include "timing/talk_line.h"
 
 using namespace Qt::StringLiterals;
 
@@ -10,10 +11,16 @@ double countSecondsAt(const CountSnapshot& count, double bootNow)
     return until - count.startBoot - count.pausedSeconds + count.adjustSeconds;
 }
 
+double countSecondsAtWall(const CountSnapshot& count, qint64 wallMs)
+{
+    const qint64 until = count.pauseBeganBoot >= 0 ? count.pauseBeganWallMs : wallMs;
+    return double(until - count.startWallMs) / 1000.0 - count.pausedSeconds + count.adjustSeconds;
+}
+
 std::optional<ResumeOffer> resumeOffer(const CountSnapshot& saved, const QString& bootId, double bootNow,
                                        qint64 wallNowMs)
 {
-    if (saved.ended || saved.rehearsal)
+    if (saved.ended || saved.rehearsal || wallNowMs - saved.savedWallMs >= resumeWindowWallMs)
         return std::nullopt;
 
     CountSnapshot count = saved;
@@ -33,7 +40,7 @@ std::optional<ResumeOffer> resumeOffer(const CountSnapshot& saved, const QString
         }
     }
     const double elapsed = countSecondsAt(count, bootNow);
-    if (elapsed < 0 || elapsed >= saved.discussEnd + resumeWindowSeconds)
+    if (elapsed < 0 || elapsed >= saved.discussEnd + resumeWindowSeconds || !isTalk(saved, elapsed))
         return std::nullopt;
     return ResumeOffer{count, elapsed};
 }

@@ -41,6 +41,21 @@ std::optional<bool> readFlag(const QByteArray& text)
     return std::nullopt;
 }
 
+// Text of a line: anything but control characters (the line end is the record's end already).
+std::optional<QByteArray> readText(const QByteArray& text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return std::nullopt;
+    return text;
+}
+
+QByteArray withoutControls(QByteArray text)
+{
+    text.removeIf([](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    return text;
+}
+
 // A boot id as the kernel writes it: a UUID, or anything short of letters, digits and dashes.
 bool isBootId(const QByteArray& text)
 {
@@ -79,6 +94,14 @@ QByteArray savedCountBytes(const SavedCount& saved)
     line("rehearsal", c.rehearsal ? "1" : "0");
     line("ended", c.ended ? "1" : "0");
     line("savedWallMs", QByteArray::number(c.savedWallMs));
+    // Keys files of earlier versions lack; before the last key, so that a file cut short still reads as nothing.
+    line("startedByRestart", c.startedByRestart ? "1" : "0");
+    line("used", c.used ? "1" : "0");
+    line("listedLine", withoutControls(saved.listedLine));
+    line("fullScreen", saved.room.fullScreen ? "1" : "0");
+    line("screen", withoutControls(saved.room.screen.toUtf8()));
+    line("speakerWindow", saved.room.speakerWindow ? "1" : "0");
+    line("servePort", QByteArray::number(saved.room.servePort));
     line("recorded", saved.recorded ? "1" : "0");
     return out;
 }
@@ -134,7 +157,31 @@ std::optional<SavedCount> savedCountFromBytes(const QByteArray& bytes)
     take("ended", readFlag, c.ended);
     take("savedWallMs", readInteger, c.savedWallMs);
     take("recorded", readFlag, saved.recorded);
-    if (!complete || c.pausedSeconds < 0 || c.times.presentation < 0 || c.times.discussion < 0 || c.times.warning < 0)
+    bool optionalValid = true;
+    const auto takeOptional = [&](const char* key, auto read, auto& field) {
+        const auto it = values.constFind(key);
+        if (it == values.constEnd())
+            return;
+        if (const auto value = read(*it))
+            field = *value;
+        else
+            optionalValid = false;
+    };
+    takeOptional("startedByRestart", readFlag, c.startedByRestart);
+    takeOptional("used", readFlag, c.used);
+    takeOptional("listedLine", readText, saved.listedLine);
+    takeOptional("fullScreen", readFlag, saved.room.fullScreen);
+    QByteArray screen;
+    takeOptional("screen", readText, screen);
+    saved.room.screen = QString::fromUtf8(screen);
+    takeOptional("speakerWindow", readFlag, saved.room.speakerWindow);
+    qint64 port = 0;
+    takeOptional("servePort", readInteger, port);
+    if (port < 0 || port > 65535)
+        return std::nullopt;
+    saved.room.servePort = quint16(port);
+    if (!complete || !optionalValid || c.pausedSeconds < 0 || c.times.presentation < 0 || c.times.discussion < 0 ||
+        c.times.warning < 0)
         return std::nullopt;
     return saved;
 }

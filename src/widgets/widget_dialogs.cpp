@@ -33,14 +33,18 @@ bool WidgetDialogs::askOkCancel(const QString& caption, const QString& text)
     return box.exec() == QMessageBox::Ok;
 }
 
-bool WidgetDialogs::askYesNo(const QString& caption, const QString& text)
+std::optional<bool> WidgetDialogs::askYesNo(const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     box.setWindowModality(Qt::ApplicationModal);
-    return box.exec() == QMessageBox::Yes;
+    box.exec();
+    // Escape and the frame's close button press No; an event loop told to end presses nothing.
+    if (!box.clickedButton())
+        return std::nullopt;
+    return box.clickedButton() == box.button(QMessageBox::Yes);
 }
 
 void WidgetDialogs::inform(const QString& caption, const QString& text)

@@ -8,7 +8,7 @@
 class WidgetDialogs final : public Dialogs {
 public:
     bool askOkCancel(const QString& caption, const QString& text) override;
-    bool askYesNo(const QString& caption, const QString& text) override;
+    std::optional<bool> askYesNo(const QString& caption, const QString& text) override;
     void inform(const QString& caption, const QString& text) override;
     void warn(const QString& caption, const QString& text) override;
     std::optional<ColourValue> pickColour(ColourValue initial) override;

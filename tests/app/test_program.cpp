@@ -124,7 +124,7 @@ struct Rig {
     FakeDialogs dialogs;
     FakeWallClock wall;
     Program program{
-        Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall, files, {moduleFolder}}};
+        Services{clock, ticker, chime, inProgramFolder(files), dialogs, check, wall, files, files, {moduleFolder}}};
 
     QWidget* row(const QString& name) { return program.mainWindow().findChild<QWidget*>(name); }
     RowLabel* label(const QString& name) { return program.mainWindow().findChild<RowLabel*>(name); }

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # A chair's day on the real program: a talk of 45 s presentation (warning 15 s before its end) and 30 s discussion.
 # Space for 3 s: the rows stand still, no bell rings, and the count goes on from where it stood (within 0.2 s);
-# → three times moves it into the warning with one bell, N into the discussion with two; `lectern --pause` from
-# another shell pauses and goes on. Killed in the discussion and started again, Yes takes the count up where it
-# would be (the caption, minimised, read within 1 s); killed again, No leaves a fresh count, which
-# `lectern --restart` ends; closing ends the third; `lectern --pause` then finds no copy. talks.csv lists three
-# talks, their times within 1 s of what was seen. Usage: test_e2e_day.sh PATH-TO-LECTERN (E2E_SLOWDOWN as usual).
+# → three times moves it into the warning with one bell once the presses stop, N into the discussion with two;
+# `lectern --pause` from another shell pauses and goes on. Killed in the discussion and started again, Yes takes
+# the count up where it would be (the caption, minimised, read within 1 s); killed again, No leaves a fresh count,
+# which nobody uses for 11 s and `lectern --restart` ends; that talk, moved on 15 s by `lectern --adjust`, is closed,
+# taken up with `--full-screen --serve=PORT`, killed, and taken up again: full screen, the view on PORT; closing ends
+# it; `lectern --pause` then finds no copy. talks.csv lists the two talks, numbered 1 and 2, their times within 1 s
+# of what was seen, their starts before the clicks by their moves. Usage: test_e2e_day.sh PATH-TO-LECTERN
+# (E2E_SLOWDOWN as usual).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
@@ -101,13 +104,14 @@ near "$(calc "$p1_a - $t1_hi + $t2_lo - $p2_b")" "$(calc "$p1_b - $t1_lo + $t2_h
     e2e_fail "the rows turned at [$t1_lo, $t1_hi] and [$t2_lo, $t2_hi], paused [$p1_a, $p1_b] to [$p2_a, $p2_b]"
 
 # → three times into the warning, N into the discussion: the colours and bells of the phase entered.
-for step in "2 1 Right Right Right" "3 2 n"; do
-    read -r phase bells keys <<<"$step"
+# The bells of the arrows wait 1.5 s for more presses.
+for step in "2 1 3 Right Right Right" "3 2 1.5 n"; do
+    read -r phase bells wait keys <<<"$step"
     bytes=$(audio_bytes)
     # shellcheck disable=SC2086 # the keys are words of their own
     press $keys
     e2e_wait_until 2 phase_is "$phase" || e2e_fail "$keys did not bring the colours of phase $phase"
-    sleep "$(e2e_scaled 1.5)"
+    sleep "$(e2e_scaled "$wait")"
     [ "$(bells_since "$bytes")" = "$bells" ] || e2e_fail "$keys rang $(bells_since "$bytes") bells, not $bells"
 done
 q_a=$(now)
@@ -137,10 +141,30 @@ xdotool windowminimize "$main"
 read -r _ f_hi f_count < <(turn 4 counted) || e2e_fail "after No the minimised caption did not count"
 near "$f_count" "$f_count" 0 "$(calc "$f_hi - $t_launch3 + 1")" || e2e_fail "after No the count stands at $f_count s"
 
+# The fresh count, nobody using it, runs past 10 s: still no talk.
+until past "$(calc "$t_map3 + 11")"; do sleep 0.2; done
 r_a=$(now)
 remote --restart || e2e_fail "lectern --restart ended with status $?: $(cat "$E2E_DIR/remote.err")"
 r_b=$(now)
-sleep "$(e2e_scaled 1)"
+remote --adjust=15 || e2e_fail "lectern --adjust ended with status $?: $(cat "$E2E_DIR/remote.err")"
+sleep "$(e2e_scaled 0.5)"
+e2e_close_main_expect_exit
+list=$app/talks.csv
+lines_are() { [ "$(wc -l <"$list")" = "$1" ]; }
+lines_are 3 || e2e_fail "closed, the talk is not listed after the first: $(cat "$list")"
+
+# Taken up with the room set up, killed, taken up again: the room comes back; the line of the close is taken back.
+port=$((20000 + RANDOM % 20000))
+E2E_APP_ARGS=(--full-screen "--serve=$port")
+E2E_KEEP_COUNT=1 e2e_launch_app "${E2E_AUDIO_ENV[@]}"
+e2e_answer_resume Return
+lines_are 2 || e2e_fail "taken up, the talk is still listed: $(cat "$list")"
+E2E_APP_ARGS=()
+relaunch Return
+full_screen() { xprop -id "$main" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_FULLSCREEN; }
+e2e_wait_until 5 full_screen || e2e_fail "taken up, the main window is not full screen"
+serving() { curl -sf -o /dev/null "http://127.0.0.1:$port/api/state"; }
+e2e_wait_until 5 serving || e2e_fail "taken up, the browser view does not answer on port $port"
 c_a=$(now)
 e2e_close_main_expect_exit
 c_b=$(now)
@@ -153,26 +177,28 @@ if [ "$status" != 1 ] || [ "$(wc -l <"$E2E_DIR/remote.err")" != 1 ] ||
 fi
 
 # talk N, then the brackets seen for its start, end, count (used) and pause: each time listed (whole seconds,
-# cut or rounded) within 1 s of them.
-list=$app/talks.csv
-if [ "$(head -c 3 "$list")" != $'\xef\xbb\xbf' ] || [ "$(wc -l <"$list")" != 4 ]; then
-    e2e_fail "talks.csv is not a BOM, a header and three talks: $(cat "$list")"
+# cut or rounded) within 1 s of them, and its number N.
+if [ "$(head -c 3 "$list")" != $'\xef\xbb\xbf' ] || ! lines_are 3; then
+    e2e_fail "talks.csv is not a BOM, a header and two talks: $(cat "$list")"
 fi
 check_talk() {
     local day start end
     IFS=, read -r day start end _ < <(sed -n "$(($1 + 1))p" "$list")
     sed -n "$(($1 + 1))p" "$list" | tr -d '\r' | awk -F, -v s="$(date -d "$day $start" +%s)" \
-        -v e="$(date -d "$day $end" +%s)" -v z="$E2E_T0" -v seen="${*:2}" '
+        -v e="$(date -d "$day $end" +%s)" -v z="$E2E_T0" -v n="$1" -v seen="${*:2}" '
         function secs(t, p) { split(t, p, ":"); return p[1] * 3600 + p[2] * 60 + p[3] }
         function check(name, lo, hi, a, b) {
             if (hi < a - 1 || lo > b + 1) printf "%s %s..%s, seen %s..%s; ", name, lo, hi, a, b }
         { split(seen, r, " "); used = secs($4) + secs($5) + secs($6); p = secs($7)
           check("start", s - z, s - z + 1, r[1], r[2]); check("end", e - z, e - z + 1, r[3], r[4])
-          check("count", used - 0.5, used + 0.5, r[5], r[6]); check("paused", p - 0.5, p + 0.5, r[7], r[8]) }'
+          check("count", used - 0.5, used + 0.5, r[5], r[6]); check("paused", p - 0.5, p + 0.5, r[7], r[8])
+          if ($11 != n) printf "number %s, not %s; ", $11, n }'
 }
-bad=$(check_talk 1 "$t_launch1" "$t_map1" "$n_a" "$n_b" "$(calc "$y_count - 0.5 + $n_a - $y_hi")" \
-    "$(calc "$y_count - 0.4 + $n_b - $y_lo")" "$(calc "$p2_a - $p1_b")" "$(calc "$p2_b - $p1_a + $q_b - $q_a")")
-bad+=$(check_talk 2 "$t_launch3" "$t_map3" "$r_a" "$r_b" "$(calc "$r_a - $t_map3")" "$(calc "$r_b - $t_launch3")" 0 0)
-bad+=$(check_talk 3 "$r_a" "$r_b" "$c_a" "$c_b" "$(calc "$c_a - $r_b")" "$(calc "$c_b - $r_a")" 0 0)
+# The first talk was moved on 30 s by the arrows; the second 15 s.
+bad=$(check_talk 1 "$(calc "$t_launch1 - 30")" "$(calc "$t_map1 - 30")" "$n_a" "$n_b" \
+    "$(calc "$y_count - 0.5 + $n_a - $y_hi")" "$(calc "$y_count - 0.4 + $n_b - $y_lo")" "$(calc "$p2_a - $p1_b")" \
+    "$(calc "$p2_b - $p1_a + $q_b - $q_a")")
+bad+=$(check_talk 2 "$(calc "$r_a - 15")" "$(calc "$r_b - 15")" "$c_a" "$c_b" "$(calc "$c_a - $r_b + 15")" \
+    "$(calc "$c_b - $r_a + 15")" 0 0)
 [ -z "$bad" ] || { cat "$list" >&2; e2e_fail "talks.csv: $bad"; }
 echo "PASS"

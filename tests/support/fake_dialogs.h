@@ -21,11 +21,15 @@ public:
         m_shown.append({QStringLiteral("ask"), caption, text});
         return m_answers.isEmpty() ? false : m_answers.takeFirst();
     }
-    bool askYesNo(const QString& caption, const QString& text) override
+    std::optional<bool> askYesNo(const QString& caption, const QString& text) override
     {
         m_shown.append({QStringLiteral("yesno"), caption, text});
         if (whileAsked)
             whileAsked();
+        if (m_unanswered) {
+            m_unanswered = false;
+            return std::nullopt;
+        }
         return m_answers.isEmpty() ? false : m_answers.takeFirst();
     }
     void inform(const QString& caption, const QString& text) override
@@ -48,6 +52,8 @@ public:
     }
 
     void queueAnswer(bool ok) { m_answers.append(ok); }
+    /// The next Yes/No question is closed without an answer.
+    void leaveUnanswered() { m_unanswered = true; }
     void queueColour(std::optional<ColourValue> colour) { m_colours.append(colour); }
     void queueFile(std::optional<QString> path) { m_files.append(path); }
     const QList<Shown>& shown() const { return m_shown; }
@@ -61,4 +67,5 @@ private:
     QList<std::optional<ColourValue>> m_colours;
     QList<std::optional<QString>> m_files;
     QList<Shown> m_shown;
+    bool m_unanswered = false;
 };

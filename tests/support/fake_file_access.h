@@ -37,9 +37,17 @@ public:
     }
 
     void replaceWhole(const QString& path, const QByteArray& bytes) override { m_files.insert(path, bytes); }
-    void appendLine(const QString& path, const QByteArray& line, const QByteArray& header) override
+    void appendLine(const QString& path, const LineComposer& compose, const QByteArray& header) override
     {
-        m_files[path] += (m_files.value(path).isEmpty() ? header : QByteArray()) + line;
+        QByteArray& file = m_files[path];
+        file += (file.isEmpty() ? header : QByteArray()) + compose(file.right(4096));
+    }
+    void withdrawLastLine(const QString& path, const LineMatcher& matches) override
+    {
+        QByteArray& file = m_files[path];
+        const qsizetype begins = file.lastIndexOf('\n', file.size() - 2) + 1;
+        if (file.endsWith("\r\n") && begins > 0 && matches(file.mid(begins).chopped(2)))
+            file.truncate(begins);
     }
 
     void setProgramFolder(const QString& folder) { m_folder = folder; }

@@ -722,16 +722,22 @@ void TestCount::commands_data()
                                        << u"running"_s << 5;
     QTest::newRow("adjust in a pause") << u"100 pause +10 5"_s << u"01:50"_s << u"2 08:10"_s << 1 << 0 << u"paused"_s
                                        << 2;
-    QTest::newRow("adjust into the warning: its bell")
-        << u"470 +10"_s << u"08:00"_s << u"2 02:00"_s << 2 << 1 << u"running"_s << 1;
+    QTest::newRow("adjust into the warning: its bell once the moves stop")
+        << u"470 +10 1.5"_s << u"08:02"_s << u"2 01:58"_s << 2 << 1 << u"running"_s << 1;
+    QTest::newRow("the bells wait while moves may follow")
+        << u"470 +180 1.4"_s << u"10:51"_s << u"3 04:09"_s << 3 << 0 << u"running"_s << 1;
     QTest::newRow("adjust across two phases: the later one's bells")
-        << u"470 +180 0.3"_s << u"10:50"_s << u"3 04:10"_s << 3 << 2 << u"running"_s << 1;
+        << u"470 +180 1.8"_s << u"10:52"_s << u"3 04:08"_s << 3 << 2 << u"running"_s << 1;
+    QTest::newRow("presses in a row: the bells of the last one's phase")
+        << u"470 +60 0.5 +60 0.5 +60 1.8"_s << u"10:53"_s << u"3 04:07"_s << 3 << 2 << u"running"_s << 3;
+    QTest::newRow("on and back in a row: silent")
+        << u"470 +180 0.5 -180 1.5"_s << u"07:52"_s << u"2 02:08"_s << 1 << 0 << u"running"_s << 2;
     QTest::newRow("adjust into the overtime")
-        << u"470 +480 0.3"_s << u"15:50"_s << u"4 00:50"_s << 4 << 3 << u"running"_s << 1;
+        << u"470 +480 1.8"_s << u"15:52"_s << u"4 00:52"_s << 4 << 3 << u"running"_s << 1;
     QTest::newRow("adjust back: colours back, silently")
-        << u"470 +180 0.3 -120"_s << u"08:50"_s << u"2 01:10"_s << 2 << 2 << u"running"_s << 2;
+        << u"470 +180 1.8 -120"_s << u"08:52"_s << u"2 01:08"_s << 2 << 2 << u"running"_s << 2;
     QTest::newRow("back into the presentation")
-        << u"470 +180 0.3 -180"_s << u"07:50"_s << u"2 02:10"_s << 1 << 2 << u"running"_s << 2;
+        << u"470 +180 1.8 -180"_s << u"07:52"_s << u"2 02:08"_s << 1 << 2 << u"running"_s << 2;
     QTest::newRow("adjust never below zero") << u"5 -60"_s << u"00:00"_s << u"2 10:00"_s << 1 << 0 << u"running"_s << 1;
     QTest::newRow("skip in the presentation: the whole discussion, two bells")
         << u"200 skip 0.3"_s << u"03:20"_s << u"3 05:00"_s << 3 << 2 << u"running"_s << 1;
