@@ -68,7 +68,7 @@ void CountKeeper::offerResume()
 
 void CountKeeper::countChanged(const CountSnapshot& count)
 {
-    save({count, false, {}, m_current.room});
+    save({count, false, {}, m_room});
 }
 
 void CountKeeper::countEnded(const CountSnapshot& last, double elapsed, qint64 endWallMs)
@@ -76,16 +76,19 @@ void CountKeeper::countEnded(const CountSnapshot& last, double elapsed, qint64 e
     if (last.rehearsal || m_stopped)
         return;
     const QByteArray line = list(last, elapsed, endWallMs);
-    save({last, true, line, m_current.room});
+    save({last, true, line, m_room});
 }
 
 void CountKeeper::roomChanged(const Room& room)
 {
-    if (room == m_current.room)
+    if (room == m_room)
         return;
-    SavedCount changed = m_current;
-    changed.room = room;
-    save(changed);
+    m_room = room;
+    if (m_current) {
+        SavedCount changed = *m_current;
+        changed.room = room;
+        save(changed);
+    }
 }
 
 void CountKeeper::save(const SavedCount& saved)

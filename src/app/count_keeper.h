@@ -64,8 +64,9 @@ private:
     const WallClock& m_wallClock;
     CountLocation m_location;
     std::optional<SavedCount> m_loaded;
-    /// The count as last saved, for a change of the room.
-    SavedCount m_current;
+    /// The count as last saved, for a change of the room; nothing before the first count.
+    std::optional<SavedCount> m_current;
+    Room m_room;
     /// The loaded file is kept until offerResume() is done; the latest save waits here.
     bool m_holding = false;
     std::optional<SavedCount> m_waiting;

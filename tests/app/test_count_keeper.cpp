@@ -22,20 +22,18 @@ void TestCountKeeper::nextStart_data()
     QTest::addColumn<QString>("kind"); // "talk" (started by a restart), "alone" (the program's first), "rehearsal"
     QTest::addColumn<bool>("closed");  // else the program crashed
     QTest::addColumn<double>("reopenedAt");
-    QTest::addColumn<int>("answer"); // 1 Yes, 0 No, -1 closed unanswered
+    QTest::addColumn<int>("answer"); // 1 Yes, 0 No, -1 none (the program ended under the question)
     QTest::addColumn<bool>("asked");
     QTest::addColumn<double>("listedAt"); // the count seconds the next start lists it at; negative for none
 
     QTest::newRow("crashed, Yes") << u"talk"_s << false << 700.0 << 1 << true << -1.0;
     QTest::newRow("crashed, No: listed at the refusal") << u"talk"_s << false << 700.0 << 0 << true << 720.0;
     QTest::newRow("closed, No: listed at the close") << u"talk"_s << true << 700.0 << 0 << true << -1.0;
-    QTest::newRow("closed, Yes: its line taken back") << u"talk"_s << true << 700.0 << 1 << true << -1.0;
+    QTest::newRow("closed, Yes: listed once, at the end") << u"talk"_s << true << 700.0 << 1 << true << -1.0;
+    QTest::newRow("closed, no answer: all kept") << u"talk"_s << true << 700.0 << -1 << true << -1.0;
     QTest::newRow("crashed long ago: listed at its last save") << u"talk"_s << false << 3700.0 << 1 << false << 600.0;
     QTest::newRow("rehearsal") << u"rehearsal"_s << true << 700.0 << 1 << false << -1.0;
-    QTest::newRow("left alone, crashed: no question, no line") << u"alone"_s << false << 300.0 << 1 << false << -1.0;
-    QTest::newRow("left alone, closed: no line") << u"alone"_s << true << 300.0 << 1 << false << -1.0;
-    QTest::newRow("crashed, unanswered: all kept") << u"talk"_s << false << 700.0 << -1 << true << -1.0;
-    QTest::newRow("closed, unanswered: all kept") << u"talk"_s << true << 700.0 << -1 << true << -1.0;
+    QTest::newRow("left alone: no line, no question") << u"alone"_s << true << 300.0 << 1 << false << -1.0;
 }
 
 void TestCountKeeper::nextStart()
@@ -51,76 +49,62 @@ void TestCountKeeper::nextStart()
     FakeClock boot;
     FakeWallClock wall;
     FakeFileAccess files;
-    FakeFileAccess lists; // the list's writer, apart from the count's
+    FakeFileAccess list; // written apart from the count's file
     FakeDialogs dialogs;
-    if (answer < 0)
-        dialogs.leaveUnanswered();
-    else
-        dialogs.queueAnswer(answer == 1);
+    dialogs.queueAnswer(answer < 0 ? std::nullopt : std::optional(answer == 1));
     CountSnapshot count;
     count.bootId = wall.bootId(), count.startBoot = boot.now(), count.startWallMs = wall.nowMs();
-    count.presenEnd = 600, count.discussEnd = 900, count.times = {10, 5, 2};
-    count.rehearsal = kind == u"rehearsal"_s, count.startedByRestart = kind == u"talk"_s;
-    // A talk enters the discussion and is saved; the program's own count is saved once, when it starts. Then the
-    // window is closed, or the program crashes.
-    const double savedAt = kind == u"alone"_s ? 0.0 : 600.0;
-    const double closedAt = kind == u"alone"_s ? 200.0 : 600.0;
+    count.presenEnd = 600, count.discussEnd = 900, count.times = {10, 5, 2}, count.rehearsal = kind == u"rehearsal"_s;
+    count.startedByRestart = kind == u"talk"_s;
+    // The discussion begins (the program's own count: 200 s in, before its warning) and is saved with the room; then
+    // the window is closed, or the program crashes.
+    const double savedAt = kind == u"alone"_s ? 200 : 600;
+    boot.advance(savedAt), wall.advance(savedAt);
+    const qint64 savedWallMs = wall.nowMs();
     const Room room{true, u"HDMI-1"_s, true, 8481};
     QByteArray lines = talkListHeader();
     {
-        CountKeeper run(files, files, lists, dialogs, boot, wall, where);
-        boot.advance(savedAt), wall.advance(savedAt);
+        CountKeeper run(files, files, list, dialogs, boot, wall, where);
         run.countChanged(count);
         run.roomChanged(room);
-        boot.advance(closedAt - savedAt), wall.advance(closedAt - savedAt);
         if (closed)
-            run.countEnded(count, closedAt, wall.nowMs());
-        if (closed && kind == u"talk"_s)
-            lines += numberedTalkLine(talkLine(count, closedAt, wall.nowMs()), {});
+            run.countEnded(count, savedAt, savedWallMs);
+        if (closed && kind == u"talk"_s && answer != 1)
+            lines += numberedTalkLine(talkLine(count, savedAt, savedWallMs), {});
     }
-    const qint64 closedWallMs = wall.nowMs();
     const std::optional<QByteArray> before = files.get(where.statePath);
-    QCOMPARE(lists.get(where.talksPath).value_or(talkListHeader()), lines);
-    boot.advance(reopenedAt - closedAt), wall.advance(reopenedAt - closedAt);
+    boot.advance(reopenedAt - savedAt), wall.advance(reopenedAt - savedAt);
 
-    CountKeeper next(files, files, lists, dialogs, boot, wall, where);
+    CountKeeper next(files, files, list, dialogs, boot, wall, where);
     std::optional<CountSnapshot> resumed;
     std::optional<Room> roomBack;
     connect(&next, &CountKeeper::resumeRequested, this, [&](const CountSnapshot& c) { resumed = c; });
     connect(&next, &CountKeeper::roomRequested, this, [&](const Room& r) { roomBack = r; });
-    // The chair takes 20 s to answer; meanwhile the fresh count runs and is saved, but the offered one stays.
+    // The chair takes 20 s to answer; the fresh count's saves meanwhile keep the offered count in its file.
     dialogs.whileAsked = [&] {
         next.countChanged(CountSnapshot{});
         QCOMPARE(files.get(where.statePath), before);
         boot.advance(20), wall.advance(20);
     };
     next.load();
-    next.countChanged(CountSnapshot{}); // the fresh count's first save
-    QCOMPARE(files.get(where.statePath), before);
+    next.countChanged(CountSnapshot{});
     next.offerResume();
+    if (answer < 0)
+        next.countEnded(CountSnapshot{}, 100, wall.nowMs()); // and the program ends
     QCOMPARE(dialogs.shown().size(), int(asked));
     if (asked)
         QCOMPARE(dialogs.shown().constFirst().text, u"前回のカウントを再開しますか？\n経過時間 11分40秒"_s);
     QCOMPARE(resumed.has_value(), asked && answer == 1);
     QCOMPARE(roomBack, resumed ? std::optional(room) : std::nullopt);
-    if (answer < 0) {
-        // The program ends under the question: the next start finds all as it was.
-        next.countEnded(CountSnapshot{}, 100, wall.nowMs());
-        QCOMPARE(files.get(where.statePath), before);
-    } else if (!resumed) {
-        // The fresh count's save, held while asked, is written after.
-        const auto now = savedCountFromBytes(files.get(where.statePath).value_or(QByteArray()));
-        QVERIFY(now && now->count.startWallMs == 0);
-    }
+    QCOMPARE(files.get(where.statePath) == before, answer < 0);
     if (resumed) {
-        // Taken up and ended at last: listed once.
         QCOMPARE(countSecondsAt(*resumed, boot.now()), reopenedAt + 20);
-        next.countEnded(*resumed, reopenedAt + 80, wall.nowMs() + 60000);
-        lines = talkListHeader() + numberedTalkLine(talkLine(*resumed, reopenedAt + 80, wall.nowMs() + 60000), {});
+        next.countEnded(*resumed, 800, wall.nowMs());
+        lines += numberedTalkLine(talkLine(*resumed, 800, wall.nowMs()), {});
     }
     if (listedAt >= 0)
-        lines += numberedTalkLine(talkLine(count, listedAt, asked ? wall.nowMs() : closedWallMs), {});
-    QCOMPARE(lists.get(where.talksPath).value_or(talkListHeader()), lines);
+        lines += numberedTalkLine(talkLine(count, listedAt, asked ? wall.nowMs() : savedWallMs), {});
+    QCOMPARE(list.get(where.talksPath).value_or(talkListHeader()), lines);
 }
 
 QTEST_GUILESS_MAIN(TestCountKeeper)

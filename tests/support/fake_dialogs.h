@@ -19,18 +19,14 @@ public:
     bool askOkCancel(const QString& caption, const QString& text) override
     {
         m_shown.append({QStringLiteral("ask"), caption, text});
-        return m_answers.isEmpty() ? false : m_answers.takeFirst();
+        return m_answers.isEmpty() ? false : m_answers.takeFirst().value_or(false);
     }
     std::optional<bool> askYesNo(const QString& caption, const QString& text) override
     {
         m_shown.append({QStringLiteral("yesno"), caption, text});
         if (whileAsked)
             whileAsked();
-        if (m_unanswered) {
-            m_unanswered = false;
-            return std::nullopt;
-        }
-        return m_answers.isEmpty() ? false : m_answers.takeFirst();
+        return m_answers.isEmpty() ? std::optional(false) : m_answers.takeFirst();
     }
     void inform(const QString& caption, const QString& text) override
     {
@@ -51,9 +47,8 @@ public:
         return m_files.isEmpty() ? std::nullopt : m_files.takeFirst();
     }
 
-    void queueAnswer(bool ok) { m_answers.append(ok); }
-    /// The next Yes/No question is closed without an answer.
-    void leaveUnanswered() { m_unanswered = true; }
+    /// Nothing answers a Yes/No question only: the box closed under it.
+    void queueAnswer(std::optional<bool> ok) { m_answers.append(ok); }
     void queueColour(std::optional<ColourValue> colour) { m_colours.append(colour); }
     void queueFile(std::optional<QString> path) { m_files.append(path); }
     const QList<Shown>& shown() const { return m_shown; }
@@ -63,9 +58,8 @@ public:
     std::function<void()> whileAsked;
 
 private:
-    QList<bool> m_answers;
+    QList<std::optional<bool>> m_answers;
     QList<std::optional<ColourValue>> m_colours;
     QList<std::optional<QString>> m_files;
     QList<Shown> m_shown;
-    bool m_unanswered = false;
 };

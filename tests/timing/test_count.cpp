@@ -724,8 +724,6 @@ void TestCount::commands_data()
                                        << 2;
     QTest::newRow("adjust into the warning: its bell once the moves stop")
         << u"470 +10 1.5"_s << u"08:02"_s << u"2 01:58"_s << 2 << 1 << u"running"_s << 1;
-    QTest::newRow("the bells wait while moves may follow")
-        << u"470 +180 1.4"_s << u"10:51"_s << u"3 04:09"_s << 3 << 0 << u"running"_s << 1;
     QTest::newRow("adjust across two phases: the later one's bells")
         << u"470 +180 1.8"_s << u"10:52"_s << u"3 04:08"_s << 3 << 2 << u"running"_s << 1;
     QTest::newRow("presses in a row: the bells of the last one's phase")
