@@ -20,7 +20,11 @@ double countSecondsAtWall(const CountSnapshot& count, qint64 wallMs)
 std::optional<ResumeOffer> resumeOffer(const CountSnapshot& saved, const QString& bootId, double bootNow,
                                        qint64 wallNowMs)
 {
-    if (saved.ended || saved.rehearsal || wallNowMs - saved.savedWallMs >= resumeWindowWallMs)
+    if (saved.ended || saved.rehearsal)
+        return std::nullopt;
+    // A count left paused stands still, so its elapsed time never leaves the window below; the wall clock bounds it.
+    // A running count is bounded by its elapsed time alone: a long presentation may go hours without a save.
+    if (saved.pauseBeganBoot >= 0 && wallNowMs - saved.savedWallMs >= resumeWindowWallMs)
         return std::nullopt;
 
     CountSnapshot count = saved;

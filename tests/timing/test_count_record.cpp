@@ -69,6 +69,9 @@ void TestCountRecord::resumeOffer_data()
     QTest::newRow("reboot, wall clock before the save") << r << other << 50.0 << w0 + 200000 << -1.0;
     QTest::newRow("reboot, past the window") << r << other << 50.0 << w0 + 1500000 << -1.0;
     QTest::newRow("closed paused, saved 2 h ago") << with(r, paused) << same << 9000.0 << w0 + 7500000 << -1.0;
+    QTest::newRow("running, a long presentation saved 2.5 h ago")
+        << with(r, [](auto& c) { c.presenEnd = 14400, c.discussEnd = 15000, c.startedByRestart = true; }) << same
+        << 10000.0 << w0 + 9300000 << 9000.0;
     const CountSnapshot alone = with(r, [](auto& c) { c.startedByRestart = false; }); // the program's first count
     QTest::newRow("left alone, before its warning") << alone << same << 1300.0 << w0 << -1.0;
     QTest::newRow("left alone, into its warning") << alone << same << 1500.0 << w0 << 500.0;
