@@ -207,8 +207,7 @@ def main():
         click("pause")
         refused = retry(5, lambda: (lambda s: s if s["wrong"] else None)(page()),
                         "the page with the old token never said it was refused")
-        if refused["wrong"] != "操作用のQRコードを読み直してください" or refused["wrongSize"] < 30 or \
-                refused["enabled"] or refused["paused"]:
+        if refused["wrong"] != "操作用のQRコードを読み直してください" or refused["wrongSize"] < 30 or refused["enabled"]:
             fail("the refused page reads %(wrong)r at %(wrongSize).0f px with %(enabled)d buttons" % refused)
         with open(control_file, "w") as out:
             out.write("%d %s\n" % (port, renewed.split("#control=")[1]))
