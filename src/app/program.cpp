@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -55,10 +56,7 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
-    connect(form1, &Form1::serveRequested, this, [this] {
-        toggleServing();
-        noteRoom();
-    });
+    connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
     connect(count, &Count::stateChanged, form1, &Form1::showState);
     // Minimised or restored: the caption changes at once, not at the next second.
     connect(form1, &Form1::windowStateChanged, count, &Count::refresh);
@@ -131,10 +129,11 @@ void Program::bringToFront()
     showAndRaise(*m_form1);
 }
 
-void Program::toggleServing(quint16 port)
+void Program::toggleServing(std::optional<quint16> port)
 {
     if (m_webView) {
         m_webView.reset();
+        noteRoom();
         return;
     }
     const QString caption = QString::fromUtf16(programName);
@@ -144,6 +143,9 @@ void Program::toggleServing(quint16 port)
         m_services.dialogs.warn(caption, u"ブラウザ表示を始められません: %1"_s.arg(why));
         return;
     }
+    // Beside the count, so a phone given the control address in the morning still commands in the afternoon.
+    const QString countPath = countLocation(m_services.files, m_location).statePath;
+    const QString tokenPath = countPath.isEmpty() ? QString() : QFileInfo(countPath).dir().filePath(u"control-token"_s);
     Count* count = m_count.get();
     const WebViewHooks hooks{
         [this] { return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode()); },
@@ -158,11 +160,18 @@ void Program::toggleServing(quint16 port)
                     toggleServing();
             });
         },
+        tokenPath,
+        m_form1.get(),
     };
-    m_webView.reset(startWebView(hooks, port));
-    if (!m_webView)
+    const quint16 asked = port.value_or(m_servePort);
+    m_webView.reset(startWebView(hooks, asked));
+    if (m_webView) {
+        m_servePort = m_webView->port();
+        noteRoom();
+    } else {
         m_services.dialogs.warn(
-            caption, u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(port).arg(port + 16));
+            caption, u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(asked).arg(asked + 16));
+    }
 }
 
 Room Program::currentRoom() const

@@ -96,8 +96,9 @@ public:
     /// The browser view's port when none is given.
     static constexpr quint16 defaultServePort = 8480;
     /// Starts the browser view's server at `port` (or the next free port above it) and shows its window; when it
-    /// runs, stops it and closes the window.
-    void toggleServing(quint16 port = defaultServePort);
+    /// runs, stops it and closes the window. Without a port, the one the view last had in this run, else the
+    /// default.
+    void toggleServing(std::optional<quint16> port = std::nullopt);
     /// Null while the browser view is off.
     WebView* webView() const { return m_webView.get(); }
 
@@ -135,6 +136,8 @@ private:
     std::unique_ptr<Form2> m_form2;
     // The browser view and its window, while it is on; it reads the count and the rows.
     std::unique_ptr<WebView> m_webView;
+    // The port the browser view last had in this run, which W starts it on again (the phones know it).
+    quint16 m_servePort = defaultServePort;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;
 };

@@ -2,63 +2,65 @@
 
 #include "web_view/qr_image.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QNetworkInterface>
 #include <QPixmap>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QLabel* qrLabel(const QString& text, int moduleSize, const QString& objectName)
+void keepKeyboardAway(QWidget& window)
 {
-    auto* label = new QLabel;
-    label->setObjectName(objectName);
-    label->setPixmap(QPixmap::fromImage(qrImage(text, moduleSize)));
-    label->setAlignment(Qt::AlignCenter);
-    label->setToolTip(text);
-    return label;
+    window.setAttribute(Qt::WA_ShowWithoutActivating);
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        button->setFocusPolicy(Qt::NoFocus);
 }
 
-} // namespace
+void passKey(QObject* target, QKeyEvent* event)
+{
+    if (target)
+        QCoreApplication::sendEvent(target, event);
+}
 
-ServeWindow::ServeWindow(quint16 port, const QString& token, QWidget* parent) : QWidget(parent)
+ServeWindow::ServeWindow(const QStringList& addresses, QObject* keyTarget, QWidget* parent)
+    : QWidget(parent), m_keyTarget(keyTarget)
 {
     setObjectName(u"ServeWindow"_s);
     setWindowTitle(u"Lectern - ブラウザ表示"_s);
-    const QStringList addresses = viewAddresses(port);
     const QString first = addresses.value(0);
-    const QString control = first + u"#control="_s + token;
 
     auto* layout = new QGridLayout(this);
     auto* heading = new QLabel(u"ブラウザでこのアドレスを開くと、カウントが表示されます。"_s);
     heading->setWordWrap(true);
-    layout->addWidget(heading, 0, 0, 1, 2);
+    layout->addWidget(heading, 0, 0);
     auto* list = new QLabel(addresses.join(u'\n'));
     list->setObjectName(u"addresses"_s);
     list->setTextInteractionFlags(Qt::TextSelectableByMouse);
     QFont large = list->font();
     large.setPointSizeF(large.pointSizeF() * 1.5);
     list->setFont(large);
-    layout->addWidget(list, 1, 0, 1, 2);
+    layout->addWidget(list, 1, 0);
     // 10 px a module: a code of 33 modules with its margin is some 9 cm wide on a laptop screen, which a phone
     // reads from further than arm's length.
-    layout->addWidget(qrLabel(first, 10, u"viewCode"_s), 2, 0, 2, 1);
-    auto* controlHeading = new QLabel(u"操作用"_s);
-    controlHeading->setAlignment(Qt::AlignCenter);
-    layout->addWidget(controlHeading, 2, 1);
-    layout->addWidget(qrLabel(control, 4, u"controlCode"_s), 3, 1);
-    auto* controlText = new QLabel(control);
-    controlText->setObjectName(u"controlAddress"_s);
-    controlText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    controlText->setWordWrap(true);
-    layout->addWidget(controlText, 4, 0, 1, 2);
-    auto* note = new QLabel(u"操作用のアドレスを知っている人は、カウントを操作できます。"
+    auto* code = new QLabel;
+    code->setObjectName(u"viewCode"_s);
+    code->setPixmap(QPixmap::fromImage(qrImage(first, 10)));
+    code->setAlignment(Qt::AlignCenter);
+    code->setToolTip(first);
+    layout->addWidget(code, 2, 0);
+    auto* showControl = new QPushButton(u"操作用のコードを表示"_s);
+    showControl->setObjectName(u"showControlCode"_s);
+    connect(showControl, &QPushButton::clicked, this, &ServeWindow::controlCodeRequested);
+    layout->addWidget(showControl, 3, 0, Qt::AlignCenter);
+    auto* note = new QLabel(u"操作用のコードは別のウィンドウに1分間だけ表示されます。"
                             "もう一度 W を押すか、このウィンドウを閉じると、サーバーは止まります。"_s);
     note->setWordWrap(true);
-    layout->addWidget(note, 5, 0, 1, 2);
+    layout->addWidget(note, 4, 0);
+    keepKeyboardAway(*this);
 }
 
 QStringList ServeWindow::viewAddresses(quint16 port)
@@ -86,4 +88,14 @@ void ServeWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     emit closed();
+}
+
+void ServeWindow::keyPressEvent(QKeyEvent* event)
+{
+    passKey(m_keyTarget, event);
+}
+
+void ServeWindow::keyReleaseEvent(QKeyEvent* event)
+{
+    passKey(m_keyTarget, event);
 }

@@ -6,7 +6,6 @@
 #include <QHttpServerResponder>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -85,10 +84,6 @@ private:
 ViewServer::ViewServer(std::function<QByteArray()> state, QObject* parent)
     : QAbstractHttpServer(parent), m_state(std::move(state))
 {
-    QRandomGenerator* random = QRandomGenerator::system();
-    for (int k = 0; k < 4; ++k)
-        m_token += u"%1"_s.arg(random->generate(), 8, 16, QChar(u'0'));
-
     const QByteArray style = resource(u"view.css"_s);
     const QByteArray script = resource(u"view.js"_s);
     m_pageTemplate = resource(u"view.html"_s).replace("@STYLE@", style).replace("@SCRIPT@", script);
@@ -250,7 +245,7 @@ QByteArray ViewServer::stateJson() const
     return m_state();
 }
 
-bool ViewServer::commandAllowed(const QHttpServerRequest& request) const
+bool ViewServer::tokenMatches(const QHttpServerRequest& request) const
 {
     QByteArray given = request.value("X-Lectern-Token");
     if (given.isEmpty())
@@ -270,8 +265,16 @@ bool ViewServer::runCommand(const QString& name, const QHttpServerRequest& reque
     QHttpServerResponder responder = makeResponder(request, socket);
     const QHttpServerResponder::HeaderList plain{{"Content-Type", "text/plain; charset=utf-8"},
                                                  {"Cache-Control", "no-store"}};
-    if (!commandAllowed(request)) {
+    if (m_token.isEmpty()) {
+        responder.write("the control token is not read yet; try again\n", plain, Status::ServiceUnavailable);
+        return true;
+    }
+    if (!tokenMatches(request)) {
         responder.write("the token is missing or wrong\n", plain, Status::Forbidden);
+        return true;
+    }
+    if (name == u"check"_s) {
+        responder.write(QByteArray(), plain, Status::NoContent);
         return true;
     }
     if (name == u"restart"_s) {
@@ -334,7 +337,7 @@ bool ViewServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     }
     const bool get = request.method() == QHttpServerRequest::Method::Get;
     const bool post = request.method() == QHttpServerRequest::Method::Post;
-    static const QStringList commands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s};
+    static const QStringList commands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"check"_s};
     if (path == u"/"_s && get) {
         if (viewerCount() >= m_limits.viewers) {
             responder.write("too many viewers; try again later\n", plain, Status::ServiceUnavailable);

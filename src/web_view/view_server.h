@@ -17,7 +17,8 @@ class ViewListener;
 
 /// The browser view's server: the page at /, the rows pushed to it over a WebSocket at /socket whenever they
 /// change, the state at GET /api/state, and the chair's commands at POST /api/restart, pause, adjust and skip for
-/// whoever holds the token made when the server starts. It only reads the state it is given; the commands leave
+/// whoever holds the token it is given (POST /api/check answers 204 to the token's holder and nothing else, for the
+/// page to know its token before a command fails). It only reads the state it is given; the commands leave
 /// as signals. Nothing here waits: a viewer that does not take what it is sent is dropped, a request too large or
 /// too slow is cut off, and what one connection may cost is bounded (see Limits).
 class ViewServer final : public QAbstractHttpServer {
@@ -35,8 +36,10 @@ public:
     /// Closes the listener and every connection, a viewer's as well.
     void stop();
     quint16 port() const { return m_port; }
-    /// The commands' token: 32 hexadecimal digits from the system's random source.
+    /// The commands' token; while it is empty no command is taken.
     QString token() const { return m_token; }
+    /// Replaces the token: the one before is refused from the next request on.
+    void setToken(const QString& token) { m_token = token; }
     int viewerCount() const { return int(m_viewers.size()); }
     void setLimits(const Limits& limits) { m_limits = limits; }
 
@@ -67,7 +70,7 @@ private:
     void dropViewer(QWebSocket* socket);
     void send(const Viewer& viewer, const QString& message);
     QByteArray stateJson() const;
-    bool commandAllowed(const QHttpServerRequest& request) const;
+    bool tokenMatches(const QHttpServerRequest& request) const;
     bool runCommand(const QString& name, const QHttpServerRequest& request, QTcpSocket* socket);
 
     const std::function<QByteArray()> m_state;

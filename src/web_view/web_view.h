@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 
@@ -16,6 +17,11 @@ struct WebViewHooks {
     std::function<void()> skip;
     /// The chair closed the view's window, which asks for the view to stop.
     std::function<void()> windowClosed;
+    /// Where the commands' token is kept between starts (the file is the user's only); empty: a new token at each
+    /// start, kept nowhere.
+    QString tokenPath;
+    /// Where a key pressed on the view's windows goes: the main window, which gives it its meaning.
+    QObject* keyTarget = nullptr;
 };
 
 /// How much one connection to the browser view may cost.
@@ -39,8 +45,11 @@ class WebView {
 public:
     virtual ~WebView() = default;
     virtual quint16 port() const = 0;
-    /// The commands' token.
+    /// The commands' token; empty until it is read from its file, a matter of milliseconds.
     virtual QString token() const = 0;
+    /// The control address as the control window shows it: the view's first address with the token after
+    /// '#control='; empty while the token is.
+    virtual QString controlUrl() const = 0;
     virtual int viewerCount() const = 0;
     virtual void setLimits(const ViewLimits& limits) = 0;
     /// Sends the state to every viewer: the rows or the count's state changed.
@@ -49,7 +58,7 @@ public:
 
 /// The browser view lives in a module of its own (it brings Qt's network, HTTP and WebSocket libraries, and the
 /// QR encoder), loaded when the chair first asks for the view. Its one entry starts the server at `port` or the
-/// first free one of the 16 above, and shows the window; null when no port was free.
+/// first free one of the 16 above, and shows the window, without taking the keyboard; null when no port was free.
 using StartWebView = WebView*(const WebViewHooks& hooks, quint16 port);
 inline constexpr char startWebViewSymbol[] = "lectern_start_web_view";
 inline constexpr char webViewModuleName[] = "liblectern_web_view.so";

@@ -1,41 +1,73 @@
+#include "web_view/control_token.h"
+#include "web_view/control_window.h"
 #include "web_view/serve_window.h"
 #include "web_view/view_server.h"
 #include "web_view/web_view.h"
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class RunningWebView final : public WebView {
 public:
-    explicit RunningWebView(const WebViewHooks& hooks) : m_server(hooks.state)
+    explicit RunningWebView(const WebViewHooks& hooks)
+        : m_server(hooks.state), m_token(hooks.tokenPath), m_keyTarget(hooks.keyTarget)
     {
         QObject::connect(&m_server, &ViewServer::restartRequested, &m_server, hooks.restart);
         QObject::connect(&m_server, &ViewServer::pauseRequested, &m_server, hooks.pause);
         QObject::connect(&m_server, &ViewServer::adjustRequested, &m_server, hooks.adjust);
         QObject::connect(&m_server, &ViewServer::skipRequested, &m_server, hooks.skip);
         m_windowClosed = hooks.windowClosed;
+        m_server.setToken(m_token.value());
+        QObject::connect(&m_token, &ControlToken::changed, &m_server, [this](const QString& token) {
+            m_server.setToken(token);
+            if (m_controlWindow && m_controlWindow->isVisible())
+                m_controlWindow->showAddress(controlUrl());
+        });
     }
 
     bool start(quint16 port)
     {
         if (m_server.start(port) == 0)
             return false;
-        m_window = std::make_unique<ServeWindow>(m_server.port(), m_server.token());
+        m_addresses = ServeWindow::viewAddresses(m_server.port());
+        m_window = std::make_unique<ServeWindow>(m_addresses, m_keyTarget);
         QObject::connect(m_window.get(), &ServeWindow::closed, &m_server, m_windowClosed);
+        QObject::connect(m_window.get(), &ServeWindow::controlCodeRequested, &m_server, [this] { showControl(); });
         m_window->show();
         return true;
     }
 
     quint16 port() const override { return m_server.port(); }
     QString token() const override { return m_server.token(); }
+    QString controlUrl() const override
+    {
+        const QString token = m_server.token();
+        return token.isEmpty() ? QString() : m_addresses.value(0) + u"#control="_s + token;
+    }
     int viewerCount() const override { return m_server.viewerCount(); }
     void setLimits(const ViewLimits& limits) override { m_server.setLimits(limits); }
     void push() override { m_server.push(); }
 
 private:
+    void showControl()
+    {
+        if (!m_controlWindow) {
+            m_controlWindow = std::make_unique<ControlWindow>(m_keyTarget);
+            QObject::connect(m_controlWindow.get(), &ControlWindow::renewRequested, &m_token, &ControlToken::renew);
+        }
+        // Until the token's file has been read there is no address yet; it is shown when the token comes.
+        m_controlWindow->showAddress(controlUrl());
+    }
+
     ViewServer m_server;
+    ControlToken m_token;
+    QObject* m_keyTarget;
+    QStringList m_addresses;
     std::unique_ptr<ServeWindow> m_window;
+    std::unique_ptr<ControlWindow> m_controlWindow;
     std::function<void()> m_windowClosed;
 };
 

@@ -33,8 +33,11 @@ using Text = SettingsRecord::Text;
 
 namespace {
 
-const QString folder = u"/opt/lectern"_s;
-const QString iniPath = u"/opt/lectern/Lectern.ini"_s;
+// The fakes keep the program's files in memory, but the browser view's module writes its token for real: the
+// program's folder is a real, empty one, so nothing lands on the machine.
+const QTemporaryDir programFolder;
+const QString folder = programFolder.path();
+const QString iniPath = folder + u"/Lectern.ini"_s;
 
 /// A settings file as a confirmation would write it, with the given row mode and times.
 QByteArray settingsFile(RowMode mode, double presentation = 10, double discussion = 5, double warning = 2,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The browser view end to end: the program started with --serve, its window read through the accessibility bus for
+# The browser view end to end: the program started with --serve, its windows read through the accessibility bus for
 # the view's address and the control address, the page opened in headless Chromium and held against the main
-# window (web_page.py), a short load of viewers and malformed requests on the loopback (bench/web_load.py), then
-# the server stopped with W while the page watches.
+# window (web_page.py), a short load of viewers and malformed requests on the loopback (bench/web_load.py), the
+# server stopped and started with W while the page watches, a new token made; then the program started again, which
+# takes the last token from its file.
 #
 # Usage: test_e2e_web.sh PATH-TO-LECTERN. E2E_SLOWDOWN and E2E_KEEP_DIR as for test_e2e_count.sh; the page's
 # screenshot is kept in the work folder as page.png.
@@ -26,7 +27,16 @@ E2E_APP_ARGS=(--serve=$((20000 + RANDOM % 20000)))
 e2e_launch_app SDL_AUDIODRIVER=dummy
 e2e_log "main window $E2E_MAIN"
 /usr/bin/python3 "$here/web_page.py" "$E2E_APP_PID" "$E2E_MAIN" "$E2E_DIR/page.png" \
-    "$here/../../bench/web_load.py" || e2e_fail "the browser view failed a check"
+    "$here/../../bench/web_load.py" "$E2E_DIR/control" || e2e_fail "the browser view failed a check"
 kill -0 "$E2E_APP_PID" 2>/dev/null || e2e_fail "the program ended during the test"
+e2e_close_main_expect_exit
+
+# The token the phone has outlives the program.
+read -r port token <"$E2E_DIR/control"
+E2E_APP_ARGS=(--serve="$port")
+e2e_launch_app SDL_AUDIODRIVER=dummy
+checked() { [ "$(curl -s -o /dev/null -w '%{http_code}' -X POST -H "X-Lectern-Token: $token" \
+    "http://127.0.0.1:$port/api/check")" = 204 ]; }
+e2e_wait_until 10 checked || e2e_fail "the program started again does not take the token it had"
 e2e_close_main_expect_exit
 e2e_log "passed"

@@ -2,16 +2,21 @@
 """Opens the browser view in headless Chromium (driven over its DevTools pipe) and holds it against the main
 window as the accessibility bus reads it, for test_e2e_web.sh.
 
-Usage: web_page.py PID WINDOW-ID SCREENSHOT LOAD-SCRIPT
+Usage: web_page.py PID WINDOW-ID SCREENSHOT LOAD-SCRIPT CONTROL-FILE
 
-Takes the view's and the control address from the browser view's window as the bus reads it, then checks:
+Checks that the browser view's window shows the view's address but not the control address, and leaves the
+keyboard with the main window; takes the control address from the window its button opens, then checks:
   - at two moments a second apart, the page's two rows read as the window's (each reading bracketed by two of the
     window's that agree);
   - with the page open, 63 viewers more for a few seconds and some malformed requests (LOAD-SCRIPT, a short run
     of bench/web_load.py): the 65th gets 503, a wrong token 403, the count runs on;
-  - N on the main window (a skip into the discussion): the page's lower row takes the discussion's colours;
-  - W on the main window (the server stops): the page says 「接続が切れました」.
-Saves a screenshot of the page to SCREENSHOT. Ends with status 1 and a line on stderr at the first failure.
+  - リスタート once only asks for a second press, which restarts the count within 3 seconds and not after;
+  - N pressed on the view's window, put in front: the main window skips into the discussion, and the page's lower
+    row takes the discussion's colours;
+  - W on the main window (the server stops): the page says 「接続が切れました」; W again: the page takes commands on;
+  - a new token made in the control window: the page with the old one says so large, its buttons disabled.
+Saves a screenshot of the page to SCREENSHOT; writes "PORT TOKEN" (the last token) to CONTROL-FILE. Ends with
+status 1 and a line on stderr at the first failure.
 """
 
 import base64
@@ -80,20 +85,47 @@ PAGE = """JSON.stringify({
     colours: [getComputedStyle(lower).color, getComputedStyle(lower).backgroundColor],
     phase: document.body.dataset.phase || '',
     gone: !document.getElementById('gone').hidden,
+    wrong: document.getElementById('wrong').hidden ? '' : document.getElementById('wrong').textContent,
+    wrongSize: parseFloat(getComputedStyle(document.getElementById('wrong')).fontSize),
+    enabled: [...document.querySelectorAll('#controls button')].filter(b => !b.disabled).length,
+    restart: document.querySelector('[data-command=restart]').textContent,
+    elapsed: state ? state.elapsed : -1, paused: state ? state.paused : null,
     size: parseFloat(getComputedStyle(upper).fontSize)})"""
 
 
+def xdotool(*args):
+    return subprocess.run(["xdotool"] + list(args), check=True, capture_output=True, text=True).stdout.strip()
+
+
 def main():
-    pid, window, screenshot, load = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+    pid, window, screenshot, load, control_file = sys.argv[1:6]
+    pid = int(pid)
     app = retry(10, lambda: find_application(pid), "no application of process %d on the accessibility bus" % pid)
-    serving = retry(10, lambda: next((c for c in app if
-                                      c.name == "Lectern - ブラウザ表示"), None),
-                    lambda: "no window of the browser view: %r" % [(c.getRoleName(), c.name) for c in app])
-    texts = [text_of(c) or c.name for c in serving if c.getRole() == pyatspi.ROLE_LABEL]
+
+    def window_named(name):
+        return retry(10, lambda: next((c for c in app if c.name == name and c.getState().contains(
+            pyatspi.STATE_SHOWING)), None), lambda: "no window %r: %r" % (name, [c.name for c in app]))
+
+    def texts_of(frame):
+        return [text_of(c) or c.name for c in frame if c.getRole() == pyatspi.ROLE_LABEL]
+
+    def press(frame, name):
+        next(c for c in frame if c.getRole() == pyatspi.ROLE_PUSH_BUTTON and c.name == name).queryAction().doAction(0)
+
+    def control_address():
+        press(window_named("Lectern - ブラウザ表示"), "操作用のコードを表示")
+        shown = window_named("Lectern - 操作用のコード")
+        return retry(5, lambda: next((t for t in texts_of(shown) if "#control=" in t), None),
+                     "the control window shows no control address"), shown
+
+    serving = window_named("Lectern - ブラウザ表示")
+    texts = texts_of(serving)
     url = next((line for t in texts for line in t.split("\n") if line.startswith("http://127.0.0.1:")), None)
-    control = next((t for t in texts if "#control=" in t), None)
-    if not url or not control:
-        fail("the browser view's window shows no loopback address or no control address: %r" % texts)
+    if not url or any("#control=" in t for t in texts):
+        fail("the browser view's window shows no loopback address, or the control address beside it: %r" % texts)
+    if xdotool("getactivewindow") != window:
+        fail("the browser view's window took the keyboard from the main window")
+    control, control_window = control_address()
     port, token = int(url.split(":")[2].rstrip("/")), control.split("#control=")[1]
     log("view at %s, control token of %d digits" % (url, len(token)))
     caption = x_title(window)
@@ -106,7 +138,7 @@ def main():
     def window_texts():
         return [text_of(label).replace("\r\n", "\n") for label in labels]
 
-    browser = Chromium(url)
+    browser = Chromium(control)
     try:
         def page():
             return json.loads(browser.evaluate(PAGE))
@@ -115,13 +147,16 @@ def main():
             before, seen, after = window_texts(), page(), window_texts()
             return seen if before == after == seen["texts"] else None
 
+        def click(command):
+            browser.evaluate("document.querySelector('[data-command=%s]').click()" % command)
+
         first = retry(10, agreeing, "the page's rows never read as the window's")
         time.sleep(1.0)
         second = retry(5, lambda: (lambda s: s if s and s["texts"] != first["texts"] else None)(agreeing()),
                        "a second later the page's rows did not read as the window's anew")
         log("page and window agree: %r, then %r" % (first["texts"], second["texts"]))
-        if not second["size"] > 20:
-            fail("the page's rows are %.1f px high in an 800 x 450 window" % second["size"])
+        if not second["size"] > 20 or second["wrong"] or second["enabled"] != 7:
+            fail("the page's rows are %(size).1f px high, it says %(wrong)r, %(enabled)d buttons work" % second)
 
         shot = browser.call("Page.captureScreenshot", session=browser.session, format="png")
         with open(screenshot, "wb") as out:
@@ -134,18 +169,48 @@ def main():
         if page()["gone"]:
             fail("the page lost its connection under the load")
 
+        click("restart")
+        asked = page()
+        time.sleep(3.5)
+        later = page()
+        if (asked["restart"], later["restart"]) != ("もう一度押すとリスタート", "リスタート") or \
+                later["elapsed"] <= asked["elapsed"]:
+            fail("one press of リスタート restarted the count, or its label read %r, then %r" %
+                 (asked["restart"], later["restart"]))
+        click("restart")
+        click("restart")
+        retry(3, lambda: page()["elapsed"] < 2 or None, "two presses of リスタート did not restart the count")
+
         before = page()
-        subprocess.run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers", "n"], check=True)
+        # xdotool's search by name does not match a Japanese title; wmctrl's does.
+        subprocess.run(["wmctrl", "-a", "Lectern - ブラウザ表示"], check=True)
+        xdotool("key", "--clearmodifiers", "n")
         after = retry(5, lambda: (lambda s: s if s["phase"] == "discussion" else None)(page()),
-                      "after N the page did not show the discussion (it shows %r)" % before["phase"])
+                      "after N on the view's window the page did not show the discussion (it shows %r)" %
+                      before["phase"])
         if after["colours"] == before["colours"]:
             fail("the lower row kept its colours %r from %s into the discussion" % (before["colours"],
                                                                                      before["phase"]))
         log("colours %r in %s, %r in the discussion" % (before["colours"], before["phase"], after["colours"]))
 
-        subprocess.run(["xdotool", "windowactivate", "--sync", window, "key", "--clearmodifiers", "w"], check=True)
-        retry(10, lambda: page()["gone"] or None, "the page did not notice the server stopping")
-        log("server stopped: the page says so")
+        for expected in (True, False):
+            xdotool("windowactivate", "--sync", window, "key", "--clearmodifiers", "w")
+            retry(10, lambda: page()["gone"] == expected or None, "the page did not see the server go and come")
+        click("pause")
+        retry(5, lambda: page()["paused"] or None, "after W off and on the page's token no longer commands")
+        click("pause")
+
+        renewed, control_window = control_address()
+        press(control_window, "新しい操作用コードを作る")
+        renewed = retry(5, lambda: next((t for t in texts_of(control_window) if "#control=" in t and t != renewed),
+                                        None), "the control window shows no new address")
+        click("pause")
+        refused = retry(5, lambda: (lambda s: s if s["wrong"] else None)(page()),
+                        "the page with the old token never said it was refused")
+        if refused["wrong"] != "操作用のQRコードを読み直してください" or refused["wrongSize"] < 30 or refused["enabled"]:
+            fail("the refused page reads %(wrong)r at %(wrongSize).0f px with %(enabled)d buttons" % refused)
+        with open(control_file, "w") as out:
+            out.write("%d %s\n" % (port, renewed.split("#control=")[1]))
     finally:
         browser.close()
 

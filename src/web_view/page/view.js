@@ -5,6 +5,8 @@ const lower = document.getElementById('lower');
 const gone = document.getElementById('gone');
 const controls = document.getElementById('controls');
 const answer = document.getElementById('answer');
+const wrong = document.getElementById('wrong');
+const buttons = controls.querySelectorAll('button');
 // The control address carries the token after '#', so it never travels in a request line or a log.
 const token = new URLSearchParams(location.hash.slice(1)).get('control');
 let state = null;
@@ -60,6 +62,8 @@ function lost() {
 function connect() {
     const scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
     socket = new WebSocket(scheme + location.host + '/socket');
+    // Back after the server was away: the token may have been renewed meanwhile.
+    socket.onopen = checkToken;
     socket.onmessage = (event) => {
         state = JSON.parse(event.data);
         heard = Date.now();
@@ -82,21 +86,83 @@ setInterval(() => {
     }
 }, 1000);
 
+// The token is refused: said large, and no button left that could only fail.
+function tokenRefused() {
+    wrong.hidden = false;
+    answer.textContent = '';
+    for (const button of buttons)
+        button.disabled = true;
+}
+
+function tokenTaken() {
+    wrong.hidden = true;
+    for (const button of buttons)
+        button.disabled = false;
+}
+
+// Asked when the page opens, not only once a command fails, so the chair knows before the talk.
+async function checkToken() {
+    if (!token)
+        return;
+    try {
+        const reply = await fetch('/api/check', { method: 'POST', headers: { 'X-Lectern-Token': token } });
+        if (reply.status === 403)
+            tokenRefused();
+        else if (reply.ok)
+            tokenTaken();
+        else if (reply.status === 503)
+            setTimeout(checkToken, 1000);
+    } catch (error) {
+        // A server gone is told by the socket.
+    }
+}
+
 async function command(button) {
     const name = button.dataset.command;
     const body = button.dataset.seconds || '';
     try {
         const reply = await fetch('/api/' + name, { method: 'POST', headers: { 'X-Lectern-Token': token }, body });
-        answer.textContent = reply.ok ? '' : reply.status === 403 ? '操作用アドレスが違います' : 'エラー ' + reply.status;
+        if (reply.status === 403)
+            tokenRefused();
+        answer.textContent = reply.ok || reply.status === 403 ? '' : 'エラー ' + reply.status;
     } catch (error) {
         answer.textContent = '接続が切れました';
     }
 }
 
+// A button that throws a count away acts on a second press within a few seconds, which its label asks for.
+const confirmMs = 3000;
+function press(button) {
+    if (!button.dataset.confirm || button.classList.contains('confirm')) {
+        clearTimeout(button.disarm);
+        disarm(button);
+        command(button);
+        return;
+    }
+    button.dataset.label = button.textContent;
+    button.textContent = button.dataset.confirm;
+    button.classList.add('confirm');
+    button.disarm = setTimeout(() => disarm(button), confirmMs);
+}
+
+function disarm(button) {
+    if (!button.classList.contains('confirm'))
+        return;
+    button.textContent = button.dataset.label;
+    button.classList.remove('confirm');
+}
+
 if (token) {
     controls.hidden = false;
-    for (const button of controls.querySelectorAll('button'))
-        button.addEventListener('click', () => command(button));
+    for (const button of buttons)
+        button.addEventListener('click', () => press(button));
+    checkToken();
+    document.addEventListener('visibilitychange', () => {
+        if (document.visibilityState === 'visible')
+            checkToken();
+    });
 }
+// A new control address opened over this one changes only what follows '#': the page starts again with it.
+window.addEventListener('hashchange', () => location.reload());
 window.addEventListener('resize', render);
 connect();
