@@ -4,11 +4,11 @@
 # → three times moves it into the warning with one bell once the presses stop, N into the discussion with two;
 # `lectern --pause` from another shell pauses and goes on. Killed in the discussion and started again, Yes takes
 # the count up where it would be (the caption, minimised, read within 1 s); killed again, No leaves a fresh count,
-# which nobody uses for 11 s and `lectern --restart` ends; that talk, moved on 15 s by `lectern --adjust`, is closed,
-# taken up with `--full-screen --serve=PORT`, killed, and taken up again: full screen, the view on PORT; closing ends
-# it; `lectern --pause` then finds no copy. talks.csv lists the two talks, numbered 1 and 2, their times within 1 s
-# of what was seen, their starts before the clicks by their moves. Usage: test_e2e_day.sh PATH-TO-LECTERN
-# (E2E_SLOWDOWN as usual).
+# which nobody uses for 11 s and `lectern --restart` ends; that talk, moved on 15 s by `lectern --adjust`, is
+# closed, taken up with `--full-screen --serve=PORT`, killed, and taken up again: full screen, the view on PORT
+# with the token it had; closing ends it; `lectern --pause` then finds no copy. talks.csv lists the two talks,
+# numbered 1 and 2, their times within 1 s of what was seen, their starts before the clicks by their moves.
+# Usage: test_e2e_day.sh PATH-TO-LECTERN (E2E_SLOWDOWN as usual).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../scripts/e2e_lib.sh
@@ -160,11 +160,15 @@ E2E_KEEP_COUNT=1 e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 e2e_answer_resume Return
 lines_are 2 || e2e_fail "taken up, the talk is still listed: $(cat "$list")"
 E2E_APP_ARGS=()
+token=$(cat "$app/control-token" 2>/dev/null)
 relaunch Return
 full_screen() { xprop -id "$main" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_FULLSCREEN; }
 e2e_wait_until 5 full_screen || e2e_fail "taken up, the main window is not full screen"
 serving() { curl -sf -o /dev/null "http://127.0.0.1:$port/api/state"; }
 e2e_wait_until 5 serving || e2e_fail "taken up, the browser view does not answer on port $port"
+# The phone given the control address before the crash still commands (a move of nothing).
+curl -sf -o /dev/null -X POST -H "X-Lectern-Token: $token" --data 0 "http://127.0.0.1:$port/api/adjust" ||
+    e2e_fail "taken up, the control token kept before the crash (${token:-none}) does not command"
 c_a=$(now)
 e2e_close_main_expect_exit
 c_b=$(now)
