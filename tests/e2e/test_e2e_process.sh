@@ -81,26 +81,25 @@ e2e_close_main_expect_exit
 
 
 # No runtime folder: a lock folder another user made in TMPDIR is said, and the program runs on alone once the box is
-# answered; then the user's own is made 0700.
+# answered; then the user's own is made 0700. Only where /run/user/UID, which comes before TMPDIR, is missing.
 own=$E2E_DIR/tmp/lectern-$(id -u)
-mkdir -m 1777 "$E2E_DIR/tmp" && mkdir -m 777 "$own" && chown nobody "$own" 2>/dev/null
 if [ -d "/run/user/$(id -u)" ]; then
-    e2e_log "planted folder: not tried, /run/user/$(id -u) comes before TMPDIR here"
+    e2e_log "lock folder in TMPDIR: not tried, /run/user/$(id -u) comes first here"
 else
+    mkdir -m 1777 "$E2E_DIR/tmp" && mkdir -m 777 "$own" && chown nobody "$own" 2>/dev/null
     e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
     box=$E2E_MAIN
     xprop -id "$box" _NET_WM_WINDOW_TYPE | grep -q _DIALOG || e2e_fail "no box said that the folder was planted"
-    [ "$(grep -c "^lectern: $own" "$E2E_APP_LOG")" = 1 ] ||
-        e2e_fail "a planted folder was said as: $(cat "$E2E_APP_LOG")"
+    [ "$(grep -c "^lectern: $own" "$E2E_APP_LOG")" = 1 ] || e2e_fail "a planted folder was said as: $(cat "$E2E_APP_LOG")"
     xdotool windowactivate --sync "$box" key Return 2>/dev/null
     main_shown() { E2E_MAIN=$(e2e_app_window Lectern "$box"); }
     e2e_wait_until 10 main_shown || e2e_fail "the main window did not come after the box"
-    e2e_log "planted folder: said in a box, the program runs"
+    e2e_log "planted lock folder: said in a box, the program runs"
+    e2e_close_main_expect_exit
+    rmdir "$own" && e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
+    [ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder made in TMPDIR has mode $(stat -c %a "$own")"
     e2e_close_main_expect_exit
 fi
-rmdir "$own" && e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
-[ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder made in TMPDIR has mode $(stat -c %a "$own")"
-e2e_close_main_expect_exit
 
 # No Japanese font: the only faces are the Latin ones of DejaVu.
 cat >"$E2E_DIR/fonts.conf" <<CONF
