@@ -26,7 +26,7 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--lectern PATH] [--connections 1100] [--seconds 40]" >&2; exit 2 ;;
     esac
 done
-[ "$seconds" -ge 36 ] || { echo "--seconds must be 36 or more: the bell rings at 30 s, the pause is sent at 33 s" >&2; exit 2; }
+[ "$seconds" -ge 36 ] || { echo "--seconds: 36 at least (the bell at 30 s, the pause at 33 s)" >&2; exit 2; }
 
 [ -x "$lectern" ] || { echo "not an executable: $lectern" >&2; exit 2; }
 e2e_begin lectern-socket-flood
@@ -46,7 +46,8 @@ e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 # The count starts as the window is shown, within the poll of e2e_launch_app (50 ms).
 count_start=$(e2e_now)
 prlimit --pid "$E2E_APP_PID" --nofile=1024:1024 || e2e_fail "prlimit could not limit the program's descriptors"
-socket=$(ls "$XDG_RUNTIME_DIR"/lectern-*.socket 2>/dev/null | head -1)
+sockets=("$XDG_RUNTIME_DIR"/lectern-*.socket)
+socket=${sockets[0]}
 [ -S "$socket" ] || e2e_fail "no command socket in $XDG_RUNTIME_DIR"
 python3 "$root/bench/socket_flood.py" --socket "$socket" --pid "$E2E_APP_PID" --window "$E2E_MAIN" \
     --app-dir "$app" --count-start "$count_start" --connections "$connections" --seconds "$seconds" \

@@ -68,9 +68,7 @@ en_US.UTF-8 --adjust.takes --adjust=12abc
 en_US.UTF-8 --adjust.takes --skip --adjust=86400.5
 en_US.UTF-8 no.copy --bell
 en_US.UTF-8 no.copy --control-url
-en_US.UTF-8 unknown.option.'bogus' --bogus --pause
 ja_JP.UTF-8 設定ファイル.*で動いている.Lectern.はありません --pause
-C.UTF-8 --adjust.には秒数を --adjust=x
 ja_JP.UTF-8 ディスプレイを開けません:.DISPLAY.も
 EOF
 
