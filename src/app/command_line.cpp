@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/message_language.h"
 #include "app/program.h"
 #include "app/single_instance.h"
 #include "build_info.h"
@@ -10,8 +11,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +26,7 @@ namespace {
 constexpr quint16 defaultPort = 8480;
 
 // The commands a later start passes on to the copy that runs for the same settings file.
-const QStringList countCommands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"rehearsal"_s};
+const QStringList countCommands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"rehearsal"_s, u"bell"_s};
 
 void describe(QCommandLineParser& parser)
 {
@@ -37,6 +40,7 @@ void describe(QCommandLineParser& parser)
                                              : QCommandLineOption(name));
     }
     parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
+    parser.addOption(QCommandLineOption(u"control-url"_s));
 }
 
 /// --serve takes its port optionally, which the parser cannot express: a bare --serve gets the default port.
@@ -47,6 +51,25 @@ QStringList withServePort(QStringList arguments)
             argument = u"--serve=%1"_s.arg(defaultPort);
     }
     return arguments;
+}
+
+void sayUnknownOption(const QString& name)
+{
+    sayOnStderr(u"'%1' というオプションはありません"_s.arg(name), u"unknown option '%1'"_s.arg(name));
+}
+
+/// Says what the parser found wrong, in Japanese through Qt's own translation when the terminal's language is:
+/// looked for only then, on the way out.
+void sayParserError(QCommandLineParser& parser)
+{
+    QTranslator qtTexts;
+    if (messagesInJapanese() && qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), u"qtbase"_s, u"_"_s,
+                                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(&qtTexts);
+        [[maybe_unused]] const bool parsed = parser.parse(withServePort(QCoreApplication::arguments()));
+        QCoreApplication::removeTranslator(&qtTexts);
+    }
+    std::fprintf(stderr, "lectern: %s\n", qUtf8Printable(parser.errorText()));
 }
 
 /// Passes the count's commands on, in the order given, to the copy that runs for the same settings file; never
@@ -63,10 +86,11 @@ std::optional<int> passOnCommands(const QCommandLineParser& parser)
             const QByteArray text = parser.values(name).value(adjustments++).toUtf8();
             const std::optional<double> seconds = remoteAdjustSeconds(text);
             if (!seconds) {
-                std::fprintf(stderr,
-                             "lectern: --adjust takes seconds, at most a day either way (as --adjust=-30), "
-                             "not '%s'\n",
-                             text.constData());
+                sayOnStderr(
+                    u"--adjust には秒数を前後どちらも1日以内で指定します（例: --adjust=-30）。'%1' は使えません"_s.arg(
+                        QString::fromUtf8(text)),
+                    u"--adjust takes seconds, at most a day either way (as --adjust=-30), not '%1'"_s.arg(
+                        QString::fromUtf8(text)));
                 return 1;
             }
             // In its shortest form, well within the line the copy takes however the number was written.
@@ -74,41 +98,36 @@ std::optional<int> passOnCommands(const QCommandLineParser& parser)
         }
         lines += line + '\n';
     }
+    // The address is asked for last, after the commands, as the copy closes the connection once it has answered.
+    const bool askAddress = parser.isSet(u"control-url"_s);
+    if (askAddress)
+        lines += "control-url\n";
     if (lines.isEmpty())
         return std::nullopt;
     if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
-        std::fprintf(stderr, "lectern: unknown option '%s'\n", qUtf8Printable(unknown.constFirst()));
+        sayUnknownOption(unknown.constFirst());
         return 1;
     }
     // Found as the copy itself finds it, without a display.
     DiskFileAccess files;
-    return SingleInstance::send(settingsLocation(files, installedFolders()).writePath, lines) ? 0 : 1;
-}
-
-/// Whether the help is in Japanese: the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
-/// decides, as it does for any program's messages. A Japanese locale and the locales that name no language
-/// (C, POSIX), or none set, give the program's own language; any other language gets English, which its
-/// reader is more likely to read than Japanese.
-bool helpInJapanese()
-{
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const QByteArray locale = qgetenv(name);
-        if (locale.isEmpty())
-            continue;
-        // language[_territory][.codeset][@modifier]
-        QByteArray language = locale;
-        for (const char separator : {'_', '.', '@'}) {
-            if (const qsizetype at = language.indexOf(separator); at >= 0)
-                language.truncate(at);
-        }
-        return language == "ja" || language == "C" || language == "POSIX";
+    QByteArray address;
+    if (!SingleInstance::send(settingsLocation(files, installedFolders()).writePath, lines,
+                              askAddress ? &address : nullptr))
+        return 1;
+    if (!askAddress)
+        return 0;
+    if (address.isEmpty()) {
+        sayOnStderr(u"動いている Lectern はブラウザ表示をしていません"_s,
+                    u"the running copy of Lectern is not serving the browser view"_s);
+        return 1;
     }
-    return true;
+    std::printf("%s\n", address.constData());
+    return 0;
 }
 
 QString helpText(const QString& program)
 {
-    if (helpInJapanese()) {
+    if (messagesInJapanese()) {
         return u"使い方: %1 [オプション]\n"
                "学会講演のためのタイマーです。講演の開始からの経過時間、発表時間と\n"
                "質疑応答時間の残り、超過時間を、ウィンドウいっぱいの文字で表示します。\n"
@@ -129,7 +148,10 @@ QString helpText(const QString& program)
                "  --adjust=±秒       カウントを指定の秒数だけ進めます（負の数なら戻します）。\n"
                "  --skip             いまの発表または質疑応答を終えて次に進みます。\n"
                "  --rehearsal        リハーサルを始めます。\n"
-               "伝えたら 0、動いている Lectern がなければ 1 で終了します。\n"_s.arg(program);
+               "  --bell             ベルを1回鳴らします（B キーと同じ）。\n"
+               "  --control-url      ブラウザ表示の操作用アドレス（トークン付き）を表示します。\n"
+               "伝えたら 0、動いている Lectern がなければ（--control-url ではブラウザ表示を\n"
+               "していなければ）1 で終了します。\n"_s.arg(program);
     }
     return u"Usage: %1 [options]\n"
            "A timer for talks at academic meetings: the time since the talk started, the\n"
@@ -152,7 +174,10 @@ QString helpText(const QString& program)
            "  --adjust=±SECONDS  Move the count on by SECONDS (back when negative).\n"
            "  --skip             End the presentation or the discussion now.\n"
            "  --rehearsal        Start a rehearsal.\n"
-           "Exit status 0 once passed on, 1 when no copy is running.\n"_s.arg(program);
+           "  --bell             Ring the bell once (as the B key does).\n"
+           "  --control-url      Print the browser view's control address, with its token.\n"
+           "Exit status 0 once passed on, 1 when no copy is running (or, for --control-url,\n"
+           "when it is not serving the browser view).\n"_s.arg(program);
 }
 
 } // namespace
@@ -168,7 +193,7 @@ std::optional<int> answerCommandLine(int argc, char* argv[])
     describe(parser);
     // Unknown options may still be the window system's; they are judged once the application has taken those.
     if (!parser.parse(withServePort(QCoreApplication::arguments())) && parser.unknownOptionNames().isEmpty()) {
-        std::fprintf(stderr, "lectern: %s\n", qUtf8Printable(parser.errorText()));
+        sayParserError(parser);
         return 1;
     }
     if (parser.isSet(u"help"_s) || parser.isSet(u"help-all"_s)) {
@@ -188,7 +213,13 @@ StartOptions checkCommandLine(const QGuiApplication& app)
 {
     QCommandLineParser parser;
     describe(parser);
-    parser.process(withServePort(app.arguments()));
+    if (!parser.parse(withServePort(app.arguments()))) {
+        if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty())
+            sayUnknownOption(unknown.constFirst());
+        else
+            sayParserError(parser);
+        std::exit(1);
+    }
     StartOptions options;
     options.fullScreen = parser.isSet(u"full-screen"_s);
     options.speakerScreen = parser.isSet(u"speaker-screen"_s);
@@ -201,15 +232,19 @@ StartOptions checkCommandLine(const QGuiApplication& app)
         if (isNumber && n >= 1 && n <= screens.size()) {
             options.screen = screens.at(n - 1);
         } else {
-            std::fprintf(stderr, "lectern: --screen=%s: no such screen (there %s %lld); opening on the default one\n",
-                         qPrintable(given), screens.size() == 1 ? "is" : "are", qint64(screens.size()));
+            sayOnStderr(
+                u"--screen=%1: その番号の画面はありません（画面は %2 台）。既定の画面に開きます"_s.arg(given).arg(
+                    screens.size()),
+                u"--screen=%1: no such screen (there %2 %3); opening on the default one"_s.arg(
+                    given, screens.size() == 1 ? u"is"_s : u"are"_s, QString::number(screens.size())));
         }
     }
     if (parser.isSet(u"serve"_s)) {
         bool ok = false;
         const uint port = parser.value(u"serve"_s).toUInt(&ok);
         if (!ok || port < 1 || port > 65535) {
-            std::fprintf(stderr, "lectern: --serve: the port is a number from 1 to 65535\n");
+            sayOnStderr(u"--serve: ポートは 1 から 65535 までの数です"_s,
+                        u"--serve: the port is a number from 1 to 65535"_s);
             std::exit(1);
         }
         options.servePort = quint16(port);

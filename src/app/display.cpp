@@ -1,5 +1,7 @@
 #include "app/display.h"
 
+#include "app/message_language.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -27,7 +29,8 @@ bool isUnset(const char* variable)
 QString reasonForNoDisplay(const QString& fatalText)
 {
     if (isUnset("QT_QPA_PLATFORM") && isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY"))
-        return QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+        return localisedMessage(QStringLiteral("DISPLAY も WAYLAND_DISPLAY も設定されていません"),
+                                QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set"));
     // The platform plugin says what went wrong before the general failure ("could not connect to display :5").
     for (const HeldMessage& held : std::as_const(heldMessages)) {
         if (held.category.startsWith("qt.qpa"))
@@ -40,7 +43,9 @@ QString reasonForNoDisplay(const QString& fatalText)
 void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "lectern: cannot open a display: %s\n", qPrintable(reasonForNoDisplay(text)));
+        const QString reason = reasonForNoDisplay(text);
+        sayOnStderr(QStringLiteral("ディスプレイを開けません: ") + reason,
+                    QStringLiteral("cannot open a display: ") + reason);
         std::fflush(stderr);
         std::_Exit(1);
     }

@@ -60,9 +60,19 @@ int main(int argc, char* argv[])
 
     Program program({clock, ticker, chime, files, dialogs, soundCheck, wall, countWriter, listWriter});
     SingleInstance instance(program.settingsFile().writePath);
-    // Another copy came to the front (status 0), or the lock's folder is not safe to use (said on stderr).
-    if (const auto claim = instance.claim(); claim != SingleInstance::Claim::Ours)
-        return claim == SingleInstance::Claim::Running ? 0 : 1;
+    // Another copy came to the front: status 0.
+    const SingleInstance::Claim claim = instance.claim();
+    if (claim == SingleInstance::Claim::Running)
+        return 0;
+    // Said on stderr already, which a copy started from the menu has nowhere to show; the talk is not held up for
+    // it: this copy runs alone.
+    if (claim == SingleInstance::Claim::Unreachable) {
+        dialogs.warn(
+            QString::fromUtf16(programName),
+            u"ほかの Lectern からの指示を受け取れません: %1。\n\nこの Lectern はこのまま動きますが、"
+            "あとから起動した Lectern は別に開き、lectern --pause などの指示はこの Lectern に届きません。"_s.arg(
+                instance.problem()));
+    }
     program.takeCommandsFrom(instance);
     // Logging out or closing the terminal closes the window as its user would: status 0, the settings untouched.
     QuitOnSignals endSignals;

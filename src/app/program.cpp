@@ -225,6 +225,7 @@ void Program::takeCommandsFrom(const SingleInstance& instance)
     connect(&instance, &SingleInstance::pauseRequested, count, &Count::togglePause);
     connect(&instance, &SingleInstance::adjustRequested, count, &Count::adjust);
     connect(&instance, &SingleInstance::skipRequested, count, &Count::skip);
+    connect(&instance, &SingleInstance::bellRequested, count, &Count::ringBell);
 }
 
 void Program::showSettings()

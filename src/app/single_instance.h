@@ -3,7 +3,9 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,33 +16,61 @@ class QSocketNotifier;
 /// number, signed or not, within a day either way; nothing for anything else.
 std::optional<double> remoteAdjustSeconds(QByteArrayView text);
 
+/// The folders the lock and the socket may live in, first choice first. Each is taken only when it is a folder of
+/// this user's that no one else may enter.
+struct LockPlaces {
+    /// The session's runtime folder, $XDG_RUNTIME_DIR; empty when unset.
+    QString session;
+    /// The runtime folder the system makes for the user at login, /run/user/UID, found even by a program started
+    /// without the session's environment.
+    QString user;
+    /// The folder in which a folder lectern-UID of the user's own is made, never used itself: anyone may put a
+    /// file there under the name the program would use.
+    QString temporary;
+
+    /// This process's places.
+    static LockPlaces ofThisProcess();
+};
+
 /// One running count per settings file, so that two copies never overwrite each other's settings. The first
 /// start holds a lock and listens; a later start finds the lock held, asks the holder to come to the front and
-/// ends. A lock left by a copy that died is taken over at once. The lock and the socket live in a folder only the
-/// user can enter: $XDG_RUNTIME_DIR, or else a folder of the user's own made in the temporary folder.
+/// ends. A lock left by a copy that died is taken over at once.
 ///
 /// The socket takes lines of at most a few bytes each: "front", or a command of the count ("restart", "pause",
-/// "adjust=SECONDS", "skip", "rehearsal"). A caller whose line is not one of these is cut off there.
+/// "adjust=SECONDS", "skip", "rehearsal", "bell"); "control-url" is answered with one line, the browser view's
+/// control address or an empty line, and the connection closed. A caller whose line is not one of these is cut
+/// off there, and so is one that has not finished a line within two seconds; of many callers at once only the
+/// latest few are held, so that no one can take up the program's descriptors or its time.
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
     enum class Claim {
-        Ours,    ///< this process holds the key now, or no lock can be made at all (the program runs rather than not)
-        Running, ///< another copy holds the key and has been asked to come to the front
-        Refused, ///< the folder for the lock is not the user's own: someone else may have put it there
+        Ours,        ///< this process holds the key now and listens for later starts
+        Running,     ///< another copy holds the key and has been asked to come to the front
+        Unreachable, ///< no key can be held here (problem() says why): this copy runs alone, out of reach
     };
 
     /// `settingsPath` names what one instance owns: the settings file, however its path is spelt (links, doubled
     /// or trailing slashes). An empty path is one key of its own.
-    explicit SingleInstance(const QString& settingsPath, QObject* parent = nullptr);
+    explicit SingleInstance(const QString& settingsPath, const LockPlaces& places = LockPlaces::ofThisProcess(),
+                            QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    /// Takes the key or asks its holder to the front. Refused has been explained on stderr in one line.
+    /// Takes the key or asks its holder to the front. Unreachable has been said on stderr in one line.
     Claim claim();
+    /// Why this copy cannot be reached by later starts, in Japanese for a box; empty unless the claim was
+    /// Unreachable.
+    QString problem() const { return m_problem; }
+
+    /// What "control-url" is answered with: the browser view's control address, empty while it does not serve.
+    /// Without it the answer is the empty line.
+    void setControlAddress(std::function<QString()> address);
 
     /// Hands `lines` to the copy that runs for `settingsPath`, without ever becoming one: true once delivered;
-    /// false, said on stderr in one line, when no copy runs or the lock's folder is not safe to use.
-    static bool send(const QString& settingsPath, const QByteArray& lines);
+    /// false, said on stderr in one line, when no copy runs or the lock's folder is not safe to use. With `reply`,
+    /// the last line is a question and the copy's one-line answer, waited for at most two seconds, is put there.
+    static bool send(const QString& settingsPath, const QByteArray& lines, QByteArray* reply = nullptr,
+                     const LockPlaces& places = LockPlaces::ofThisProcess());
 
 signals:
     /// A later start asked this instance to come to the front.
@@ -50,24 +80,40 @@ signals:
     void adjustRequested(double seconds);
     void skipRequested();
     void rehearsalRequested();
+    void bellRequested();
 
 private:
     struct Caller;
-    /// Listens at m_socketPath, in place of any socket a copy that died left there.
-    void listen();
+    /// Listens at m_socketPath, in place of any socket a copy that died left there: 0, or the error that kept it from
+    /// listening.
+    int listen();
+    /// Takes the callers waiting, a few at a time so that a flood of them never holds up the event loop.
     void answer();
     void read(Caller* caller);
-    /// Closes the caller's connection once the event loop is back.
+    void reply(Caller* caller);
+    /// Closes the caller's connection now; the caller itself goes once the event loop is back.
     void drop(Caller* caller);
+    /// Drops the callers whose time to finish a line has run out, and waits for the next one's.
+    void dropIdle();
+    /// Sets the time of the next look for callers that have said nothing for too long.
+    void watchIdle();
     /// Emits the signal `line` asks for; false for a line the socket does not take.
     bool act(QByteArrayView line);
 
     QString m_settingsPath;
+    LockPlaces m_places;
+    QString m_problem;
     int m_lock = -1;
     // The socket, on plain system calls: Qt's local sockets would bring its network library, and all it loads,
     // into every start for a few bytes a day.
     QString m_socketPath;
     int m_listener = -1;
     std::unique_ptr<QSocketNotifier> m_listenerNotifier;
+    // Brings the listener back after the process ran out of descriptors, which would otherwise wake it at once.
+    QTimer m_listenAgain;
+    // Oldest first.
     std::vector<std::unique_ptr<Caller>> m_callers;
+    std::vector<std::unique_ptr<Caller>> m_dropped;
+    QTimer m_idleCheck;
+    std::function<QString()> m_controlAddress;
 };

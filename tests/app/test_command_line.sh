@@ -2,6 +2,7 @@
 # The program's answers without any display: --version and --help print and end with status 0, and a start
 # with no display to open ends with status 1 and one line on stderr instead of a core dump; a command for a
 # running copy when none runs, or with a bad value, ends with status 1 and one line on stderr, starting nothing.
+# The lines are in English here, and in Japanese where a row says so (the rule of --help).
 # Usage: test_command_line.sh PATH-TO-LECTERN EXPECTED-VERSION
 set -uo pipefail
 lectern=$1
@@ -18,7 +19,7 @@ expect() {
 }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
+headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LC_MESSAGES -u LANG LC_ALL=en_US.UTF-8 "$@"; }
 
 headless "$lectern" --version >"$out/stdout" 2>"$out/stderr"
 status=$?
@@ -56,15 +57,19 @@ for display in "" ":97"; do
 done
 
 failed_saying() { [ "$status" = 1 ] && [ "$(wc -l <"$out/stderr")" = 1 ] && grep -q "^lectern: $1" "$out/stderr"; }
-while read -r message arguments; do
+while read -r locale message arguments; do
     # shellcheck disable=SC2086 # the arguments are words of their own
-    headless env XDG_RUNTIME_DIR="$out" "$lectern" $arguments >"$out/stdout" 2>"$out/stderr"
+    headless env LC_ALL="$locale" XDG_RUNTIME_DIR="$out" "$lectern" $arguments >"$out/stdout" 2>"$out/stderr"
     status=$?
     expect "'$arguments' ended with status $status and said: $(cat "$out/stderr")" failed_saying "$message"
 done <<'EOF'
-no.copy --restart --adjust -30
---adjust.takes --adjust=12abc
---adjust.takes --skip --adjust=86400.5
+en_US.UTF-8 no.copy --restart --adjust -30
+en_US.UTF-8 --adjust.takes --adjust=12abc
+en_US.UTF-8 --adjust.takes --skip --adjust=86400.5
+en_US.UTF-8 no.copy --bell
+en_US.UTF-8 no.copy --control-url
+ja_JP.UTF-8 設定ファイル.*で動いている.Lectern.はありません --pause
+ja_JP.UTF-8 ディスプレイを開けません:.DISPLAY.も
 EOF
 
 # Output to a pipe whose reader is gone (`lectern --help | head -0`) fails; the program ends as it should all the same.

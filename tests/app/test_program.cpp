@@ -17,15 +17,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using RowMode = SettingsRecord::RowMode;
@@ -160,6 +164,10 @@ private slots:
     void oneCopyPerSettingsFile();
     void commandsFromALaterStart_data();
     void commandsFromALaterStart();
+    void bellAndControlAddress();
+    void lockFolder_data();
+    void lockFolder();
+    void callersWithinBounds();
     void browserViewDropsAStuckViewer();
     void browserViewWithoutItsModule();
 };
@@ -680,6 +688,7 @@ void TestProgram::commandsFromALaterStart_data()
     QTest::newRow("not a number") << QByteArray("adjust=inf\n") << true << CountState{};
     QTest::newRow("carriage return") << QByteArray("pause\r\n") << true << CountState{};
     QTest::newRow("too long") << QByteArray(100, 'x') << true << CountState{};
+    QTest::newRow("too long, a whole line") << "adjust=" + QByteArray(60, '0') + "1\nskip\n" << true << CountState{};
 }
 
 void TestProgram::commandsFromALaterStart()
@@ -699,10 +708,117 @@ void TestProgram::commandsFromALaterStart()
     caller.connectToServer(runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0)));
     QVERIFY(caller.waitForConnected(1000));
     caller.write(sent);
-    if (cutOff)
-        QTRY_COMPARE(caller.state(), QLocalSocket::UnconnectedState);
+    if (cutOff) // at once, not by the two seconds a caller has to finish a line
+        QTRY_COMPARE_WITH_TIMEOUT(caller.state(), QLocalSocket::UnconnectedState, 1000);
     QTRY_COMPARE(rig.program.count().state(), count);
     QCOMPARE(caller.state(), cutOff ? QLocalSocket::UnconnectedState : QLocalSocket::ConnectedState);
+}
+
+void TestProgram::bellAndControlAddress()
+{
+    QTemporaryDir runtime;
+    Rig rig;
+    rig.program.start();
+    SingleInstance instance(iniPath, {runtime.path(), {}, {}});
+    QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
+    rig.program.takeCommandsFrom(instance);
+    const QString socket = runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0));
+    // What the copy answers a question with before it closes the connection; what follows is not heard.
+    const auto answer = [&socket](const QByteArray& sent) {
+        QLocalSocket caller;
+        caller.connectToServer(socket);
+        caller.write(sent);
+        const bool closed =
+            QTest::qWaitFor([&caller] { return caller.state() == QLocalSocket::UnconnectedState; }, 2000);
+        return closed ? caller.readAll() : QByteArray("(not closed)");
+    };
+    QCOMPARE(answer("bell\ncontrol-url\nskip\n"), QByteArray("\n")); // not serving
+    QCOMPARE(rig.chime.plays(), 1);
+    QCOMPARE(rig.program.count().state().phase, 1);
+    instance.setControlAddress([] { return u"http://192.0.2.7:8480/?token=0123abcd"_s; });
+    QCOMPARE(answer("control-url\n"), QByteArray("http://192.0.2.7:8480/?token=0123abcd\n"));
+}
+
+void TestProgram::lockFolder_data()
+{
+    // The session's and the user's runtime folders, and whether a folder open to all is in the temporary folder
+    // under the program's name: the folder the socket is made in, none when later starts cannot reach the copy.
+    QTest::addColumn<QString>("session");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<bool>("planted");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("no session folder: the user's") << QString() << u"own"_s << false << u"own"_s;
+    QTest::newRow("session folder open to others") << u"open"_s << u"own"_s << false << u"own"_s;
+    QTest::newRow("user's folder open to others")
+        << QString() << u"open"_s << false << u"tmp/lectern-%1"_s.arg(::geteuid());
+    QTest::newRow("planted in the temporary folder") << QString() << u"missing"_s << true << QString();
+    QTest::newRow("socket path too long") << QString(120, u'x') << u"own"_s << false << QString();
+}
+
+void TestProgram::lockFolder()
+{
+    QFETCH(QString, session);
+    QFETCH(QString, user);
+    QFETCH(bool, planted);
+    QFETCH(QString, chosen);
+    QTemporaryDir root;
+    QDir dir(root.path());
+    for (const QString& name : {u"own"_s, u"open"_s, u"tmp"_s, QString(120, u'x')})
+        QVERIFY(dir.mkdir(name, QFile::Permissions(name == u"open"_s || name == u"tmp"_s ? 0x7755 : 0x7700)));
+    QVERIFY(!planted || dir.mkdir(u"tmp/lectern-%1"_s.arg(::geteuid()), QFile::Permissions(0x7777)));
+    const auto at = [&dir](const QString& name) {
+        return name.isEmpty() ? name : dir.filePath(name);
+    };
+
+    SingleInstance instance(iniPath, {at(session), at(user), at(u"tmp"_s)});
+    QCOMPARE(instance.claim(), chosen.isEmpty() ? SingleInstance::Claim::Unreachable : SingleInstance::Claim::Ours);
+    QStringList sockets; // the folders holding one
+    for (QDirIterator it(root.path(), {u"*.socket"_s}, QDir::System, QDirIterator::Subdirectories); it.hasNext();)
+        sockets << dir.relativeFilePath(it.nextFileInfo().path());
+    QCOMPARE(sockets, chosen.isEmpty() ? QStringList() : QStringList{chosen});
+}
+
+void TestProgram::callersWithinBounds()
+{
+    QTemporaryDir runtime;
+    SingleInstance instance(iniPath, {runtime.path(), {}, {}});
+    QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
+    const QString socket = runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0));
+    QSignalSpy fronts(&instance, &SingleInstance::activationRequested);
+    QLocalSocket callers[18];
+    const auto call = [&](int k, const QByteArray& sent) {
+        callers[k].connectToServer(socket);
+        callers[k].write(sent);
+    };
+    // Sixteen callers are held; one more is heard, and the oldest cut off to make room for it.
+    for (int k = 0; k < 17; ++k) {
+        call(k, "front\n");
+        QTRY_COMPARE(fronts.size(), k + 1);
+    }
+    QTRY_COMPARE(callers[0].state(), QLocalSocket::UnconnectedState);
+    QCOMPARE(callers[1].state(), QLocalSocket::ConnectedState);
+
+    // With every descriptor taken a caller waits, and the program does not wake again and again to take it.
+    call(17, {});
+    rlimit limits{}, saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    limits = {std::min<rlim_t>(saved.rlim_cur, 512), saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limits), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;)
+        taken.push_back(fd);
+    const std::clock_t before = std::clock();
+    QTest::qWait(500);
+    const std::clock_t processor = std::clock() - before;
+    for (const int fd : taken)
+        ::close(fd);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY2(processor < CLOCKS_PER_SEC / 7,
+             qPrintable(u"%1 ms of processor in 500 ms"_s.arg(processor * 1000 / CLOCKS_PER_SEC)));
+    // Free again, it is taken; two seconds without a whole line, whether after one or from the start, cut it off.
+    QTRY_COMPARE(callers[1].state(), QLocalSocket::UnconnectedState);
+    for (QLocalSocket& caller : callers)
+        QTRY_COMPARE_WITH_TIMEOUT(caller.state(), QLocalSocket::UnconnectedState, 2500);
 }
 
 void TestProgram::browserViewDropsAStuckViewer()

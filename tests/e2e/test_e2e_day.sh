@@ -74,7 +74,7 @@ relaunch() {
     e2e_answer_resume "$1"
     main=$E2E_MAIN
 }
-remote() { (cd "$app" && env -u DISPLAY ./lectern "$@") 2>"$E2E_DIR/remote.err"; }
+remote() { (cd "$app" && env -u DISPLAY LC_ALL=en_US.UTF-8 ./lectern "$@") 2>"$E2E_DIR/remote.err"; }
 
 t_launch1=$(now)
 e2e_launch_app "${E2E_AUDIO_ENV[@]}"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The life of the real program as a process, on a private X server, one row a case:
 #   - a second start from the same folder ends at once with status 0 and brings the first, minimised, back to
-#     the front;
+#     the front; --control-url asked of it while it serves no browser view ends with status 1 and one line;
 #   - SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing the terminal) close it in order: status 0, the
 #     settings file untouched, nothing on stderr;
 #   - a copy killed outright leaves its lock behind, and the next start is not kept from running by it;
-#   - without XDG_RUNTIME_DIR, a lock folder in TMPDIR made by another user is refused in one line, status 1;
+#   - without XDG_RUNTIME_DIR (and without /run/user/UID, which would come first), a lock folder in TMPDIR made by
+#     another user is said in one line on stderr and in a box, and the program runs on;
 #   - with no Japanese font it says so in one line on stderr and still runs;
 #   - at a scale factor of 2 on a 1024-pixel screen the window at creation stays within the screen.
 #
@@ -46,6 +47,9 @@ e2e_wait_until 5 is_viewable "$E2E_MAIN" || e2e_fail "the first window did not c
 e2e_wait_until 5 is_active "$E2E_MAIN" || e2e_fail "the first window did not come to the front"
 kill -0 "$first" || e2e_fail "the first copy ended"
 e2e_log "second start: status 0, the first copy came to the front"
+(cd "$app" && exec env LC_ALL=en_US.UTF-8 timeout 10 ./lectern --control-url) >"$E2E_DIR/url.out" 2>&1
+[ "$?" = 1 ] && grep -qx 'lectern: the running copy of Lectern is not serving the browser view' "$E2E_DIR/url.out" ||
+    e2e_fail "--control-url of a copy serving nothing: $(cat "$E2E_DIR/url.out")"
 
 # Signals.
 for signal in TERM INT HUP; do
@@ -74,13 +78,22 @@ e2e_log "the start after a killed copy runs"
 e2e_close_main_expect_exit
 
 
-# No runtime folder: a lock folder another user made in TMPDIR is refused, then the user's own is made 0700.
+# No runtime folder: a lock folder another user made in TMPDIR is said, and the program runs on alone once the box is
+# answered; then the user's own is made 0700. Not where /run/user/UID is, which comes before TMPDIR.
 own=$E2E_DIR/tmp/lectern-$(id -u)
 mkdir -m 1777 "$E2E_DIR/tmp" && mkdir -m 777 "$own" && chown nobody "$own" 2>/dev/null
-(cd "$app" && exec env -u QT_QPA_PLATFORM XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp" ./lectern) >"$E2E_DIR/planted.log" 2>&1
-[ "$?" = 1 ] && [ "$(grep -c "^lectern: $own" "$E2E_DIR/planted.log")" = 1 ] || e2e_fail "a planted folder was used"
+if [ ! -d "/run/user/$(id -u)" ]; then
+    e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
+    box=$E2E_MAIN
+    xprop -id "$box" _NET_WM_WINDOW_TYPE | grep -q _DIALOG || e2e_fail "no box said that the folder was planted"
+    [ "$(grep -c "^lectern: $own" "$E2E_APP_LOG")" = 1 ] || e2e_fail "a planted folder was not said in one line"
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null
+    main_shown() { E2E_MAIN=$(e2e_app_window Lectern "$box"); }
+    e2e_wait_until 10 main_shown || e2e_fail "the main window did not come after the box"
+    e2e_close_main_expect_exit
+fi
 rmdir "$own" && e2e_launch_app SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR= TMPDIR="$E2E_DIR/tmp"
-[ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder made in TMPDIR has mode $(stat -c %a "$own")"
+[ -d "/run/user/$(id -u)" ] || [ "$(stat -c %a "$own")" = 700 ] || e2e_fail "the lock folder in TMPDIR is not 0700"
 e2e_close_main_expect_exit
 
 # No Japanese font: the only faces are the Latin ones of DejaVu.
