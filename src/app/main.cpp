@@ -74,6 +74,8 @@ int main(int argc, char* argv[])
                 instance.problem()));
     }
     program.takeCommandsFrom(instance);
+    // `lectern --control-url` reads the browser view's control address, while the view is on.
+    instance.setControlAddress([&program] { return program.webView() ? program.webView()->controlUrl() : QString(); });
     // Logging out or closing the terminal closes the window as its user would: status 0, the settings untouched.
     QuitOnSignals endSignals;
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);

@@ -169,6 +169,8 @@ e2e_wait_until 5 serving || e2e_fail "taken up, the browser view does not answer
 # The phone given the control address before the crash still commands (a move of nothing).
 curl -sf -o /dev/null -X POST -H "X-Lectern-Token: $token" --data 0 "http://127.0.0.1:$port/api/adjust" ||
     e2e_fail "taken up, the control token kept before the crash (${token:-none}) does not command"
+[[ $(remote --control-url) == http://*:$port/#control=$token ]] ||
+    e2e_fail "lectern --control-url did not print the control address: $(cat "$E2E_DIR/remote.err")"
 c_a=$(now)
 e2e_close_main_expect_exit
 c_b=$(now)
