@@ -153,6 +153,20 @@ int writeRefusal(const QString& path)
     return 0;
 }
 
+int makeFolders(const QByteArray& folder)
+{
+    if (folder.isEmpty() || ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST)
+        return 0;
+    if (errno != ENOENT)
+        return errno;
+    const qsizetype slash = folder.lastIndexOf('/');
+    if (slash <= 0)
+        return ENOENT;
+    if (const int error = makeFolders(folder.left(slash)))
+        return error;
+    return ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
 FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
 {
     const QByteArray finalPath = finalTarget(QFile::encodeName(QFileInfo(path).absoluteFilePath()));
@@ -172,7 +186,8 @@ FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
         if (old.st_nlink > 1)
             return saveInPlace(finalPath, bytes);
     }
-    QDir().mkpath(target.absolutePath());
+    if (const int error = makeFolders(QFile::encodeName(target.absolutePath())))
+        return failed(error);
     removeLeftovers(target);
 
     QByteArray newPath;

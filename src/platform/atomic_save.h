@@ -20,3 +20,7 @@ FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes);
 /// Why this process may not change the file at `path` (an errno value), or 0 when it may. Root may
 /// write any file, but one that no one may write was made read-only on purpose and counts as not writable.
 int writeRefusal(const QString& path);
+
+/// Makes the folder `folder` and those above it that are missing; 0 when it is there, else the errno of the mkdir
+/// that failed, so that a folder that cannot be made (read-only, no permission) is not reported as a missing file.
+int makeFolders(const QByteArray& folder);

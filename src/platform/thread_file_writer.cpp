@@ -48,21 +48,6 @@ namespace {
 // The most of a list's end a line is composed from.
 constexpr qint64 tailBytes = 4096;
 
-// Makes the folder and those above it that are missing; the errno of the mkdir that failed, else 0.
-int makeFolder(const QByteArray& folder)
-{
-    if (folder.isEmpty() || ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST)
-        return 0;
-    if (errno != ENOENT)
-        return errno;
-    const qsizetype slash = folder.lastIndexOf('/');
-    if (slash <= 0)
-        return ENOENT;
-    if (const int error = makeFolder(folder.left(slash)))
-        return error;
-    return ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
-}
-
 // The file opened and locked for the list's writers; negative with errno set when it cannot be.
 int openLocked(const QString& path, int flags)
 {
@@ -109,7 +94,7 @@ int closeKeepingError(int fd, int error)
 
 QString appendLineTo(const QString& path, const FileWriter::LineComposer& compose, const QByteArray& header)
 {
-    if (const int error = makeFolder(QFile::encodeName(QFileInfo(path).absolutePath())))
+    if (const int error = makeFolders(QFile::encodeName(QFileInfo(path).absolutePath())))
         return qt_error_string(error);
     const int fd = openLocked(path, O_RDWR | O_APPEND | O_CREAT);
     if (fd < 0)

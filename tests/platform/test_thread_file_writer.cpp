@@ -61,9 +61,11 @@ void TestThreadFileWriter::linesFromTwoWritersStayWholeAndFailuresAreLogged()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^cannot save .*/file/Lectern.count: "_s));
     // A folder that cannot be made says why, not that the file is missing.
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^cannot append to /sys/lectern/talks.csv: (?!No such)"_s));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^cannot save /sys/lectern/Lectern.count: (?!No such)"_s));
     writers[1].appendLine(notAFolder + u"/talks.csv"_s, fixed("lost\r\n"), {});
     writers[1].replaceWhole(notAFolder + u"/Lectern.count"_s, "lost");
     writers[1].appendLine(u"/sys/lectern/talks.csv"_s, fixed("lost\r\n"), {});
+    writers[1].replaceWhole(u"/sys/lectern/Lectern.count"_s, "lost");
     // Each line is made from the file's end as it is under the lock, whichever writer adds it.
     writers[0].appendLine(path, fixed("1\r\n"), "0\r\n");
     QVERIFY(writers[0].waitUntilIdle(10s));
