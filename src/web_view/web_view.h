@@ -28,14 +28,18 @@ struct WebViewHooks {
 struct ViewLimits {
     /// Open WebSocket viewers; the page asked for beyond them gets 503.
     int viewers = 64;
-    /// Connections beyond the viewers' (page loads, API calls, upgrades on their way): the next one gets 503.
-    int otherConnections = 16;
+    /// Requests under way beyond the viewers (page loads, API calls): the next one gets 503 unless it carries the
+    /// token. A thread is kept for each viewer and each of these, and a few more for the token's holder.
+    int otherConnections = 64;
+    /// Requests under way from one client address, which may not take everyone's place: the next gets 503 unless
+    /// it carries the token.
+    int perAddress = 8;
     /// The request line and headers, and the body, each.
     qint64 headBytes = 4096;
     qint64 bodyBytes = 4096;
     /// Data sent to a viewer that it has not taken yet; past it the viewer is dropped.
     qint64 unsentBytes = 64 * 1024;
-    /// A connection with no whole request for this long is closed (viewers excepted).
+    /// A connection with no whole request for this long is closed (viewers excepted). Set at start.
     int idleMs = 10000;
 };
 
@@ -56,7 +60,7 @@ public:
     virtual void push() = 0;
 };
 
-/// The browser view lives in a module of its own (it brings Qt's network, HTTP and WebSocket libraries, and the
+/// The browser view lives in a module of its own (it brings its web server, civetweb, Qt's network library and the
 /// QR encoder), loaded when the chair first asks for the view. Its one entry starts the server at `port` or the
 /// first free one of the 16 above, and shows the window, without taking the keyboard; null when no port was free.
 using StartWebView = WebView*(const WebViewHooks& hooks, quint16 port);

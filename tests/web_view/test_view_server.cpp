@@ -1,0 +1,196 @@
+#include "web_view/view_server.h"
+
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <future>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray token = "0123456789abcdef0123456789abcdef";
+const QByteArray upgrade = "GET /socket HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+
+// A connection to the server from `from` (any 127.x.y.z is this machine), closed when it goes.
+struct Client {
+    int fd = -1;
+    Client(const char* from, quint16 port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &address.sin_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        address.sin_port = htons(port);
+        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            ::close(std::exchange(fd, -1));
+        timeval wait{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~Client() { ::close(fd); }
+    Client(Client&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    // The answer's head, once it is all there.
+    QByteArray exchange(const QByteArray& request)
+    {
+        if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) < 0)
+            return {};
+        QByteArray answer;
+        char buffer[4096];
+        while (!answer.contains("\r\n\r\n")) {
+            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got <= 0)
+                break;
+            answer.append(buffer, got);
+        }
+        return answer;
+    }
+};
+
+QByteArray request(const QByteArray& line, const QByteArray& headers = {}, const QByteArray& body = {})
+{
+    return line + " HTTP/1.1\r\nHost: x\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + headers +
+           "\r\n" + body;
+}
+
+QByteArray command(const QByteArray& name, const QByteArray& given = token, const QByteArray& body = {})
+{
+    return request("POST /api/" + name, "X-Lectern-Token: " + given + "\r\n", body);
+}
+
+QByteArray changedAt(qsizetype at)
+{
+    QByteArray wrong = token;
+    wrong[at] = wrong[at] == 'f' ? 'e' : 'f';
+    return wrong;
+}
+
+// A request whose head, request line to blank line, is `size` bytes.
+QByteArray headOf(qsizetype size)
+{
+    const QByteArray start = "GET /api/state HTTP/1.1\r\nHost: x\r\nX-Pad: ";
+    return start + QByteArray(size - start.size() - 4, 'a') + "\r\n\r\n";
+}
+
+} // namespace
+
+class TestViewServer : public QObject {
+    Q_OBJECT
+private slots:
+    void answers_data();
+    void answers();
+};
+
+void TestViewServer::answers_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<int>("viewersBefore");
+    QTest::addColumn<int>("idleBefore");
+    QTest::addColumn<int>("perAddress");
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("header");
+
+    const QByteArray local = "127.0.0.1";
+    QTest::newRow("page") << request("GET /") << 0 << 0 << 8 << local << 200
+                          << QByteArray("Content-Security-Policy: default-src 'none'");
+    QTest::newRow("page: its own socket by name")
+        << request("GET /") << 0 << 0 << 8 << local << 200 << QByteArray("connect-src 'self' ws://x\r\n");
+    QTest::newRow("state, for any page") << request("GET /api/state") << 0 << 0 << 8 << local << 200
+                                         << QByteArray("Access-Control-Allow-Origin: *");
+    QTest::newRow("right token") << command("check") << 0 << 0 << 8 << local << 204 << QByteArray();
+    QTest::newRow("right token in the query")
+        << request("POST /api/check?token=" + token) << 0 << 0 << 8 << local << 204 << QByteArray();
+    QTest::newRow("token wrong in its first digit")
+        << command("check", changedAt(0)) << 0 << 0 << 8 << local << 403 << QByteArray();
+    QTest::newRow("token wrong in a middle digit")
+        << command("check", changedAt(16)) << 0 << 0 << 8 << local << 403 << QByteArray();
+    QTest::newRow("token wrong in its last digit")
+        << command("check", changedAt(31)) << 0 << 0 << 8 << local << 403 << QByteArray();
+    QTest::newRow("token missing") << request("POST /api/pause") << 0 << 0 << 8 << local << 403 << QByteArray();
+    QTest::newRow("adjust, a bare number")
+        << command("adjust", token, "-10") << 0 << 0 << 8 << local << 200 << QByteArray("application/json");
+    QTest::newRow("adjust, in JSON") << command("adjust", token, R"({"seconds": 3600})") << 0 << 0 << 8 << local << 200
+                                     << QByteArray();
+    QTest::newRow("adjust, in the query")
+        << command("adjust?seconds=-3600") << 0 << 0 << 8 << local << 200 << QByteArray();
+    QTest::newRow("adjust past its bound")
+        << command("adjust", token, "3600.5") << 0 << 0 << 8 << local << 400 << QByteArray();
+    QTest::newRow("adjust by no number") << command("adjust", token, "ten") << 0 << 0 << 8 << local << 400
+                                         << QByteArray();
+    QTest::newRow("command by GET") << request("GET /api/pause") << 0 << 0 << 8 << local << 405
+                                    << QByteArray("Allow: POST");
+    QTest::newRow("no such page") << request("GET /index.html") << 0 << 0 << 8 << local << 404
+                                  << QByteArray("Cache-Control: no-store");
+    QTest::newRow("head at its bound") << headOf(4096) << 0 << 0 << 8 << local << 200 << QByteArray();
+    QTest::newRow("head past its bound") << headOf(4097) << 0 << 0 << 8 << local << 431 << QByteArray();
+    QTest::newRow("body at its bound") << command("adjust", token, QByteArray(4094, ' ') + "10") << 0 << 0 << 8 << local
+                                       << 200 << QByteArray();
+    QTest::newRow("body past its bound") << command("adjust", token, QByteArray(4095, ' ') + "10") << 0 << 0 << 8
+                                         << local << 413 << QByteArray();
+    QTest::newRow("64th viewer") << upgrade << 63 << 0 << 8 << local << 101 << QByteArray();
+    QTest::newRow("65th viewer") << upgrade << 64 << 0 << 8 << local << 503 << QByteArray();
+    QTest::newRow("page for a 65th viewer") << request("GET /") << 64 << 0 << 8 << local << 503 << QByteArray();
+    QTest::newRow("an address past its bound") << request("GET /") << 0 << 0 << 0 << local << 503 << QByteArray();
+    QTest::newRow("an address past its bound, with the token")
+        << command("pause") << 0 << 0 << 0 << local << 200 << QByteArray();
+    QTest::newRow("40 idle from one address: the page from another")
+        << request("GET /") << 0 << 40 << 8 << QByteArray("127.0.0.2") << 200 << QByteArray();
+    QTest::newRow("40 idle from one address: a command from it")
+        << command("pause") << 0 << 40 << 8 << local << 200 << QByteArray();
+}
+
+void TestViewServer::answers()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(int, viewersBefore);
+    QFETCH(int, idleBefore);
+    QFETCH(int, perAddress);
+    QFETCH(QByteArray, from);
+    QFETCH(int, status);
+    QFETCH(QByteArray, header);
+
+    int paused = 0;
+    ViewServer server([] { return QByteArray(R"({"elapsed":1})"); });
+    connect(&server, &ViewServer::pauseRequested, this, [&paused] { ++paused; });
+    ViewLimits limits;
+    limits.perAddress = perAddress;
+    server.setLimits(limits);
+    server.setToken(QString::fromLatin1(token));
+    const quint16 port = server.start(0);
+    QVERIFY(port != 0);
+
+    // The clients wait on a thread of their own: a command is run on this one, whose events must go on.
+    std::vector<Client> held;
+    auto viewers = std::async(std::launch::async, [&] {
+        for (int k = 0; k < viewersBefore; ++k) {
+            held.emplace_back("127.0.0.1", port);
+            if (!held.back().exchange(upgrade).startsWith("HTTP/1.1 101"))
+                return false;
+        }
+        for (int k = 0; k < idleBefore; ++k)
+            held.emplace_back("127.0.0.1", port);
+        return true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(viewers.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 20000);
+    QVERIFY(viewers.get());
+    QTRY_COMPARE(server.viewerCount(), viewersBefore);
+
+    auto answer = std::async(std::launch::async, [&] { return Client(from.constData(), port).exchange(sent); });
+    QTRY_VERIFY_WITH_TIMEOUT(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 10000);
+    const QByteArray head = answer.get();
+    QVERIFY2(head.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), head.constData());
+    QVERIFY2(head.contains(header), head.constData());
+    if (sent.contains("/api/pause") && status == 200)
+        QCOMPARE(paused, 1);
+}
+
+QTEST_GUILESS_MAIN(TestViewServer)
+#include "test_view_server.moc"
