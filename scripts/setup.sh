@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n
     libsdl2-dev libsndfile1-dev
-    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium
+    libcivetweb-dev libqrencode-dev chromium
     fonts-ipafont-gothic
     libx11-dev xvfb xauth xdotool openbox wmctrl x11-utils x11-xserver-utils imagemagick sox
     dbus-daemon dbus-bin at-spi2-core python3-pyatspi

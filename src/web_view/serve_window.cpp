@@ -73,12 +73,10 @@ QStringList ServeWindow::viewAddresses(quint16 port)
             continue;
         for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
             const QHostAddress address = entry.ip();
-            // A phone reaches the laptop by IPv4 or a global IPv6 address; link-local ones need a zone it lacks.
-            if (address.isLinkLocal())
+            // The server listens on IPv4 only (Debian's civetweb is built without IPv6).
+            if (address.protocol() != QAbstractSocket::IPv4Protocol)
                 continue;
-            const QString host = address.protocol() == QAbstractSocket::IPv6Protocol ? u"[%1]"_s.arg(address.toString())
-                                                                                     : address.toString();
-            (address.isLoopback() ? loopback : out) << u"http://%1:%2/"_s.arg(host).arg(port);
+            (address.isLoopback() ? loopback : out) << u"http://%1:%2/"_s.arg(address.toString()).arg(port);
         }
     }
     return out + loopback;

@@ -14,7 +14,7 @@ class ServeWindow final : public QWidget {
 public:
     ServeWindow(const QStringList& addresses, QObject* keyTarget, QWidget* parent = nullptr);
 
-    /// http://address:port/ on each interface that is up, the loopback last.
+    /// http://address:port/ for each IPv4 address of an interface that is up, the loopback last.
     static QStringList viewAddresses(quint16 port);
 
 signals:

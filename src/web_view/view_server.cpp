@@ -103,17 +103,11 @@ quint16 ViewServer::start(quint16 port)
     for (int k = 0; k <= 16 && port + k <= 65535; ++k) {
         const QByteArray ports = QByteArray::number(port + k);
         // Each answer closes its connection, so no idle connection holds a thread between requests.
-        const char* options[] = {"listening_ports",
-                                 ports.constData(),
-                                 "num_threads",
-                                 threads.constData(),
-                                 "request_timeout_ms",
-                                 timeout.constData(),
-                                 "enable_keep_alive",
-                                 "no",
-                                 "max_request_size",
-                                 headRoom.constData(),
-                                 nullptr};
+        const char* options[] = {"listening_ports", ports.constData(), "num_threads", threads.constData(),
+                                 "request_timeout_ms", timeout.constData(), "enable_keep_alive", "no",
+                                 "max_request_size", headRoom.constData(),
+                                 // A viewer's thread looks up from its read this often, to see a stop or a drop.
+                                 "websocket_timeout_ms", "500", nullptr};
         mg_context* context = mg_start(&callbacks, core.get(), options);
         if (!context) {
             // The port may still be held by a server stopped a moment ago: once it has ended, the port is tried again.
