@@ -81,8 +81,8 @@ def get_json(port, path):
 class Viewer:
     """A WebSocket viewer that reads and counts the messages it is sent."""
 
-    def __init__(self, port):
-        self.sock = socket.create_connection((HOST, port), timeout=5)
+    def __init__(self, port, source=HOST):
+        self.sock = socket.create_connection((HOST, port), timeout=5, source_address=(source, 0))
         key = base64.b64encode(os.urandom(16)).decode()
         self.sock.sendall(("GET /socket HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                            "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n\r\n" % (HOST, port, key)).encode())
