@@ -237,54 +237,65 @@ int route(mg_connection* connection, ViewCore& core, bool rightToken)
     return plain(connection, 404, "not found\n");
 }
 
+// Takes a connection off its address's count of requests under way.
+void uncount(ViewCore& core, ConnectionNote& note)
+{
+    if (!std::exchange(note.counted, false))
+        return;
+    const auto at = core.byAddress.find(note.address);
+    if (at != core.byAddress.end() && --at->second <= 0)
+        core.byAddress.erase(at);
+    --core.requests;
+}
+
 int beginRequest(mg_connection* connection)
 {
     ViewCore& core = coreOf(connection);
     ConnectionNote* note = noteOf(connection);
     const mg_request_info& request = *mg_get_request_info(connection);
+    const char* upgrade = mg_get_header(connection, "Upgrade");
+    const bool upgrading = upgrade && mg_strcasecmp(upgrade, "websocket") == 0;
+    const auto refuse = [connection, upgrading](int status, const char* text, Headers more = {}) {
+        return upgrading ? refuseUpgrade(connection, status, text) : plain(connection, status, text, more);
+    };
     std::unique_lock lock(core.mutex);
     const ViewLimits limits = core.limits;
     QByteArray given = mg_get_header(connection, "X-Lectern-Token");
     if (given.isEmpty())
         given = queryValue(request.query_string, "token");
     const bool rightToken = tokenMatches(given, core.token);
-    int& fromAddress = core.byAddress[request.remote_addr];
-    if (note && !note->counted) {
+    if (!note)
+        return lock.unlock(), refuse(503, "try again\n");
+    if (!note->counted) {
         note->address = request.remote_addr;
         note->counted = true;
-        ++fromAddress;
+        ++core.byAddress[note->address];
         ++core.requests;
     }
     // One address may not take the place of everyone else; the chair's commands are never turned away for it.
-    const bool crowded = fromAddress > limits.perAddress || core.requests > limits.otherConnections;
+    const bool crowded = core.byAddress[note->address] > limits.perAddress || core.requests > limits.otherConnections;
     lock.unlock();
 
     if (headSize(request) > limits.headBytes)
-        return plain(connection, 431, "request head too large\n");
+        return refuse(431, "request head too large\n");
     if (request.content_length > limits.bodyBytes)
-        return plain(connection, 413, "request body too large\n");
+        return refuse(413, "request body too large\n");
     if (crowded && !rightToken)
-        return plain(connection, 503, "too many connections; try again\n", {{"Retry-After", "1"}});
+        return refuse(503, "too many connections; try again\n", {{"Retry-After", "1"}});
+    if (!upgrading)
+        return route(connection, core, rightToken);
 
-    const char* upgrade = mg_get_header(connection, "Upgrade");
-    if (upgrade && mg_strcasecmp(upgrade, "websocket") == 0) {
-        if (std::strcmp(request.local_uri ? request.local_uri : "", "/socket") != 0)
-            return refuseUpgrade(connection, 404, "not found\n");
-        lock.lock();
-        if (core.viewerSlots >= limits.viewers || !note) {
-            lock.unlock();
-            return refuseUpgrade(connection, 503, "too many viewers; try again later\n");
-        }
-        // From here on a viewer, counted as one and not among the requests.
-        ++core.viewerSlots;
-        note->viewer = true;
-        note->counted = false;
-        --core.byAddress[note->address];
-        --core.requests;
-        // civetweb answers the handshake and hands the viewer to the route at /socket.
-        return 0;
-    }
-    return route(connection, core, rightToken);
+    if (std::strcmp(request.local_uri ? request.local_uri : "", "/socket") != 0)
+        return refuse(404, "not found\n");
+    lock.lock();
+    if (core.viewerSlots >= limits.viewers)
+        return lock.unlock(), refuse(503, "too many viewers; try again later\n");
+    // From here on a viewer, counted as one and not among the requests.
+    ++core.viewerSlots;
+    note->viewer = true;
+    uncount(core, *note);
+    // civetweb answers the handshake and hands the viewer to the route at /socket.
+    return 0;
 }
 
 int initConnection(const mg_connection*, void** data)
@@ -302,12 +313,7 @@ void connectionClosing(const mg_connection* connection)
     std::shared_ptr<ViewerFeed> feed;
     {
         std::lock_guard lock(core.mutex);
-        if (note->counted) {
-            const auto at = core.byAddress.find(note->address);
-            if (at != core.byAddress.end() && --at->second <= 0)
-                core.byAddress.erase(at);
-            --core.requests;
-        }
+        uncount(core, *note);
         if (note->viewer)
             --core.viewerSlots;
         feed = std::move(note->feed);
