@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QList>
 
 #include <civetweb.h>
 
@@ -39,8 +40,10 @@ ConnectionNote* noteOf(const mg_connection* connection)
 }
 
 using Headers = std::initializer_list<std::pair<const char*, QByteArray>>;
+using HeaderList = QList<std::pair<const char*, QByteArray>>;
 
-int answer(mg_connection* connection, int status, const QByteArray& body, Headers headers)
+// Writes the answer whole: its headers, its length and, unless the request was HEAD, its body.
+int answer(mg_connection* connection, int status, const QByteArray& body, const HeaderList& headers)
 {
     mg_response_header_start(connection, status);
     for (const auto& [name, value] : headers)
@@ -54,28 +57,16 @@ int answer(mg_connection* connection, int status, const QByteArray& body, Header
 
 int plain(mg_connection* connection, int status, const QByteArray& text, Headers more = {})
 {
-    mg_response_header_start(connection, status);
-    mg_response_header_add(connection, "Content-Type", "text/plain; charset=utf-8", -1);
-    mg_response_header_add(connection, "Cache-Control", "no-store", -1);
-    for (const auto& [name, value] : more)
-        mg_response_header_add(connection, name, value.constData(), int(value.size()));
-    mg_response_header_add(connection, "Content-Length", QByteArray::number(text.size()).constData(), -1);
-    mg_response_header_send(connection);
-    mg_write(connection, text.constData(), size_t(text.size()));
-    return status;
+    HeaderList headers{{"Content-Type", "text/plain; charset=utf-8"}, {"Cache-Control", "no-store"}};
+    headers.append(HeaderList(more.begin(), more.end()));
+    return answer(connection, status, text, headers);
 }
 
 int json(mg_connection* connection, const QByteArray& state, Headers more = {})
 {
-    mg_response_header_start(connection, 200);
-    mg_response_header_add(connection, "Content-Type", "application/json", -1);
-    mg_response_header_add(connection, "Cache-Control", "no-store", -1);
-    for (const auto& [name, value] : more)
-        mg_response_header_add(connection, name, value.constData(), int(value.size()));
-    mg_response_header_add(connection, "Content-Length", QByteArray::number(state.size()).constData(), -1);
-    mg_response_header_send(connection);
-    mg_write(connection, state.constData(), size_t(state.size()));
-    return 200;
+    HeaderList headers{{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
+    headers.append(HeaderList(more.begin(), more.end()));
+    return answer(connection, 200, state, headers);
 }
 
 // An upgrade refused. civetweb has marked the connection a WebSocket's already and writes no answer head for it,
