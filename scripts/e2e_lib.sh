@@ -52,6 +52,11 @@ e2e_begin() {
     # A runtime folder of the run's own: the program's single-instance lock never meets another run's copy.
     export XDG_RUNTIME_DIR=$E2E_DIR/runtime
     mkdir -m 700 "$XDG_RUNTIME_DIR"
+    # No session bus unless a test starts one (e2e_start_a11y_bus). Without an address, libdbus (which SDL loads
+    # when it starts its sound output, on the interface thread) would fork a helper to look for one, and a fork
+    # of a many-threaded process under AddressSanitizer can deadlock in the child, which held up the first bell
+    # for good. A desktop session always has its address.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/no-session-bus
     E2E_T0=$(e2e_now)
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM
@@ -292,6 +297,9 @@ e2e_fail() {
         if [ -n "${E2E_APP_PID:-}" ]; then
             echo "windows of the program (pid $E2E_APP_PID):" >&2
             e2e_describe_windows "$E2E_APP_PID" >&2
+            # Where each thread of a program that stopped answering stands.
+            timeout 30 gdb -p "$E2E_APP_PID" -batch -ex "thread apply all bt" >"$E2E_DIR/stacks.txt" 2>&1 &&
+                echo "the program's threads: $E2E_DIR/stacks.txt" >&2
         fi
         echo "all top-level windows:" >&2
         wmctrl -l -p 2>/dev/null | sed 's/^/  /' >&2
