@@ -3,11 +3,11 @@
 #include "settings/settings_location.h"
 #include "settings/settings_record.h"
 
-#include "app/count_first_chime.h"
-#include "app/count_keeper.h"
-#include "app/sound_check.h"
-#include "app/speaker_screen.h"
 #include "app/web_view_loader.h"
+#include "main_window/speaker_screen.h"
+#include "timing/count_first_chime.h"
+#include "timing/count_keeper.h"
+#include "timing/sound_check.h"
 
 #include <QObject>
 #include <QPointer>

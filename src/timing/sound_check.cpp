@@ -1,4 +1,4 @@
-#include "app/sound_check.h"
+#include "timing/sound_check.h"
 
 #include "platform/chime_device.h"
 #include "platform/dialogs.h"

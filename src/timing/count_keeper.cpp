@@ -1,4 +1,4 @@
-#include "app/count_keeper.h"
+#include "timing/count_keeper.h"
 
 #include "build_info.h"
 

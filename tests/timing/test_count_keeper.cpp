@@ -1,8 +1,8 @@
-#include "app/count_keeper.h"
 #include "fake_clock.h"
 #include "fake_dialogs.h"
 #include "fake_file_access.h"
 #include "fake_wall_clock.h"
+#include "timing/count_keeper.h"
 #include "timing/resume_offer.h"
 #include "timing/talk_line.h"
 

@@ -1,4 +1,4 @@
-#include "app/speaker_screen.h"
+#include "main_window/speaker_screen.h"
 
 #include "main_window/form1.h"
 #include "main_window/speaker_window.h"
