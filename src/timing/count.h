@@ -2,9 +2,9 @@
 
 #include "platform/colour_value.h"
 #include "timing/chime_player.h"
+#include "timing/count_clock.h"
 #include "timing/count_pattern.h"
 #include "timing/count_snapshot.h"
-#include "timing/rehearsal_clock.h"
 
 #include <QObject>
 #include <QString>
@@ -127,7 +127,7 @@ private:
     Rows& m_rows;
     ChimeDevice& m_device;
     ChimePlayer m_chime;
-    RehearsalClock m_clock;
+    CountClock m_clock;
 
     std::array<std::array<CountPattern, 2>, 4> m_rowPattern;
     // Instants on m_clock, which stands still in a pause and moves with an adjustment.

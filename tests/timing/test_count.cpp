@@ -5,7 +5,7 @@
 #include "fake_wall_clock.h"
 #include "settings/settings_record.h"
 #include "timing/count.h"
-#include "timing/rehearsal_clock.h"
+#include "timing/count_clock.h"
 #include "timing/shown_rows.h"
 
 #include <QRegularExpression>
@@ -682,7 +682,7 @@ void TestCount::rehearsalClock()
     QFETCH(double, realElapsed);
     QFETCH(double, countElapsed);
     FakeClock real;
-    RehearsalClock clock(real);
+    CountClock clock(real);
     QCOMPARE(clock.now(), real.now());
     const double begin = clock.now();
     clock.begin(fastSeconds, realSeconds);

@@ -1,14 +1,14 @@
-#include "timing/rehearsal_clock.h"
+#include "timing/count_clock.h"
 
 #include <algorithm>
 #include <limits>
 
-double RehearsalClock::now() const
+double CountClock::now() const
 {
     return m_held ? m_heldAt : running();
 }
 
-double RehearsalClock::running() const
+double CountClock::running() const
 {
     const double real = m_real.now();
     if (!m_rehearsing)
@@ -20,7 +20,7 @@ double RehearsalClock::running() const
     return m_beginCount + m_fastSeconds + (elapsed - fastReal);
 }
 
-double RehearsalClock::realAt(double reading) const
+double CountClock::realAt(double reading) const
 {
     if (m_held)
         return std::numeric_limits<double>::infinity();
@@ -32,7 +32,7 @@ double RehearsalClock::realAt(double reading) const
     return m_beginReal + m_fastSeconds / m_speed + (into - m_fastSeconds);
 }
 
-void RehearsalClock::begin(double fastSeconds, double realSeconds)
+void CountClock::begin(double fastSeconds, double realSeconds)
 {
     release();
     const double count = now();
@@ -43,7 +43,7 @@ void RehearsalClock::begin(double fastSeconds, double realSeconds)
     m_rehearsing = true;
 }
 
-void RehearsalClock::end()
+void CountClock::end()
 {
     if (!m_rehearsing)
         return;
@@ -53,14 +53,14 @@ void RehearsalClock::end()
     m_offset = count - m_real.now();
 }
 
-double RehearsalClock::realElapsed() const
+double CountClock::realElapsed() const
 {
     if (!m_rehearsing)
         return 0.0;
     return (m_held ? m_heldSince : m_real.now()) - m_beginReal;
 }
 
-void RehearsalClock::hold()
+void CountClock::hold()
 {
     if (m_held)
         return;
@@ -69,7 +69,7 @@ void RehearsalClock::hold()
     m_held = true;
 }
 
-void RehearsalClock::release()
+void CountClock::release()
 {
     if (!m_held)
         return;
@@ -83,7 +83,7 @@ void RehearsalClock::release()
         m_offset = m_heldAt - m_real.now();
 }
 
-void RehearsalClock::shift(double seconds)
+void CountClock::shift(double seconds)
 {
     if (m_rehearsing)
         m_beginCount += seconds;

@@ -7,9 +7,9 @@
 /// a rehearsal it reads the clock it wraps. It can also be held (a pause: the reading stands still, and the held
 /// real time is no part of a rehearsal's span) and moved (a chair's adjustment). Without a move, a reading never
 /// goes back, in or out of a rehearsal.
-class RehearsalClock final : public Clock {
+class CountClock final : public Clock {
 public:
-    explicit RehearsalClock(const Clock& real) : m_real(real) {}
+    explicit CountClock(const Clock& real) : m_real(real) {}
 
     double now() const override;
     /// The instant of the wrapped clock at which now() reaches `reading` (never while held); an instant past is

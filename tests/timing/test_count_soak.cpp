@@ -18,7 +18,7 @@ using Text = SettingsRecord::Text;
 
 /// Ten hours of ticks with restarts, settings edits, late timers, suspends, minimising and a device that
 /// comes and goes, all drawn from a fixed seed; the count must stay sound on every tick.
-class TestTalkClockSoak : public QObject {
+class TestCountSoak : public QObject {
     Q_OBJECT
 private slots:
     void tenHours();
@@ -62,7 +62,7 @@ bool hasFields(const QString& heading)
 
 } // namespace
 
-void TestTalkClockSoak::tenHours()
+void TestCountSoak::tenHours()
 {
     // Mostly short talks, so that many counts run to their overtime; now and then a text that is odd,
     // negative, huge or beyond the range of a double.
@@ -212,5 +212,5 @@ void TestTalkClockSoak::tenHours()
     QVERIFY2(device.plays() > 50, qPrintable(QString::number(device.plays())));
 }
 
-QTEST_GUILESS_MAIN(TestTalkClockSoak)
-#include "test_talk_clock_soak.moc"
+QTEST_GUILESS_MAIN(TestCountSoak)
+#include "test_count_soak.moc"
