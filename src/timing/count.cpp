@@ -75,7 +75,7 @@ void Count::refresh()
 
 CountState Count::state() const
 {
-    return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_record.adjustSeconds};
+    return {m_clock.now() - m_startTime, m_phase, m_clock.isHeld(), m_clock.isRehearsing(), m_clock.shifted()};
 }
 
 double Count::remaining() const
@@ -90,7 +90,15 @@ CountSnapshot Count::snapshot() const
     CountSnapshot out = m_record;
     out.presenEnd = m_presenEnd - m_startTime;
     out.discussEnd = m_discussEnd - m_startTime;
-    out.savedWallMs = m_wall.nowMs();
+    const qint64 wallNow = m_wall.nowMs();
+    out.savedWallMs = wallNow;
+    out.pausedSeconds = m_clock.heldSeconds();
+    out.adjustSeconds = m_clock.shifted();
+    if (m_clock.isHeld()) {
+        const double heldFor = m_real.now() - m_clock.heldSince();
+        out.pauseBeganBoot = m_clock.heldSince();
+        out.pauseBeganWallMs = wallNow - qint64(std::llround(heldFor * 1000.0));
+    }
     return out;
 }
 
@@ -130,6 +138,7 @@ void Count::resettimer()
     m_discussEnd = m_presenEnd + m_discussSpan;
 
     m_record = CountSnapshot{};
+    m_clock.clearTally();
     m_record.bootId = m_wall.bootId();
     m_record.startBoot = m_real.now();
     m_record.startWallMs = m_wall.nowMs();
@@ -149,7 +158,7 @@ void Count::resume(const CountSnapshot& saved)
     if (saved.rehearsal)
         return;
     m_inCommand = true;
-    endPause();
+    m_clock.release();
     m_clock.end();
     m_ticker.setEnabled(false);
     takeSettings();
@@ -170,8 +179,7 @@ void Count::resume(const CountSnapshot& saved)
     m_record.ended = false;
     m_record.used = true;
     m_underWay = true;
-    if (paused)
-        m_clock.hold();
+    m_clock.takeUpTally(saved.pausedSeconds, saved.pauseBeganBoot, saved.adjustSeconds);
 
     // Its bells rang before the program stopped.
     enterPhase(phaseAt(m_clock.now()), 0);
@@ -339,16 +347,6 @@ void Count::endCount(bool onPurpose)
     emit ended(last, state().elapsed, m_wall.nowMs());
 }
 
-void Count::endPause()
-{
-    if (!m_clock.isHeld())
-        return;
-    m_record.pausedSeconds += m_real.now() - m_record.pauseBeganBoot;
-    m_record.pauseBeganBoot = -1.0;
-    m_record.pauseBeganWallMs = 0;
-    m_clock.release();
-}
-
 void Count::begin()
 {
     startCount(false);
@@ -363,7 +361,7 @@ void Count::startCount(bool byChair)
 {
     m_inCommand = true;
     endCount(true);
-    endPause();
+    m_clock.release();
     m_clock.end();
     resettimer();
     m_record.startedByRestart = byChair;
@@ -375,7 +373,7 @@ void Count::startRehearsal()
 {
     m_inCommand = true;
     endCount(true);
-    endPause();
+    m_clock.release();
     const TalkTimes times = m_settings.times();
     m_clock.begin((times.presentation + times.discussion) * 60.0, rehearsalFastSeconds);
     resettimer();
@@ -387,13 +385,10 @@ void Count::togglePause()
 {
     m_inCommand = true;
     m_record.used = true;
-    if (m_clock.isHeld()) {
-        endPause();
-    } else {
+    if (m_clock.isHeld())
+        m_clock.release();
+    else
         m_clock.hold();
-        m_record.pauseBeganBoot = m_real.now();
-        m_record.pauseBeganWallMs = m_wall.nowMs();
-    }
     commandDone();
 }
 
@@ -404,7 +399,6 @@ void Count::adjust(double seconds)
     m_inCommand = true;
     const double by = std::max(seconds, -std::max(m_clock.now() - m_startTime, 0.0));
     m_clock.shift(by);
-    m_record.adjustSeconds += by;
     m_record.used = true;
     if (m_movesSettleAt < 0.0)
         m_phaseBeforeMoves = m_phase;

@@ -109,7 +109,6 @@ private:
     void startCount(bool byChair);
     /// Emits ended() for a real count under way, once.
     void endCount(bool onPurpose);
-    void endPause();
     /// Recolours the lower row with pair `phase` as the settings hold it now, and sets the chimes to ring.
     void enterPhase(int phase, int chimes);
     /// The phase the count is in at `now` on the count clock, by where it stands rather than where it came from.
@@ -147,7 +146,8 @@ private:
     bool m_inCommand = false;
     /// A real count was started and has not ended yet.
     bool m_underWay = false;
-    /// The count on the boot and wall clocks; presenEnd and discussEnd are filled in by snapshot().
+    /// The count on the boot and wall clocks; presenEnd and discussEnd, and its pauses and moves, which the clock
+    /// keeps, are filled in by snapshot().
     CountSnapshot m_record;
 
     QString m_upperShown;

@@ -77,6 +77,7 @@ void CountClock::release()
     // goes on from the held value.
     const double held = m_real.now() - m_heldSince;
     m_held = false;
+    m_heldSeconds += held;
     if (m_rehearsing)
         m_beginReal += held;
     else
@@ -85,10 +86,28 @@ void CountClock::release()
 
 void CountClock::shift(double seconds)
 {
+    m_shifted += seconds;
     if (m_rehearsing)
         m_beginCount += seconds;
     else
         m_offset += seconds;
     if (m_held)
         m_heldAt += seconds;
+}
+
+void CountClock::clearTally()
+{
+    m_heldSeconds = 0.0;
+    m_shifted = 0.0;
+}
+
+void CountClock::takeUpTally(double heldSeconds, double heldSince, double shiftSeconds)
+{
+    release();
+    m_heldSeconds = heldSeconds;
+    m_shifted = shiftSeconds;
+    if (!(heldSince >= 0.0))
+        return;
+    hold();
+    m_heldSince = std::min(heldSince, m_heldSince);
 }

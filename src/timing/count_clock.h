@@ -6,7 +6,8 @@
 /// that a whole talk plays through in a short real span, and after it time runs at its own pace again. Outside
 /// a rehearsal it reads the clock it wraps. It can also be held (a pause: the reading stands still, and the held
 /// real time is no part of a rehearsal's span) and moved (a chair's adjustment). Without a move, a reading never
-/// goes back, in or out of a rehearsal.
+/// goes back, in or out of a rehearsal. It keeps the count's one tally of its pauses and moves, from which the
+/// count's record is made.
 class CountClock final : public Clock {
 public:
     explicit CountClock(const Clock& real) : m_real(real) {}
@@ -30,6 +31,19 @@ public:
     /// Moves the reading by `seconds`, held or not.
     void shift(double seconds);
 
+    /// A new count: the tally of completed holds and of moves starts again at zero.
+    void clearTally();
+    /// Outside a rehearsal, takes up the tally of a count saved earlier, leaving the reading where it is:
+    /// `heldSeconds` of completed holds, `shiftSeconds` moved, and held since `heldSince` on the wrapped clock when
+    /// that is not negative (an instant still to come is taken as now), running otherwise.
+    void takeUpTally(double heldSeconds, double heldSince, double shiftSeconds);
+    /// Real seconds of the holds completed since the tally began.
+    double heldSeconds() const { return m_heldSeconds; }
+    /// The instant, on the wrapped clock, the hold under way began; meaningful only while held.
+    double heldSince() const { return m_heldSince; }
+    /// The sum of the moves since the tally began.
+    double shifted() const { return m_shifted; }
+
 private:
     double running() const;
 
@@ -43,4 +57,6 @@ private:
     bool m_held = false;
     double m_heldAt = 0.0;    // the reading while held
     double m_heldSince = 0.0; // on the real clock
+    double m_heldSeconds = 0.0;
+    double m_shifted = 0.0;
 };

@@ -864,7 +864,11 @@ void TestCount::carriedOver()
     QCOMPARE(after.rows.lowerColours(), after.pair(3));
     QCOMPARE(after.talk.state().paused, paused);
     QCOMPARE(after.device.plays(), 0);
-    QCOMPARE(after.talk.snapshot().pausedSeconds, saved.pausedSeconds);
+    // The pauses and moves go on from the saved ones: a pause under way keeps its start.
+    const CountSnapshot again = after.talk.snapshot();
+    QCOMPARE(again.pausedSeconds, saved.pausedSeconds);
+    QCOMPARE(again.pauseBeganBoot, saved.pauseBeganBoot);
+    QCOMPARE(after.talk.state().adjustSeconds, 20.0);
 }
 
 void TestCount::endedOnce()
