@@ -8,6 +8,7 @@
 #include "platform/ticker.h"
 #include "platform/wall_clock.h"
 #include "settings/settings_record.h"
+#include "timing/count_seconds.h"
 #include "timing/rows.h"
 
 #include <algorithm>
@@ -164,10 +165,7 @@ void Count::resume(const CountSnapshot& saved)
     takeSettings();
 
     // The device stays open on the file of the count being replaced, which is the one the settings name now.
-    const double realNow = m_real.now();
-    const bool paused = saved.pauseBeganBoot >= 0.0;
-    const double pausedNow = paused ? realNow - saved.pauseBeganBoot : 0.0;
-    double count = realNow - saved.startBoot - saved.pausedSeconds - pausedNow + saved.adjustSeconds;
+    double count = countSecondsAt(saved, m_real.now());
     if (!(count > 0.0) || !std::isfinite(count))
         count = 0.0;
     m_startTime = m_clock.now() - count;

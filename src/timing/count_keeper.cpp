@@ -8,6 +8,7 @@
 #include "platform/file_writer.h"
 #include "platform/log_categories.h"
 #include "platform/wall_clock.h"
+#include "timing/count_seconds.h"
 #include "timing/resume_offer.h"
 #include "timing/talk_line.h"
 

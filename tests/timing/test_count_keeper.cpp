@@ -3,6 +3,7 @@
 #include "fake_file_access.h"
 #include "fake_wall_clock.h"
 #include "timing/count_keeper.h"
+#include "timing/count_seconds.h"
 #include "timing/resume_offer.h"
 #include "timing/talk_line.h"
 

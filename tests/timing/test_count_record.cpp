@@ -1,3 +1,4 @@
+#include "timing/count_seconds.h"
 #include "timing/resume_offer.h"
 #include "timing/saved_count.h"
 #include "timing/talk_line.h"
