@@ -52,7 +52,7 @@ void BenchTick::quietTick()
     QFETCH(int, form);
     QFETCH(bool, minimised);
     Rig rig;
-    rig.talk.setFmtIndex(form);
+    rig.rows.setFmtIndex(form);
     rig.rows.setMinimised(minimised);
     rig.talk.restart();
     rig.clock.advance(123.2);
@@ -76,7 +76,7 @@ void BenchTick::rewritingTick()
     QFETCH(int, form);
     QFETCH(bool, minimised);
     Rig rig;
-    rig.talk.setFmtIndex(form);
+    rig.rows.setFmtIndex(form);
     rig.rows.setMinimised(minimised);
     rig.talk.restart();
     const double start = rig.clock.now();

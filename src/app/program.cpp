@@ -54,7 +54,7 @@ Program::Program(const Services& services, QObject* parent)
     connect(form1, &Form1::adjustRequested, count, &Count::adjust);
     connect(form1, &Form1::skipRequested, count, &Count::skip);
     connect(form1, &Form1::bellRequested, count, &Count::ringBell);
-    connect(form1, &Form1::fmtIndexChanged, count, &Count::setFmtIndex);
+    connect(form1, &Form1::fmtIndexChanged, count, &Count::refresh);
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
     connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
     connect(count, &Count::stateChanged, form1, &Form1::showState);

@@ -39,8 +39,6 @@ public:
     void mouseUp(int button);
     static int buttonNumber(Qt::MouseButton button);
 
-    /// 0 one-line form, 1 two-line form, as the last layout pass chose.
-    int fmtIndex() const { return m_fmtIndex; }
     /// The face both rows are written in, chosen once when the window is made.
     QString rowFamily() const { return m_rowFamily; }
     /// The inner area in points, 1/72 inch at the screen's logical resolution.
@@ -55,6 +53,8 @@ public:
     void setLowerColours(ColourValue foreground, ColourValue background) override;
     void setCaption(const QString& caption) override;
     bool isMinimised() const override;
+    /// As the last layout pass chose.
+    int fmtIndex() const override { return m_fmtIndex; }
 
 public slots:
     /// The caption tells a rehearsal and a pause; in a pause the rows blink between their colours and dimmed ones.
@@ -78,7 +78,7 @@ signals:
     void speakerScreenRequested();
     /// W: the browser view's server should start, or stop.
     void serveRequested();
-    /// The layout pass chose the other display form.
+    /// The layout pass chose the other display form: what is written in the rows should be written again in it.
     void fmtIndexChanged(int fmtIndex);
     /// The window was closed; the program ends.
     void closed();

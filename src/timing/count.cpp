@@ -58,15 +58,6 @@ Count::~Count()
     m_device.close();
 }
 
-void Count::setFmtIndex(int index)
-{
-    Q_ASSERT_X(index == 0 || index == 1, "Count::setFmtIndex", "the display form is 0 or 1");
-    if ((index != 0 && index != 1) || index == m_fmtIndex)
-        return;
-    m_fmtIndex = index;
-    refresh();
-}
-
 void Count::refresh()
 {
     // Before the first count, and inside a reset, there is nothing to show yet.
@@ -210,8 +201,9 @@ void Count::Timer1_Timer()
         m_rows.setCaption(m_captionShown);
     }
 
-    Q_ASSERT_X(m_fmtIndex == 0 || m_fmtIndex == 1, "Count::Timer1_Timer", "the display form is 0 or 1");
-    const std::size_t form = m_fmtIndex == 1 ? 1 : 0;
+    const int fmtIndex = m_rows.fmtIndex();
+    Q_ASSERT_X(fmtIndex == 0 || fmtIndex == 1, "Count::Timer1_Timer", "the display form is 0 or 1");
+    const std::size_t form = fmtIndex == 1 ? 1 : 0;
     QString up = m_rowPattern[0][form].render(elapsed);
 
     // The rows, the phase and the colours move only when the shown elapsed second (or the display form)

@@ -55,8 +55,6 @@ public:
     /// is never taken up.
     void resume(const CountSnapshot& saved);
 
-    /// 0 one-line form, 1 two-line form; written by the layout pass, read by the tick.
-    int fmtIndex() const { return m_fmtIndex; }
     int phase() const { return m_phase; }
     /// Count seconds left in the period the lower row counts: the presentation (warning included) or the
     /// discussion; in the overtime, the seconds past the discussion's end, negative.
@@ -86,9 +84,8 @@ public slots:
     void ringBell();
     /// The program closes: a count under way ends, as a restart would end it.
     void finish();
-    /// The display form changes; the rows are rewritten in it at once.
-    void setFmtIndex(int index);
-    /// Shows at once what changed around a running count: the window minimised or restored.
+    /// Shows at once what changed around a running count: the window minimised or restored, the rows' display
+    /// form (which the rows hold) changed.
     void refresh();
     /// The tick: runs when the shown second turns, once at the end of every reset and once after every command,
     /// and every few hundredths of a second while bells wait for the one sounding to end.
@@ -140,7 +137,6 @@ private:
     int m_phase = 1;
     int m_chimeCount = 0;
     int m_handBells = 0;
-    int m_fmtIndex = 0;
     bool m_rewriteDue = false;
     bool m_phaseByTime = false;
     bool m_inCommand = false;

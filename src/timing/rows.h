@@ -5,7 +5,7 @@
 #include <QString>
 
 /// What the count writes to the main window: the two display rows and the caption. The count remembers what it
-/// wrote; it reads nothing back but whether the window is minimised.
+/// wrote; it reads nothing back but whether the window is minimised and the display form its layout chose.
 class Rows {
 public:
     virtual ~Rows() = default;
@@ -15,4 +15,6 @@ public:
     virtual void setLowerColours(ColourValue foreground, ColourValue background) = 0;
     virtual void setCaption(const QString& caption) = 0;
     virtual bool isMinimised() const = 0;
+    /// 0 one-line form, 1 two-line form.
+    virtual int fmtIndex() const = 0;
 };

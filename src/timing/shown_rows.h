@@ -34,6 +34,7 @@ public:
     void setLowerColours(ColourValue foreground, ColourValue background) override;
     void setCaption(const QString& caption) override { m_window.setCaption(caption); }
     bool isMinimised() const override { return m_window.isMinimised(); }
+    int fmtIndex() const override { return m_window.fmtIndex(); }
 
 signals:
     /// The rows changed since the last time; view() holds them.

@@ -50,7 +50,7 @@ struct Rig {
     Rig()
     {
         QObject::connect(&form, &Form1::restartRequested, &count, &Count::restart);
-        QObject::connect(&form, &Form1::fmtIndexChanged, &count, &Count::setFmtIndex);
+        QObject::connect(&form, &Form1::fmtIndexChanged, &count, &Count::refresh);
         QObject::connect(&form, &Form1::windowStateChanged, &count, &Count::refresh);
         QObject::connect(&count, &Count::stateChanged, &form, &Form1::showState);
     }

@@ -31,6 +31,7 @@ public:
         ++m_captionWrites;
     }
     bool isMinimised() const override { return m_minimised; }
+    int fmtIndex() const override { return m_fmtIndex; }
 
     QString caption() const { return m_caption; }
     QString upperText() const { return m_upper; }
@@ -38,6 +39,7 @@ public:
     Colours upperColours() const { return m_upperColours; }
     Colours lowerColours() const { return m_lowerColours; }
     void setMinimised(bool minimised) { m_minimised = minimised; }
+    void setFmtIndex(int fmtIndex) { m_fmtIndex = fmtIndex; }
     int upperWrites() const { return m_upperWrites; }
     int lowerWrites() const { return m_lowerWrites; }
     int captionWrites() const { return m_captionWrites; }
@@ -49,6 +51,7 @@ private:
     Colours m_upperColours;
     Colours m_lowerColours;
     bool m_minimised = false;
+    int m_fmtIndex = 0;
     int m_upperWrites = 0;
     int m_lowerWrites = 0;
     int m_captionWrites = 0;

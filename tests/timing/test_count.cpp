@@ -425,14 +425,16 @@ void TestCount::displayFormChange()
     QCOMPARE(rig.rows.upperWrites(), 1);
 
     // Within the same shown second: only the new form makes the upper text differ.
-    rig.talk.setFmtIndex(1);
+    rig.rows.setFmtIndex(1);
+    rig.talk.refresh();
     rig.at(0.2);
     QCOMPARE(rig.rows.upperText(), heading1 + u"\r\n00 分 00 秒"_s);
     QCOMPARE(rig.rows.lowerText(), heading2 + u"\r\n10 分 00 秒"_s);
     rig.at(0.3);
     QCOMPARE(rig.rows.upperWrites(), 2);
 
-    rig.talk.setFmtIndex(0);
+    rig.rows.setFmtIndex(0);
+    rig.talk.refresh();
     rig.at(0.4);
     QCOMPARE(rig.rows.upperText(), upperRow(0, 0));
     QCOMPARE(rig.rows.lowerText(), lowerRow(heading2, 10, 0));
@@ -815,7 +817,8 @@ void TestCount::nextInstant()
     rig.reset();
     rig.run(steps);
     const int writes = rig.rows.upperWrites();
-    rig.talk.setFmtIndex(form);
+    rig.rows.setFmtIndex(form);
+    rig.talk.refresh();
     QCOMPARE(rig.rows.upperWrites(), writes + form);
     if (instant < 0.0)
         QCOMPARE(rig.ticker.instant(), Ticker::never);

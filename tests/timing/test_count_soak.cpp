@@ -137,8 +137,10 @@ void TestCountSoak::tenHours()
             settings.setColour(SettingsRecord::Swatch(random.bounded(8u)), random.generate() & 0xFFFFFFu);
         if (random.bounded(1000u) == 0)
             rows.setMinimised(!rows.isMinimised());
-        if (random.bounded(1500u) == 0)
-            talk.setFmtIndex(1 - talk.fmtIndex());
+        if (random.bounded(1500u) == 0) {
+            rows.setFmtIndex(1 - rows.fmtIndex());
+            talk.refresh();
+        }
         if (random.bounded(5000u) == 0)
             device.setFileOpens(!(random.bounded(4u) == 0));
 
@@ -169,7 +171,7 @@ void TestCountSoak::tenHours()
         QCOMPARE(rows.lowerWrites(), rows.upperWrites());
         if (rows.upperWrites() != writesBefore) {
             ++rewrites;
-            const int form = talk.fmtIndex();
+            const int form = rows.fmtIndex();
             const Shown up = parse(rows.upperText(), form);
             const Shown low = parse(rows.lowerText(), form);
             QVERIFY2(up.count >= 0, qPrintable(rows.upperText()));
