@@ -1,5 +1,7 @@
 #include "main_window/speaker_window.h"
 
+#include "build_info.h"
+
 #include "main_window/form1.h"
 #include "main_window/row_label.h"
 #include "main_window/row_pair.h"
@@ -23,7 +25,7 @@ SpeakerWindow::SpeakerWindow(const SettingsRecord& settings, Form1& main, const 
       m_rows(new RowPair(this, main.rowFamily(), QString(), QString(), 0, 0))
 {
     setObjectName(u"SpeakerWindow"_s);
-    setWindowTitle(main.windowTitle().section(u'（', 0, 0) + u"（講演者用）"_s);
+    setWindowTitle(QString::fromUtf16(programName) + u"（講演者用）"_s);
     // The chair's keyboard stays with the main window, and a question it asks opens there, not on the speaker's
     // screen.
     setAttribute(Qt::WA_ShowWithoutActivating);

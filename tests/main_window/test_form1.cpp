@@ -717,7 +717,11 @@ void TestForm1::speakerWindow()
     rig.settings.setColour(SettingsRecord::Swatch::t1f, 0x00FFFFFFu);
     rig.settings.setColour(SettingsRecord::Swatch::t1b, 0x00000080u);
     rig.count.restart();
+    // Opened while the main window's caption shows the count, it keeps its own.
+    rig.form.setWindowState(Qt::WindowMinimized);
     SpeakerWindow speaker(rig.settings, rig.form, rig.shown);
+    QCOMPARE(speaker.windowTitle(), u"Lectern（講演者用）"_s);
+    rig.form.setWindowState(Qt::WindowNoState);
     speaker.resize(800, 600);
     speaker.show();
     QVERIFY(QTest::qWaitForWindowExposed(&speaker));
