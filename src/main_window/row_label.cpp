@@ -77,10 +77,7 @@ RowLabel::RowLabel(const QString& text, ColourValue foreground, ColourValue back
     // The sunken two-pixel edge of a Windows client area; its shades come from the palette, not the row's colours.
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toQColor(background));
-    palette.setColor(QPalette::WindowText, toQColor(foreground));
-    setPalette(palette);
+    applyColours();
 }
 
 void RowLabel::setText(const QString& text)
@@ -121,9 +118,14 @@ void RowLabel::setColours(ColourValue foreground, ColourValue background)
         return;
     m_foreground = foreground;
     m_background = background;
+    applyColours();
+}
+
+void RowLabel::applyColours()
+{
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, toQColor(background));
-    palette.setColor(QPalette::WindowText, toQColor(foreground));
+    palette.setColor(QPalette::Window, toQColor(m_background));
+    palette.setColor(QPalette::WindowText, toQColor(m_foreground));
     setPalette(palette);
 }
 

@@ -41,6 +41,8 @@ private:
     QRectF changedArea(const QStringList& before, const QStringList& after) const;
     /// Tells assistive technology that the text changed from `before` to what it is now.
     void announceText(const QString& before);
+    /// Puts the row's colours in its palette, which the frame's background is filled from.
+    void applyColours();
 
     QString m_text;
     QStringList m_lines;
