@@ -170,8 +170,9 @@ void Count::resume(const CountSnapshot& saved)
     m_underWay = true;
     m_clock.takeUpTally(saved.pausedSeconds, saved.pauseBeganBoot, saved.adjustSeconds);
 
-    // Its bells rang before the program stopped.
-    enterPhase(phaseAt(m_clock.now()), 0);
+    // Its bells rang before the program stopped; in its presentation the rows already have the colours of it.
+    if (const int phase = phaseAt(m_clock.now()); phase != m_phase)
+        enterPhase(phase, 0);
     m_rewriteDue = true;
     Timer1_Timer();
     m_ticker.setEnabled(true);
