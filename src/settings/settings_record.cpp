@@ -2,8 +2,6 @@
 
 #include "settings/number_rule.h"
 
-#include <cassert>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -15,7 +13,7 @@ constexpr const char16_t* defaultHeadings[] = {u"講演の開始から", u"発�
 
 QString defaultHeading(int k)
 {
-    assert(k >= 1 && k <= 4);
+    Q_ASSERT_X(k >= 1 && k <= 4, "defaultHeading", "the heading is 1 to 4");
     return QString::fromUtf16(defaultHeadings[k - 1]);
 }
 
@@ -47,19 +45,19 @@ void SettingsRecord::setColour(Swatch swatch, ColourValue value)
 
 QString SettingsRecord::heading(int k) const
 {
-    assert(k >= 1 && k <= 4);
+    Q_ASSERT_X(k >= 1 && k <= 4, "SettingsRecord::heading", "the heading is 1 to 4");
     return m_texts[std::size_t(Text::Text1) + std::size_t(k - 1)];
 }
 
 SettingsRecord::Swatch SettingsRecord::foregroundSwatch(int k)
 {
-    assert(k >= 1 && k <= 4);
+    Q_ASSERT_X(k >= 1 && k <= 4, "SettingsRecord::foregroundSwatch", "the pair is 1 to 4");
     return Swatch(2 * (k - 1));
 }
 
 SettingsRecord::Swatch SettingsRecord::backgroundSwatch(int k)
 {
-    assert(k >= 1 && k <= 4);
+    Q_ASSERT_X(k >= 1 && k <= 4, "SettingsRecord::backgroundSwatch", "the pair is 1 to 4");
     return Swatch(2 * (k - 1) + 1);
 }
 
@@ -92,7 +90,7 @@ void SettingsRecord::setTimes(const TalkTimes& times)
 
 SettingsRecord::RowMode SettingsRecord::optionMode(int n)
 {
-    assert(n >= 1 && n <= 3);
+    Q_ASSERT_X(n >= 1 && n <= 3, "SettingsRecord::optionMode", "the option is 1 to 3");
     return RowMode(n);
 }
 
