@@ -33,8 +33,6 @@ public:
 
     /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
     void takeCancelCopy();
-    TalkTimes cancelTimes() const { return m_apply.cancelTimes(); }
-    QString cancelWavePath() const { return m_apply.cancelWavePath(); }
 
 signals:
     /// The settings were confirmed, after the dialog hid: the main window shows the rows of `mode`.

@@ -251,11 +251,14 @@ void TestProgram::startUpOrder()
     // The dialog is a window of its own, not owned by the main window.
     QVERIFY(dialog->isWindow());
     QCOMPARE(dialog->parentWidget(), nullptr);
-    // The cancel copy holds the file's values, not the defaults.
-    QCOMPARE(dialog->cancelTimes(), (TalkTimes{12, 5, 2}));
-    QCOMPARE(dialog->cancelWavePath(), u"/sounds/bell.wav"_s);
     // Nothing was written at start.
     QCOMPARE(rig.files.writes(), 0);
+    // The cancel copy holds the file's values, not the defaults: Cancel after an edit brings them back.
+    dialog->findChild<QLineEdit*>(u"presenPeriod"_s)->setText(u"30"_s);
+    dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(u"/sounds/other.wav"_s);
+    QTest::mouseClick(dialog->findChild<QWidget*>(u"clBtn"_s), Qt::LeftButton);
+    QCOMPARE(rig.program.settings().times(), (TalkTimes{12, 5, 2}));
+    QCOMPARE(rig.program.settings().text(Text::wavefile), u"/sounds/bell.wav"_s);
 }
 
 void TestProgram::withoutSettingsFile()
