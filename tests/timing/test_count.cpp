@@ -66,9 +66,11 @@ struct Rig {
     FakeClock clock;
     FakeTicker ticker;
     FakeRows rows;
+    /// What the other views read, written through to `rows`.
+    ShownRows shown{rows};
     FakeChimeDevice device;
     FakeWallClock wall;
-    Count talk{settings, clock, wall, ticker, rows, device};
+    Count talk{settings, clock, wall, ticker, shown, device};
     double start = 0.0;
     int ticks = 0;
 
@@ -373,14 +375,17 @@ void TestCount::pendingChimes()
 void TestCount::colourEditDuringCount_data()
 {
     QTest::addColumn<int>("pair");
-    QTest::newRow("warning pair") << 2;
-    QTest::newRow("discussion pair") << 3;
-    QTest::newRow("overtime pair") << 4;
+    QTest::addColumn<bool>("backgroundOnly");
+    QTest::newRow("warning pair") << 2 << false;
+    QTest::newRow("discussion pair") << 3 << false;
+    QTest::newRow("overtime pair") << 4 << false;
+    QTest::newRow("warning pair, only its background new") << 2 << true;
 }
 
 void TestCount::colourEditDuringCount()
 {
     QFETCH(int, pair);
+    QFETCH(bool, backgroundOnly);
 
     Rig rig;
     rig.distinctColours();
@@ -389,7 +394,7 @@ void TestCount::colourEditDuringCount()
     const Colours firstPair = rig.pair(1);
 
     // Pair `pair` and pair 1 are edited before the change into that phase, and again after it.
-    const Colours edited{0x00ABCDEFu, 0x00123456u};
+    const Colours edited{backgroundOnly ? rig.pair(pair - 1).foreground : 0x00ABCDEFu, 0x00123456u};
     const Colours lateEdit{0x00000001u, 0x00000002u};
     int i = 1;
     for (; i <= 1250 && rig.talk.phase() < pair; ++i) {
@@ -403,6 +408,8 @@ void TestCount::colourEditDuringCount()
     }
     QCOMPARE(rig.talk.phase(), pair);
     QCOMPARE(rig.rows.lowerColours(), edited);
+    // The other views show the same.
+    QCOMPARE((Colours{rig.shown.view().lowerForeground, rig.shown.view().lowerBackground}), edited);
     // Pair 1 of the running count stays as it was at the reset.
     QCOMPARE(rig.rows.upperColours(), firstPair);
 
