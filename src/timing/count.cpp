@@ -86,6 +86,8 @@ CountSnapshot Count::snapshot() const
     out.savedWallMs = wallNow;
     out.pausedSeconds = m_clock.heldSeconds();
     out.adjustSeconds = m_clock.shifted();
+    out.pauseBeganBoot = -1.0;
+    out.pauseBeganWallMs = 0;
     if (m_clock.isHeld()) {
         const double heldFor = m_real.now() - m_clock.heldSince();
         out.pauseBeganBoot = m_clock.heldSince();

@@ -879,6 +879,11 @@ void TestCount::carriedOver()
     QCOMPARE(again.pausedSeconds, saved.pausedSeconds);
     QCOMPARE(again.pauseBeganBoot, saved.pauseBeganBoot);
     QCOMPARE(after.talk.state().adjustSeconds, 20.0);
+    if (paused) {
+        after.talk.togglePause();
+        QCOMPARE(after.talk.snapshot().pauseBeganBoot, -1.0);
+        QCOMPARE(after.talk.snapshot().pausedSeconds, saved.pausedSeconds + 70.0);
+    }
 }
 
 void TestCount::endedOnce()
