@@ -2,6 +2,7 @@
 
 #include "platform/colour_value.h"
 #include "timing/chime_player.h"
+#include "timing/count_command.h"
 #include "timing/count_pattern.h"
 #include "timing/count_snapshot.h"
 #include "timing/rehearsal_clock.h"
@@ -84,6 +85,8 @@ public slots:
     void skip();
     /// Rings the chime once now (or when the one sounding ends), leaving the count and its bells alone.
     void ringBell();
+    /// Runs `command` by the slot above that bears its name.
+    void apply(const CountCommand& command);
     /// The program closes: a count under way ends, as a restart would end it.
     void finish();
     /// The display form changes; the rows are rewritten in it at once.
