@@ -67,7 +67,7 @@ struct StartOptions {
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
 /// run, and the wiring between them. Closing the main window takes the dialog with it and ends every event loop, a
 /// box's as well; nothing is saved on the way.
-class Program final : public QObject {
+class Program final : public QObject, private ViewHost {
     Q_OBJECT
 public:
     /// Makes the main window, not yet shown, and sets the program's icon for every window.
@@ -107,6 +107,12 @@ signals:
     void finished();
 
 private:
+    // What the browser view reads and asks for.
+    QByteArray state() const override;
+    std::optional<CountCommand> parse(QByteArrayView name, QByteArrayView argument) const override;
+    void run(const CountCommand& command) override;
+    void viewClosed() override;
+
     void showSettings();
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);

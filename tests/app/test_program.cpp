@@ -689,6 +689,10 @@ void TestProgram::commandsFromALaterStart_data()
     QTest::newRow("carriage return") << QByteArray("pause\r\n") << true << CountState{};
     QTest::newRow("too long") << QByteArray(100, 'x') << true << CountState{};
     QTest::newRow("too long, a whole line") << "adjust=" + QByteArray(60, '0') + "1\nskip\n" << true << CountState{};
+    // Each in one piece, newline and all: the limit is on the line, not on what one read brings.
+    QTest::newRow("the longest line, 40 bytes") << "adjust=" + QByteArray(31, '0') + "10\n"
+                                                << false << CountState{10, 1, false, false, 10};
+    QTest::newRow("a byte past the longest line") << "adjust=" + QByteArray(32, '0') + "10\n" << true << CountState{};
 }
 
 void TestProgram::commandsFromALaterStart()
