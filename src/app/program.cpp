@@ -1,17 +1,17 @@
 #include "app/program.h"
 
 #include "app/app_icon.h"
-#include "app/single_instance.h"
 #include "build_info.h"
 #include "main_window/form1.h"
 #include "platform/dialogs.h"
+#include "remote_control/single_instance.h"
+#include "remote_control/view_state.h"
 #include "settings/count_location.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
 #include "timing/shown_rows.h"
-#include "web_view/view_state.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -24,14 +24,6 @@
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
-
-QStringList installedFolders()
-{
-    QStringList folders;
-    for (const char16_t* folder : installedProgramFolders)
-        folders << QDir::cleanPath(QString::fromUtf16(folder));
-    return folders;
-}
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),

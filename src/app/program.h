@@ -3,8 +3,9 @@
 #include "settings/settings_location.h"
 #include "settings/settings_record.h"
 
-#include "app/web_view_loader.h"
 #include "main_window/speaker_screen.h"
+#include "remote_control/start_options.h"
+#include "remote_control/web_view_loader.h"
 #include "timing/count_first_chime.h"
 #include "timing/count_keeper.h"
 #include "timing/sound_check.h"
@@ -23,14 +24,10 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
-class QScreen;
 class ShownRows;
 class SingleInstance;
 class Ticker;
 class WallClock;
-
-/// The folders a package installs the program in, where its settings are never written beside it.
-QStringList installedFolders();
 
 /// The platform the program runs on: the real services in main(), fakes in the tests.
 struct Services {
@@ -50,18 +47,6 @@ struct Services {
     FileWriter& listWriter;
     /// Where the browser view's module is looked for.
     QStringList moduleFolders = ::moduleFolders();
-};
-
-/// How the windows come up, from the command line.
-struct StartOptions {
-    /// The screen the main window opens on; null for the window system's choice.
-    QScreen* screen = nullptr;
-    /// The main window starts full screen, as F11 leaves it.
-    bool fullScreen = false;
-    /// The speaker's window opens with the main window.
-    bool speakerScreen = false;
-    /// The browser view starts at this port (or the next free one).
-    std::optional<quint16> servePort;
 };
 
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the

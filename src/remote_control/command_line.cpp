@@ -1,10 +1,10 @@
-#include "app/command_line.h"
+#include "remote_control/command_line.h"
 
-#include "app/message_language.h"
-#include "app/program.h"
-#include "app/single_instance.h"
 #include "build_info.h"
 #include "platform/disk_file_access.h"
+#include "remote_control/message_language.h"
+#include "remote_control/single_instance.h"
+#include "remote_control/start_options.h"
 #include "settings/settings_location.h"
 #include "timing/count_command.h"
 

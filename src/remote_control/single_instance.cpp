@@ -1,6 +1,6 @@
-#include "app/single_instance.h"
+#include "remote_control/single_instance.h"
 
-#include "app/message_language.h"
+#include "remote_control/message_language.h"
 
 #include <QCryptographicHash>
 #include <QDir>
