@@ -1,6 +1,6 @@
 #include "app/display.h"
 
-#include "app/message_language.h"
+#include "remote_control/message_language.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,6 @@
-#include "app/command_line.h"
 #include "app/display.h"
 #include "app/program.h"
 #include "app/quit_on_signals.h"
-#include "app/single_instance.h"
 #include "build_info.h"
 #include "main_window/accessibility.h"
 #include "main_window/form1.h"
@@ -12,6 +10,8 @@
 #include "platform/sdl_chime_device.h"
 #include "platform/system_wall_clock.h"
 #include "platform/thread_file_writer.h"
+#include "remote_control/command_line.h"
+#include "remote_control/single_instance.h"
 #include "widgets/widget_dialogs.h"
 
 #include <QApplication>

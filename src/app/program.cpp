@@ -1,17 +1,17 @@
 #include "app/program.h"
 
 #include "app/app_icon.h"
-#include "app/single_instance.h"
 #include "build_info.h"
 #include "main_window/form1.h"
 #include "platform/dialogs.h"
+#include "remote_control/single_instance.h"
+#include "remote_control/view_state.h"
 #include "settings/count_location.h"
 #include "settings/settings_file.h"
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
 #include "timing/shown_rows.h"
-#include "web_view/view_state.h"
 #include "widgets/show_and_raise.h"
 
 #include <QApplication>
@@ -24,14 +24,6 @@
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
-
-QStringList installedFolders()
-{
-    QStringList folders;
-    for (const char16_t* folder : installedProgramFolders)
-        folders << QDir::cleanPath(QString::fromUtf16(folder));
-    return folders;
-}
 
 Program::Program(const Services& services, QObject* parent)
     : QObject(parent), m_services(services), m_location(settingsLocation(services.files, installedFolders())),
@@ -48,12 +40,7 @@ Program::Program(const Services& services, QObject* parent)
     Count* count = m_count.get();
     connect(form1, &Form1::settingsRequested, this, &Program::showSettings);
     connect(form1, &Form1::closed, this, &Program::shutDown);
-    connect(form1, &Form1::restartRequested, count, &Count::restart);
-    connect(form1, &Form1::rehearsalRequested, count, &Count::startRehearsal);
-    connect(form1, &Form1::pauseRequested, count, &Count::togglePause);
-    connect(form1, &Form1::adjustRequested, count, &Count::adjust);
-    connect(form1, &Form1::skipRequested, count, &Count::skip);
-    connect(form1, &Form1::bellRequested, count, &Count::ringBell);
+    connect(form1, &Form1::commandRequested, count, &Count::apply);
     connect(form1, &Form1::fmtIndexChanged, count, &Count::refresh);
     connect(form1, &Form1::speakerScreenRequested, m_speaker.get(), &SpeakerScreen::toggle);
     connect(form1, &Form1::serveRequested, this, [this] { toggleServing(); });
@@ -146,25 +133,8 @@ void Program::toggleServing(std::optional<quint16> port)
     // Beside the count, so a phone given the control address in the morning still commands in the afternoon.
     const QString countPath = countLocation(m_services.files, m_location).statePath;
     const QString tokenPath = countPath.isEmpty() ? QString() : QFileInfo(countPath).dir().filePath(u"control-token"_s);
-    Count* count = m_count.get();
-    const WebViewHooks hooks{
-        [this] { return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode()); },
-        [count] { count->restart(); },
-        [count] { count->togglePause(); },
-        [count](double seconds) { count->adjust(seconds); },
-        [count] { count->skip(); },
-        // Closing the window stops the server, as W does; deferred, since the window is in its own close event.
-        [this] {
-            QTimer::singleShot(0, this, [this] {
-                if (m_webView)
-                    toggleServing();
-            });
-        },
-        tokenPath,
-        m_form1.get(),
-    };
     const quint16 asked = port.value_or(m_servePort);
-    m_webView.reset(startWebView(hooks, asked));
+    m_webView.reset(startWebView(*this, {tokenPath, m_form1.get()}, asked));
     if (m_webView) {
         m_servePort = m_webView->port();
         noteRoom();
@@ -172,6 +142,30 @@ void Program::toggleServing(std::optional<quint16> port)
         m_services.dialogs.warn(
             caption, u"ブラウザ表示を始められません: ポート %1 から %2 まで使用中です。"_s.arg(asked).arg(asked + 16));
     }
+}
+
+QByteArray Program::state() const
+{
+    return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode());
+}
+
+std::optional<CountCommand> Program::parse(QByteArrayView name, QByteArrayView argument) const
+{
+    return parseCountCommand(name, argument);
+}
+
+void Program::run(const CountCommand& command)
+{
+    m_count->apply(command);
+}
+
+void Program::viewClosed()
+{
+    // Closing the window stops the server, as W does; deferred, since the window is in its own close event.
+    QTimer::singleShot(0, this, [this] {
+        if (m_webView)
+            toggleServing();
+    });
 }
 
 Room Program::currentRoom() const
@@ -218,14 +212,8 @@ void Program::pushToWebView()
 
 void Program::takeCommandsFrom(const SingleInstance& instance)
 {
-    Count* count = m_count.get();
     connect(&instance, &SingleInstance::activationRequested, this, &Program::bringToFront);
-    connect(&instance, &SingleInstance::restartRequested, count, &Count::restart);
-    connect(&instance, &SingleInstance::rehearsalRequested, count, &Count::startRehearsal);
-    connect(&instance, &SingleInstance::pauseRequested, count, &Count::togglePause);
-    connect(&instance, &SingleInstance::adjustRequested, count, &Count::adjust);
-    connect(&instance, &SingleInstance::skipRequested, count, &Count::skip);
-    connect(&instance, &SingleInstance::bellRequested, count, &Count::ringBell);
+    connect(&instance, &SingleInstance::commandRequested, m_count.get(), &Count::apply);
 }
 
 void Program::showSettings()

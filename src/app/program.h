@@ -3,8 +3,9 @@
 #include "settings/settings_location.h"
 #include "settings/settings_record.h"
 
-#include "app/web_view_loader.h"
 #include "main_window/speaker_screen.h"
+#include "remote_control/start_options.h"
+#include "remote_control/web_view_loader.h"
 #include "timing/count_first_chime.h"
 #include "timing/count_keeper.h"
 #include "timing/sound_check.h"
@@ -23,14 +24,10 @@ class FileAccess;
 class FileWriter;
 class Form1;
 class Form2;
-class QScreen;
 class ShownRows;
 class SingleInstance;
 class Ticker;
 class WallClock;
-
-/// The folders a package installs the program in, where its settings are never written beside it.
-QStringList installedFolders();
 
 /// The platform the program runs on: the real services in main(), fakes in the tests.
 struct Services {
@@ -52,22 +49,10 @@ struct Services {
     QStringList moduleFolders = ::moduleFolders();
 };
 
-/// How the windows come up, from the command line.
-struct StartOptions {
-    /// The screen the main window opens on; null for the window system's choice.
-    QScreen* screen = nullptr;
-    /// The main window starts full screen, as F11 leaves it.
-    bool fullScreen = false;
-    /// The speaker's window opens with the main window.
-    bool speakerScreen = false;
-    /// The browser view starts at this port (or the next free one).
-    std::optional<quint16> servePort;
-};
-
 /// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
 /// run, and the wiring between them. Closing the main window takes the dialog with it and ends every event loop, a
 /// box's as well; nothing is saved on the way.
-class Program final : public QObject {
+class Program final : public QObject, private ViewHost {
     Q_OBJECT
 public:
     /// Makes the main window, not yet shown, and sets the program's icon for every window.
@@ -107,6 +92,12 @@ signals:
     void finished();
 
 private:
+    // What the browser view reads and asks for.
+    QByteArray state() const override;
+    std::optional<CountCommand> parse(QByteArrayView name, QByteArrayView argument) const override;
+    void run(const CountCommand& command) override;
+    void viewClosed() override;
+
     void showSettings();
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);

@@ -15,6 +15,9 @@
 #include <QResizeEvent>
 #include <QScreen>
 
+#include <algorithm>
+#include <iterator>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,6 +30,41 @@ constexpr ColourValue initialForeground = 0x00FFFF00;
 constexpr ColourValue initialBackground = 0x00000000;
 // How long a notice stays in the caption.
 constexpr int noticeMs = 4000;
+
+// What a key asks for: a command of the count at once, one asked about first, or something of the program's or
+// the window's own.
+enum class KeyAction { Count, AskRestart, AskRehearsal, Settings, SpeakerScreen, Serve, FullScreen, LeaveFullScreen };
+
+struct WindowKey {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    KeyAction action;
+    CountCommand command = {};
+};
+
+constexpr Qt::KeyboardModifiers plain = Qt::NoModifier;
+constexpr Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+constexpr auto adjustBy = [](double seconds) {
+    return CountCommand{CountCommand::Name::Adjust, seconds};
+};
+
+// The window's keys. The arrows move by ten seconds, by a minute with Shift, the only modifier any key takes.
+const WindowKey windowKeys[] = {
+    {Qt::Key_Space, plain, KeyAction::Count, {CountCommand::Name::Pause}},
+    {Qt::Key_Right, plain, KeyAction::Count, adjustBy(10)},
+    {Qt::Key_Left, plain, KeyAction::Count, adjustBy(-10)},
+    {Qt::Key_Right, shift, KeyAction::Count, adjustBy(60)},
+    {Qt::Key_Left, shift, KeyAction::Count, adjustBy(-60)},
+    {Qt::Key_N, plain, KeyAction::Count, {CountCommand::Name::Skip}},
+    {Qt::Key_B, plain, KeyAction::Count, {CountCommand::Name::Bell}},
+    {Qt::Key_R, plain, KeyAction::AskRestart},
+    {Qt::Key_T, plain, KeyAction::AskRehearsal},
+    {Qt::Key_S, plain, KeyAction::Settings},
+    {Qt::Key_D, plain, KeyAction::SpeakerScreen},
+    {Qt::Key_W, plain, KeyAction::Serve},
+    {Qt::Key_F11, plain, KeyAction::FullScreen},
+    {Qt::Key_Escape, plain, KeyAction::LeaveFullScreen},
+};
 
 } // namespace
 
@@ -41,8 +79,8 @@ Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
     // The keys reach the window whichever row was clicked last.
     setFocusPolicy(Qt::StrongFocus);
     for (RowLabel* label : {m_rows->upper(), m_rows->lower()}) {
-        connect(label, &RowLabel::buttonPressed, this, [this](Qt::MouseButton b) { mouseDown(buttonNumber(b)); });
-        connect(label, &RowLabel::buttonReleased, this, [this](Qt::MouseButton b) { mouseUp(buttonNumber(b)); });
+        connect(label, &RowLabel::buttonPressed, this, &Form1::buttonPressed);
+        connect(label, &RowLabel::buttonReleased, this, &Form1::buttonReleased);
     }
     // At a large scale factor on a small screen the size at creation would run off the screen's edge; the
     // layout fills whatever size the window gets.
@@ -99,33 +137,31 @@ void Form1::toggleFullScreen()
     setWindowState(m_stateBeforeFullScreen | Qt::WindowFullScreen);
 }
 
-int Form1::buttonNumber(Qt::MouseButton button)
+void Form1::buttonPressed(Qt::MouseButton button)
 {
-    switch (button) {
-    case Qt::LeftButton:
-        return LeftButton;
-    case Qt::RightButton:
-        return RightButton;
-    case Qt::MiddleButton:
-        return MiddleButton;
-    default:
-        return NoButton;
-    }
-}
-
-void Form1::mouseDown(int button)
-{
-    if (button == RightButton)
+    if (button == Qt::RightButton)
         emit settingsRequested();
 }
 
-void Form1::mouseUp(int button)
+void Form1::buttonReleased(Qt::MouseButton button)
 {
-    if (button != LeftButton)
-        return;
+    if (button == Qt::LeftButton)
+        askRestart();
+}
+
+void Form1::askRestart()
+{
     // The count runs on while the question is open; OK starts the new count at the moment of the answer.
     if (m_dialogs.askOkCancel(QString::fromUtf16(programName), u"カウントをリセットしますか？"_s))
-        emit restartRequested();
+        emit commandRequested({CountCommand::Name::Restart});
+}
+
+void Form1::askRehearsal()
+{
+    // A stray key must not throw away a count under way: the rehearsal is asked for, like a restart.
+    if (m_dialogs.askOkCancel(QString::fromUtf16(programName),
+                              u"リハーサルを始めますか？\n今のカウントはリセットされます。"_s))
+        emit commandRequested({CountCommand::Name::Rehearsal});
 }
 
 void Form1::setUpperText(const QString& text)
@@ -202,80 +238,58 @@ void Form1::resizeEvent(QResizeEvent* event)
 void Form1::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    mouseDown(buttonNumber(event->button()));
+    buttonPressed(event->button());
 }
 
 void Form1::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    mouseUp(buttonNumber(event->button()));
+    buttonReleased(event->button());
 }
 
 void Form1::keyPressEvent(QKeyEvent* event)
 {
-    // A key with Ctrl, Alt, Shift or the like belongs to the desktop: it never restarts a count. Only the arrows
-    // take Shift, for a whole minute. Held down, a key acts once.
-    const int key = event->key();
+    // Only the keys of the table act, each with exactly its modifiers: a key with Ctrl, Alt, Shift or the like
+    // belongs to the desktop and never restarts a count. Held down, a key acts once (Escape excepted).
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right;
-    if (modifiers != Qt::NoModifier && !(arrow && modifiers == Qt::ShiftModifier)) {
-        QWidget::keyPressEvent(event);
-        return;
-    }
-    const bool once = !event->isAutoRepeat();
-    switch (key) {
-    case Qt::Key_F11:
-        if (once)
-            toggleFullScreen();
-        break;
-    case Qt::Key_Escape:
-        if (isFullScreen())
-            toggleFullScreen();
-        break;
-    case Qt::Key_R:
-        if (once)
-            mouseUp(LeftButton);
-        break;
-    case Qt::Key_S:
-        if (once)
-            mouseDown(RightButton);
-        break;
-    case Qt::Key_T:
-        // A stray key must not throw away a count under way: the rehearsal is asked for, like a restart.
-        if (once && m_dialogs.askOkCancel(QString::fromUtf16(programName),
-                                          u"リハーサルを始めますか？\n今のカウントはリセットされます。"_s))
-            emit rehearsalRequested();
-        break;
-    case Qt::Key_Space:
-        if (once)
-            emit pauseRequested();
-        break;
-    case Qt::Key_Right:
-    case Qt::Key_Left:
-        if (once)
-            emit adjustRequested((key == Qt::Key_Right ? 1.0 : -1.0) * (modifiers == Qt::ShiftModifier ? 60.0 : 10.0));
-        break;
-    case Qt::Key_N:
-        if (once)
-            emit skipRequested();
-        break;
-    case Qt::Key_B:
-        if (once)
-            emit bellRequested();
-        break;
-    case Qt::Key_D:
-        if (once)
-            emit speakerScreenRequested();
-        break;
-    case Qt::Key_W:
-        if (once)
-            emit serveRequested();
-        break;
-    default:
+    const auto key =
+        std::find_if(std::cbegin(windowKeys), std::cend(windowKeys), [event, modifiers](const WindowKey& k) {
+            return k.key == event->key() && k.modifiers == modifiers;
+        });
+    if (key == std::cend(windowKeys)) {
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
+    if (event->isAutoRepeat() && key->action != KeyAction::LeaveFullScreen)
+        return;
+    switch (key->action) {
+    case KeyAction::Count:
+        emit commandRequested(key->command);
+        break;
+    case KeyAction::AskRestart:
+        askRestart();
+        break;
+    case KeyAction::AskRehearsal:
+        askRehearsal();
+        break;
+    case KeyAction::Settings:
+        emit settingsRequested();
+        break;
+    case KeyAction::SpeakerScreen:
+        emit speakerScreenRequested();
+        break;
+    case KeyAction::Serve:
+        emit serveRequested();
+        break;
+    case KeyAction::FullScreen:
+        toggleFullScreen();
+        break;
+    case KeyAction::LeaveFullScreen:
+        if (isFullScreen())
+            toggleFullScreen();
+        break;
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -13,15 +13,12 @@ class RowPair;
 
 /// The main window, captioned with the program's name: two display rows that fill it at one type size, drawn as the
 /// count writes them and dimmed in a pause. It turns the mouse and the keys into requests for the count's commands
-/// (left release or R: restart, after asking; right press or S: the settings dialog; T: a rehearsal, after asking;
-/// Space: pause; arrows: adjust; N: skip; B: the bell; D: the speaker's screen; W: the browser view); F11 and Escape
-/// are its own.
+/// (left release or R: restart, after asking; T: a rehearsal, after asking; Space: pause; arrows: adjust; N: skip;
+/// B: the bell) and for the program's (right press or S: the settings dialog; D: the speaker's screen; W: the
+/// browser view); F11 and Escape are its own.
 class Form1 final : public QWidget, public Rows {
     Q_OBJECT
 public:
-    /// Mouse button numbers as the commands take them.
-    enum Button { NoButton = 0, LeftButton = 1, RightButton = 2, MiddleButton = 4 };
-
     /// The restart and rehearsal prompts go through `dialogs`.
     Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent = nullptr);
 
@@ -32,12 +29,6 @@ public:
     void showRows(SettingsRecord::RowMode mode);
     /// Fills the screen the window is on, or gives back the size and place it had before.
     void toggleFullScreen();
-
-    /// A button went down on the window or a row: the right button asks for the settings dialog.
-    void mouseDown(int button);
-    /// A button came up on the window or a row: the left button offers to restart the count.
-    void mouseUp(int button);
-    static int buttonNumber(Qt::MouseButton button);
 
     /// The face both rows are written in, chosen once when the window is made.
     QString rowFamily() const { return m_rowFamily; }
@@ -63,17 +54,11 @@ public slots:
     void showNotice(const QString& notice);
 
 signals:
-    /// The right button was pressed: the settings dialog should be shown or brought to the front.
+    /// The right button or S: the settings dialog should be shown or brought to the front.
     void settingsRequested();
-    /// The restart was asked for and confirmed.
-    void restartRequested();
-    /// The rehearsal was asked for and confirmed.
-    void rehearsalRequested();
-    void pauseRequested();
-    /// Seconds to move the count by: ±10, or ±60 with Shift.
-    void adjustRequested(double seconds);
-    void skipRequested();
-    void bellRequested();
+    /// A command for the count: a restart or a rehearsal once confirmed, the others at once. An arrow moves the
+    /// count by 10 seconds, 60 with Shift.
+    void commandRequested(const CountCommand& command);
     /// D: the speaker's window on the other screen should open, or close when open.
     void speakerScreenRequested();
     /// W: the browser view's server should start, or stop.
@@ -94,6 +79,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    /// Asks whether to start the count afresh, and asks for the restart on OK.
+    void askRestart();
+    /// Asks whether to throw the count away for a rehearsal, and asks for the rehearsal on OK.
+    void askRehearsal();
+    void buttonPressed(Qt::MouseButton button);
+    void buttonReleased(Qt::MouseButton button);
     void showCaption();
 
     int pixelsX(double points) const;

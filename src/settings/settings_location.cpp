@@ -1,5 +1,6 @@
 #include "settings/settings_location.h"
 
+#include "build_info.h"
 #include "platform/file_access.h"
 #include "settings/settings_file.h"
 #include "settings/settings_log.h"
@@ -22,4 +23,12 @@ SettingsLocation settingsLocation(const FileAccess& files, const QStringList& in
     }
     const QString own = settingsPath(userFolder);
     return {files.isOrdinaryFile(own) ? own : beside, own};
+}
+
+QStringList installedFolders()
+{
+    QStringList folders;
+    for (const char16_t* folder : installedProgramFolders)
+        folders << QDir::cleanPath(QString::fromUtf16(folder));
+    return folders;
 }

@@ -19,3 +19,6 @@ struct SettingsLocation {
 /// folder; until that exists, a settings file beside the program is read as the administrator's preset. A user
 /// without a home has no own file: the preset is read, the write path is empty, and that is said on stderr.
 SettingsLocation settingsLocation(const FileAccess& files, const QStringList& installedFolders);
+
+/// The folders a package installs the program in, where its settings are never written beside it.
+QStringList installedFolders();

@@ -433,3 +433,27 @@ void Count::finish()
 {
     endCount(false);
 }
+
+void Count::apply(const CountCommand& command)
+{
+    switch (command.name) {
+    case CountCommand::Name::Restart:
+        restart();
+        break;
+    case CountCommand::Name::Rehearsal:
+        startRehearsal();
+        break;
+    case CountCommand::Name::Pause:
+        togglePause();
+        break;
+    case CountCommand::Name::Adjust:
+        adjust(command.seconds);
+        break;
+    case CountCommand::Name::Skip:
+        skip();
+        break;
+    case CountCommand::Name::Bell:
+        ringBell();
+        break;
+    }
+}

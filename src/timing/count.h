@@ -3,6 +3,7 @@
 #include "platform/colour_value.h"
 #include "timing/chime_player.h"
 #include "timing/count_clock.h"
+#include "timing/count_command.h"
 #include "timing/count_pattern.h"
 #include "timing/count_snapshot.h"
 
@@ -82,6 +83,8 @@ public slots:
     void skip();
     /// Rings the chime once now (or when the one sounding ends), leaving the count and its bells alone.
     void ringBell();
+    /// Runs `command` by the slot above that bears its name.
+    void apply(const CountCommand& command);
     /// The program closes: a count under way ends, as a restart would end it.
     void finish();
     /// Shows at once what changed around a running count: the window minimised or restored, the rows' display

@@ -4,13 +4,14 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
+#include <QLocale>
 
 #include <civetweb.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -96,6 +97,14 @@ qint64 headSize(const mg_request_info& request)
     return size;
 }
 
+// The command of that name in the count's table; null for a name it does not hold.
+const CountCommandSpelling* spellingOf(const QByteArray& name)
+{
+    const auto found = std::find_if(countCommandSpellings.cbegin(), countCommandSpellings.cend(),
+                                    [&name](const CountCommandSpelling& s) { return name == s.text; });
+    return found == countCommandSpellings.cend() ? nullptr : &*found;
+}
+
 QByteArray queryValue(const char* query, const char* name)
 {
     if (!query)
@@ -146,32 +155,26 @@ int runCommand(mg_connection* connection, ViewCore& core, const QByteArray& name
     const std::optional<QByteArray> body = readBody(connection, bodyBound);
     if (!body)
         return plain(connection, 413, "request body too large\n");
-    ViewCommand command = ViewCommand::Restart;
-    double seconds = 0.0;
-    if (name == "pause") {
-        command = ViewCommand::Pause;
-    } else if (name == "skip") {
-        command = ViewCommand::Skip;
-    } else if (name == "adjust") {
-        const std::optional<double> given =
-            adjustSeconds(request.query_string ? QByteArray(request.query_string) : QByteArray(), *body);
-        if (!given)
-            return plain(connection, 400, "seconds: a number from -3600 to 3600\n");
-        command = ViewCommand::Adjust;
-        seconds = *given;
-    }
+    const CountCommandSpelling& spelling = *spellingOf(name);
+    const QByteArray seconds =
+        spelling.takesSeconds
+            ? givenSeconds(request.query_string ? QByteArray(request.query_string) : QByteArray(), *body)
+            : QByteArray();
 
     lock.lock();
     if (!core.receiver)
         return lock.unlock(), plain(connection, 503, "the view is stopping\n");
+    const std::optional<CountCommand> command = core.host->parse(name, seconds);
+    if (!command)
+        return lock.unlock(), plain(connection, 400, "seconds: a number from -86400 to 86400\n");
     const quint64 ticket = ++core.posted;
     ViewCore* shared = &core;
     // The command runs on the interface thread; the answer waits for the state after it, a second at most, and
     // otherwise tells the state as it stands.
     QMetaObject::invokeMethod(
         core.receiver,
-        [shared, command, seconds, ticket] {
-            shared->run(command, seconds);
+        [shared, command = *command, ticket] {
+            shared->run(command);
             std::lock_guard done(shared->mutex);
             shared->done = std::max(shared->done, ticket);
             shared->commandDone.notify_all();
@@ -219,8 +222,7 @@ int route(mg_connection* connection, ViewCore& core, bool rightToken)
         lock.unlock();
         return json(connection, state, {{"Access-Control-Allow-Origin", "*"}});
     }
-    static const QByteArrayList commands{"restart", "pause", "adjust", "skip", "check"};
-    if (path.startsWith("/api/") && commands.contains(path.mid(5))) {
+    if (path.startsWith("/api/") && (path.mid(5) == "check" || spellingOf(path.mid(5)))) {
         if (method != "POST")
             return plain(connection, 405, "use POST\n", {{"Allow", "POST"}});
         return runCommand(connection, core, path.mid(5), rightToken);
@@ -390,19 +392,17 @@ bool tokenMatches(const QByteArray& given, const QByteArray& token)
     return difference == 0;
 }
 
-std::optional<double> adjustSeconds(const QByteArray& query, const QByteArray& body)
+QByteArray givenSeconds(const QByteArray& query, const QByteArray& body)
 {
-    QByteArray given = queryValue(query.isEmpty() ? nullptr : query.constData(), "seconds");
-    if (given.isEmpty()) {
-        const QByteArray trimmed = body.trimmed();
-        const QJsonDocument document = QJsonDocument::fromJson(trimmed);
-        given = document.isObject()
-                    ? QByteArray::number(document.object().value(u"seconds"_s).toDouble(qQNaN()), 'g', 17)
-                    : trimmed;
-    }
-    bool ok = false;
-    const double seconds = given.toDouble(&ok);
-    if (!ok || !std::isfinite(seconds) || std::abs(seconds) > 3600.0)
-        return std::nullopt;
-    return seconds;
+    const QByteArray given = queryValue(query.isEmpty() ? nullptr : query.constData(), "seconds").trimmed();
+    if (!given.isEmpty())
+        return given;
+    const QByteArray trimmed = body.trimmed();
+    const QJsonDocument document = QJsonDocument::fromJson(trimmed);
+    if (!document.isObject())
+        return trimmed;
+    // A JSON number in plain decimals, however it was written there; anything else is no number of seconds.
+    const QJsonValue seconds = document.object().value(u"seconds"_s);
+    return seconds.isDouble() ? QByteArray::number(seconds.toDouble(), 'f', QLocale::FloatingPointShortest)
+                              : QByteArray();
 }

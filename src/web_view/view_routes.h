@@ -11,15 +11,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 struct mg_callbacks;
 struct mg_context;
 class ViewerFeed;
-
-enum class ViewCommand { Restart, Pause, Adjust, Skip };
 
 /// What the server's own threads share with the interface thread, under one mutex: the state last pushed, the
 /// token, the bounds, the connections counted by address, and the viewers. The server's threads never call the
@@ -37,9 +34,11 @@ struct ViewCore {
     /// Viewers admitted, their handshake under way included.
     int viewerSlots = 0;
     std::vector<std::shared_ptr<ViewerFeed>> viewers;
-    /// Where a command is run, on its thread; null once the server stops.
+    /// Where a command is run, on its thread; null once the server stops, and the host with it.
     QPointer<QObject> receiver;
-    std::function<void(ViewCommand, double)> run;
+    /// Parses the commands, under the mutex while the receiver is there (the host may be gone after it).
+    const ViewHost* host = nullptr;
+    std::function<void(const CountCommand&)> run;
     /// Commands posted and run, so a request can wait (bounded) for the state after its command.
     quint64 posted = 0;
     quint64 done = 0;
@@ -54,6 +53,6 @@ void addViewerRoute(mg_context* context, ViewCore* core);
 /// The token given (header X-Lectern-Token, else ?token=) compared with `token` whole, in a time that tells
 /// nothing of how much was right; an empty token matches nothing.
 bool tokenMatches(const QByteArray& given, const QByteArray& token);
-/// The seconds of an adjustment: ?seconds=, else the body as a bare number or as {"seconds": N}; nothing when it
-/// is no finite number within ±3600.
-std::optional<double> adjustSeconds(const QByteArray& query, const QByteArray& body);
+/// The seconds of an adjustment as given, for the host to parse: ?seconds=, else the body as a bare number or as
+/// {"seconds": N}; empty when none is given.
+QByteArray givenSeconds(const QByteArray& query, const QByteArray& body);

@@ -62,7 +62,7 @@ Stoppers& stoppers()
 
 } // namespace
 
-ViewServer::ViewServer(std::function<QByteArray()> state, QObject* parent) : QObject(parent), m_state(std::move(state))
+ViewServer::ViewServer(ViewHost& host, QObject* parent) : QObject(parent), m_host(host)
 {
     const QByteArray style = resource(u"view.css"_s);
     const QByteArray script = resource(u"view.js"_s);
@@ -88,10 +88,11 @@ quint16 ViewServer::start(quint16 port)
     core->token = m_token.toUtf8();
     core->page = m_page;
     core->pagePolicy = m_pagePolicy;
-    core->state = m_state();
+    core->state = m_host.state();
     core->receiver = this;
-    core->run = [this](ViewCommand command, double seconds) {
-        run(command, seconds);
+    core->host = &m_host;
+    core->run = [this](const CountCommand& command) {
+        run(command);
     };
     mg_callbacks callbacks{};
     setViewCallbacks(callbacks);
@@ -178,7 +179,7 @@ void ViewServer::push()
 {
     if (!m_core)
         return;
-    const QByteArray state = m_state();
+    const QByteArray state = m_host.state();
     std::lock_guard lock(m_core->mutex);
     m_core->state = state;
     // A viewer that is not taking what it is sent drops out of the list; its connection ends on its own thread.
@@ -190,27 +191,14 @@ void ViewServer::takeState()
 {
     if (!m_core)
         return;
-    const QByteArray state = m_state();
+    const QByteArray state = m_host.state();
     std::lock_guard lock(m_core->mutex);
     m_core->state = state;
 }
 
-void ViewServer::run(ViewCommand command, double seconds)
+void ViewServer::run(const CountCommand& command)
 {
-    switch (command) {
-    case ViewCommand::Restart:
-        emit restartRequested();
-        break;
-    case ViewCommand::Pause:
-        emit pauseRequested();
-        break;
-    case ViewCommand::Adjust:
-        emit adjustRequested(seconds);
-        break;
-    case ViewCommand::Skip:
-        emit skipRequested();
-        break;
-    }
+    m_host.run(command);
     // The answer tells the state after the command.
     takeState();
 }

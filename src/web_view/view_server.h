@@ -7,19 +7,17 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 struct mg_context;
 struct ViewCore;
-enum class ViewCommand;
 
 /// The browser view's server, on civetweb: the page at /, the rows pushed to it over a WebSocket at /socket whenever
-/// they change, the state at GET /api/state, and the chair's commands at POST /api/restart, pause, adjust and skip
-/// for whoever holds the token it is given (POST /api/check answers 204 to the token's holder and nothing else, for
-/// the page to know its token before a command fails). civetweb answers on threads of its own, which read the state
-/// last pushed and post the commands to this object's thread, where they leave as signals; nothing here waits for
-/// a client. A viewer that does not take what it is sent is dropped, a request too large or too slow is cut off, one
+/// they change, the state at GET /api/state, and the chair's commands at POST /api/NAME, for each name of the count's
+/// commands, for whoever holds the token it is given (POST /api/check answers 204 to the token's holder and nothing
+/// else, for the page to know its token before a command fails). civetweb answers on threads of its own, which read the
+/// state last pushed and post the commands to this object's thread, where the host runs them; nothing here waits for a
+/// client. A viewer that does not take what it is sent is dropped, a request too large or too slow is cut off, one
 /// client address cannot take every place, and the token's holder is never turned away for want of one (see
 /// ViewLimits).
 class ViewServer final : public QObject {
@@ -27,9 +25,8 @@ class ViewServer final : public QObject {
 public:
     using Limits = ViewLimits;
 
-    /// `state` gives the state as JSON; it is read on this object's thread at start, at each push and after each
-    /// command.
-    explicit ViewServer(std::function<QByteArray()> state, QObject* parent = nullptr);
+    /// `host` gives the state and takes the commands; it must outlive the server.
+    explicit ViewServer(ViewHost& host, QObject* parent = nullptr);
     ~ViewServer() override;
 
     /// Listens on every IPv4 interface at `port`, or at the first free port of the 16 above it (0: any free port).
@@ -50,17 +47,11 @@ public slots:
     /// Sends the state to every viewer; called when the rows or the count's state changed.
     void push();
 
-signals:
-    void restartRequested();
-    void pauseRequested();
-    void adjustRequested(double seconds);
-    void skipRequested();
-
 private:
-    void run(ViewCommand command, double seconds);
+    void run(const CountCommand& command);
     void takeState();
 
-    const std::function<QByteArray()> m_state;
+    ViewHost& m_host;
     Limits m_limits;
     QString m_token;
     quint16 m_port = 0;

@@ -1,22 +1,36 @@
 #pragma once
 
+#include "timing/count_command.h"
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
 
-#include <functional>
+#include <optional>
 
-/// What the browser view asks of the program: the state it shows, and the chair's commands it passes on.
-struct WebViewHooks {
-    /// The state as one JSON object (see viewStateJson()), read at every push and every GET /api/state.
-    std::function<QByteArray()> state;
-    std::function<void()> restart;
-    std::function<void()> pause;
-    std::function<void(double seconds)> adjust;
-    std::function<void()> skip;
+/// What the browser view asks of the program, which implements it: the state the view shows, and the chair's
+/// commands, in the count's own vocabulary. The view reads no more of the program than this.
+class ViewHost {
+public:
+    /// The state as one JSON object (see viewStateJson()), read on the interface thread at the start, at every
+    /// push and after every command.
+    virtual QByteArray state() const = 0;
+    /// The command `name` with its argument (an adjustment's seconds as given, else empty); nothing when the name
+    /// or the argument is wrong. Called on the server's own threads: it reads nothing that changes.
+    virtual std::optional<CountCommand> parse(QByteArrayView name, QByteArrayView argument) const = 0;
+    /// Runs a command parse() gave, on the interface thread.
+    virtual void run(const CountCommand& command) = 0;
     /// The chair closed the view's window, which asks for the view to stop.
-    std::function<void()> windowClosed;
+    virtual void viewClosed() = 0;
+
+protected:
+    ~ViewHost() = default;
+};
+
+/// Where the browser view keeps its token and sends its keys.
+struct ViewSetup {
     /// Where the commands' token is kept between starts (the file is the user's only); empty: a new token at each
     /// start, kept nowhere.
     QString tokenPath;
@@ -63,6 +77,6 @@ public:
 /// The browser view lives in a module of its own (it brings its web server, civetweb, Qt's network library and the
 /// QR encoder), loaded when the chair first asks for the view. Its one entry starts the server at `port` or the
 /// first free one of the 16 above, and shows the window, without taking the keyboard; null when no port was free.
-using StartWebView = WebView*(const WebViewHooks& hooks, quint16 port);
+using StartWebView = WebView*(ViewHost& host, const ViewSetup& setup, quint16 port);
 inline constexpr char startWebViewSymbol[] = "lectern_start_web_view";
 inline constexpr char webViewModuleName[] = "liblectern_web_view.so";

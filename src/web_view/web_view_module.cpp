@@ -12,14 +12,9 @@ namespace {
 
 class RunningWebView final : public WebView {
 public:
-    explicit RunningWebView(const WebViewHooks& hooks)
-        : m_server(hooks.state), m_token(hooks.tokenPath), m_keyTarget(hooks.keyTarget)
+    RunningWebView(ViewHost& host, const ViewSetup& setup)
+        : m_host(host), m_server(host), m_token(setup.tokenPath), m_keyTarget(setup.keyTarget)
     {
-        QObject::connect(&m_server, &ViewServer::restartRequested, &m_server, hooks.restart);
-        QObject::connect(&m_server, &ViewServer::pauseRequested, &m_server, hooks.pause);
-        QObject::connect(&m_server, &ViewServer::adjustRequested, &m_server, hooks.adjust);
-        QObject::connect(&m_server, &ViewServer::skipRequested, &m_server, hooks.skip);
-        m_windowClosed = hooks.windowClosed;
         m_server.setToken(m_token.value());
         QObject::connect(&m_token, &ControlToken::changed, &m_server, [this](const QString& token) {
             m_server.setToken(token);
@@ -34,7 +29,7 @@ public:
             return false;
         m_addresses = ServeWindow::viewAddresses(m_server.port());
         m_window = std::make_unique<ServeWindow>(m_addresses, m_keyTarget);
-        QObject::connect(m_window.get(), &ServeWindow::closed, &m_server, m_windowClosed);
+        QObject::connect(m_window.get(), &ServeWindow::closed, &m_server, [this] { m_host.viewClosed(); });
         QObject::connect(m_window.get(), &ServeWindow::controlCodeRequested, &m_server, [this] { showControl(); });
         m_window->show();
         return true;
@@ -62,19 +57,19 @@ private:
         m_controlWindow->showAddress(controlUrl());
     }
 
+    ViewHost& m_host;
     ViewServer m_server;
     ControlToken m_token;
     QObject* m_keyTarget;
     QStringList m_addresses;
     std::unique_ptr<ServeWindow> m_window;
     std::unique_ptr<ControlWindow> m_controlWindow;
-    std::function<void()> m_windowClosed;
 };
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT WebView* lectern_start_web_view(const WebViewHooks& hooks, quint16 port)
+extern "C" Q_DECL_EXPORT WebView* lectern_start_web_view(ViewHost& host, const ViewSetup& setup, quint16 port)
 {
-    auto view = std::make_unique<RunningWebView>(hooks);
+    auto view = std::make_unique<RunningWebView>(host, setup);
     return view->start(port) ? view.release() : nullptr;
 }

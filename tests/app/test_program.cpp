@@ -1,6 +1,5 @@
 #include "app/app_icon.h"
 #include "app/program.h"
-#include "app/single_instance.h"
 #include "fake_chime_device.h"
 #include "fake_clock.h"
 #include "fake_dialogs.h"
@@ -9,6 +8,7 @@
 #include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_label.h"
+#include "remote_control/single_instance.h"
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
 #include "settings_dialog/form2.h"
@@ -17,19 +17,15 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using RowMode = SettingsRecord::RowMode;
@@ -160,14 +156,9 @@ private slots:
     void soundCheck_data();
     void soundCheck();
     void soundCheckOfAFileRefusedOnceRead();
-    void oneCopyPerSettingsFile_data();
-    void oneCopyPerSettingsFile();
     void commandsFromALaterStart_data();
     void commandsFromALaterStart();
     void bellAndControlAddress();
-    void lockFolder_data();
-    void lockFolder();
-    void callersWithinBounds();
     void browserViewDropsAStuckViewer();
     void browserViewWithoutItsModule();
 };
@@ -642,36 +633,6 @@ void TestProgram::soundCheckOfAFileRefusedOnceRead()
              u"/sounds/notes.wav\n\nこのプログラムで再生できる音声ファイルではありません。"_s);
 }
 
-void TestProgram::oneCopyPerSettingsFile_data()
-{
-    // Paths of a running copy and a later start; b/Lectern.ini links to a/Lectern.ini, "link" to the folder a.
-    QTest::addColumn<QString>("running");
-    QTest::addColumn<QString>("started");
-    QTest::addColumn<bool>("bothRun");
-    QTest::newRow("doubled slash") << u"a/Lectern.ini"_s << u"a//Lectern.ini"_s << false;
-    QTest::newRow("linked folder") << u"a/Lectern.ini"_s << u"link/Lectern.ini"_s << false;
-    QTest::newRow("folder not made yet") << u"a/new/Lectern.ini"_s << u"link/new/Lectern.ini"_s << false;
-    QTest::newRow("two folders, one file") << u"a/Lectern.ini"_s << u"b/Lectern.ini"_s << false;
-    QTest::newRow("another file") << u"a/Lectern.ini"_s << u"b/other.ini"_s << true;
-}
-
-void TestProgram::oneCopyPerSettingsFile()
-{
-    QFETCH(QString, running);
-    QFETCH(QString, started);
-    QFETCH(bool, bothRun);
-    QTemporaryDir runtime, dir; // made 0700, as a session's runtime folder is
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    const QString root = dir.path() + u'/';
-    QFile ini(root + u"a/Lectern.ini"_s);
-    QVERIFY(QDir(root).mkpath(u"a"_s) && QDir(root).mkpath(u"b"_s) && ini.open(QIODevice::WriteOnly));
-    QVERIFY(ini.link(root + u"b/Lectern.ini"_s) && QFile::link(root + u"a"_s, root + u"link"_s));
-
-    SingleInstance first(root + running), second(root + started);
-    QCOMPARE(first.claim(), SingleInstance::Claim::Ours);
-    QCOMPARE(second.claim(), bothRun ? SingleInstance::Claim::Ours : SingleInstance::Claim::Running);
-}
-
 void TestProgram::commandsFromALaterStart_data()
 {
     // What a later start writes to the running copy (10 minutes' presentation, 2 warning), and the count after it.
@@ -692,6 +653,10 @@ void TestProgram::commandsFromALaterStart_data()
     QTest::newRow("carriage return") << QByteArray("pause\r\n") << true << CountState{};
     QTest::newRow("too long") << QByteArray(100, 'x') << true << CountState{};
     QTest::newRow("too long, a whole line") << "adjust=" + QByteArray(60, '0') + "1\nskip\n" << true << CountState{};
+    // Each in one piece, newline and all: the limit is on the line, not on what one read brings.
+    QTest::newRow("the longest line, 40 bytes") << "adjust=" + QByteArray(31, '0') + "10\n"
+                                                << false << CountState{10, 1, false, false, 10};
+    QTest::newRow("a byte past the longest line") << "adjust=" + QByteArray(32, '0') + "10\n" << true << CountState{};
 }
 
 void TestProgram::commandsFromALaterStart()
@@ -740,88 +705,6 @@ void TestProgram::bellAndControlAddress()
     QCOMPARE(rig.program.count().state().phase, 1);
     instance.setControlAddress([] { return u"http://192.0.2.7:8480/?token=0123abcd"_s; });
     QCOMPARE(answer("control-url\n"), QByteArray("http://192.0.2.7:8480/?token=0123abcd\n"));
-}
-
-void TestProgram::lockFolder_data()
-{
-    // The session's and the user's runtime folders, and whether a folder open to all is in the temporary folder
-    // under the program's name: the folder the socket is made in, none when later starts cannot reach the copy.
-    QTest::addColumn<QString>("session");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<bool>("planted");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("no session folder: the user's") << QString() << u"own"_s << false << u"own"_s;
-    QTest::newRow("session folder open to others") << u"open"_s << u"own"_s << false << u"own"_s;
-    QTest::newRow("user's folder open to others")
-        << QString() << u"open"_s << false << u"tmp/lectern-%1"_s.arg(::geteuid());
-    QTest::newRow("planted in the temporary folder") << QString() << u"missing"_s << true << QString();
-    QTest::newRow("socket path too long") << QString(120, u'x') << u"own"_s << false << QString();
-}
-
-void TestProgram::lockFolder()
-{
-    QFETCH(QString, session);
-    QFETCH(QString, user);
-    QFETCH(bool, planted);
-    QFETCH(QString, chosen);
-    QTemporaryDir root;
-    QDir dir(root.path());
-    for (const QString& name : {u"own"_s, u"open"_s, u"tmp"_s, QString(120, u'x')})
-        QVERIFY(dir.mkdir(name, QFile::Permissions(name == u"open"_s || name == u"tmp"_s ? 0x7755 : 0x7700)));
-    QVERIFY(!planted || dir.mkdir(u"tmp/lectern-%1"_s.arg(::geteuid()), QFile::Permissions(0x7777)));
-    const auto at = [&dir](const QString& name) {
-        return name.isEmpty() ? name : dir.filePath(name);
-    };
-
-    SingleInstance instance(iniPath, {at(session), at(user), at(u"tmp"_s)});
-    QCOMPARE(instance.claim(), chosen.isEmpty() ? SingleInstance::Claim::Unreachable : SingleInstance::Claim::Ours);
-    QStringList sockets; // the folders holding one
-    for (QDirIterator it(root.path(), {u"*.socket"_s}, QDir::System, QDirIterator::Subdirectories); it.hasNext();)
-        sockets << dir.relativeFilePath(it.nextFileInfo().path());
-    QCOMPARE(sockets, chosen.isEmpty() ? QStringList() : QStringList{chosen});
-}
-
-void TestProgram::callersWithinBounds()
-{
-    QTemporaryDir runtime;
-    SingleInstance instance(iniPath, {runtime.path(), {}, {}});
-    QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
-    const QString socket = runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0));
-    QSignalSpy fronts(&instance, &SingleInstance::activationRequested);
-    QLocalSocket callers[18];
-    const auto call = [&](int k, const QByteArray& sent) {
-        callers[k].connectToServer(socket);
-        callers[k].write(sent);
-    };
-    // Sixteen callers are held; one more is heard, and the oldest cut off to make room for it.
-    for (int k = 0; k < 17; ++k) {
-        call(k, "front\n");
-        QTRY_COMPARE(fronts.size(), k + 1);
-    }
-    QTRY_COMPARE(callers[0].state(), QLocalSocket::UnconnectedState);
-    QCOMPARE(callers[1].state(), QLocalSocket::ConnectedState);
-
-    // With every descriptor taken a caller waits, and the program does not wake again and again to take it.
-    call(17, {});
-    rlimit limits{}, saved{};
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    limits = {std::min<rlim_t>(saved.rlim_cur, 512), saved.rlim_max};
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limits), 0);
-    std::vector<int> taken;
-    for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;)
-        taken.push_back(fd);
-    const std::clock_t before = std::clock();
-    QTest::qWait(500);
-    const std::clock_t processor = std::clock() - before;
-    for (const int fd : taken)
-        ::close(fd);
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
-    QVERIFY2(processor < CLOCKS_PER_SEC / 7,
-             qPrintable(u"%1 ms of processor in 500 ms"_s.arg(processor * 1000 / CLOCKS_PER_SEC)));
-    // Free again, it is taken; two seconds without a whole line, whether after one or from the start, cut it off.
-    QTRY_COMPARE(callers[1].state(), QLocalSocket::UnconnectedState);
-    for (QLocalSocket& caller : callers)
-        QTRY_COMPARE_WITH_TIMEOUT(caller.state(), QLocalSocket::UnconnectedState, 2500);
 }
 
 void TestProgram::browserViewDropsAStuckViewer()

@@ -49,7 +49,7 @@ struct Rig {
 
     Rig()
     {
-        QObject::connect(&form, &Form1::restartRequested, &count, &Count::restart);
+        QObject::connect(&form, &Form1::commandRequested, &count, &Count::apply);
         QObject::connect(&form, &Form1::fmtIndexChanged, &count, &Count::refresh);
         QObject::connect(&form, &Form1::windowStateChanged, &count, &Count::refresh);
         QObject::connect(&count, &Count::stateChanged, &form, &Form1::showState);
@@ -654,14 +654,11 @@ void TestForm1::keys()
             requests << what;
         };
     };
-    connect(&rig.form, &Form1::pauseRequested, this, note(u"pause"_s));
-    connect(&rig.form, &Form1::skipRequested, this, note(u"skip"_s));
-    connect(&rig.form, &Form1::bellRequested, this, note(u"bell"_s));
     connect(&rig.form, &Form1::speakerScreenRequested, this, note(u"speaker"_s));
-    connect(&rig.form, &Form1::restartRequested, this, note(u"restart"_s));
-    connect(&rig.form, &Form1::rehearsalRequested, this, note(u"rehearsal"_s));
     connect(&rig.form, &Form1::settingsRequested, this, note(u"settings"_s));
-    connect(&rig.form, &Form1::adjustRequested, this, [&requests](double s) { requests << u"adjust %1"_s.arg(s); });
+    connect(&rig.form, &Form1::commandRequested, this, [&requests](const CountCommand& c) {
+        requests << QString::fromLatin1(countCommandText(c)).replace(u'=', u' ');
+    });
 
     QTest::keyClick(&rig.form, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(requests.join(u", "_s), asked);
@@ -744,7 +741,7 @@ void TestForm1::speakerWindow()
     QTRY_COMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
     QCOMPARE(rig.label(u"Label1"_s)->foreground(), ColourValue(0x00FFFFFFu));
     // A key does what it does on the main window; a click does nothing.
-    QSignalSpy paused(&rig.form, &Form1::pauseRequested);
+    QSignalSpy paused(&rig.form, &Form1::commandRequested);
     QSignalSpy settings(&rig.form, &Form1::settingsRequested);
     QTest::keyClick(&speaker, Qt::Key_Space);
     QCOMPARE(paused.size(), 1);

@@ -1,3 +1,4 @@
+#include "timing/count_command.h"
 #include "web_view/view_server.h"
 
 #include <QTest>
@@ -72,6 +73,18 @@ QByteArray changedAt(qsizetype at)
     return wrong;
 }
 
+// The program's side: a fixed state, the count's own parser, and the commands run.
+struct Host final : ViewHost {
+    QList<CountCommand> ran;
+    QByteArray state() const override { return R"({"elapsed":1})"; }
+    std::optional<CountCommand> parse(QByteArrayView name, QByteArrayView argument) const override
+    {
+        return parseCountCommand(name, argument);
+    }
+    void run(const CountCommand& command) override { ran << command; }
+    void viewClosed() override {}
+};
+
 // A request whose head, request line to blank line, is `size` bytes.
 QByteArray headOf(qsizetype size)
 {
@@ -122,7 +135,12 @@ void TestViewServer::answers_data()
     QTest::newRow("adjust, in the query")
         << command("adjust?seconds=-3600") << 0 << 0 << 8 << local << 200 << QByteArray();
     QTest::newRow("adjust past its bound")
-        << command("adjust", token, "3600.5") << 0 << 0 << 8 << local << 400 << QByteArray();
+        << command("adjust", token, "86400.5") << 0 << 0 << 8 << local << 400 << QByteArray();
+    QTest::newRow("adjust, in JSON with an exponent")
+        << command("adjust", token, R"({"seconds": -1e2})") << 0 << 0 << 8 << local << 200 << QByteArray();
+    QTest::newRow("rehearsal") << command("rehearsal") << 0 << 0 << 8 << local << 200 << QByteArray();
+    QTest::newRow("bell") << command("bell") << 0 << 0 << 8 << local << 200 << QByteArray();
+    QTest::newRow("no such command") << command("front") << 0 << 0 << 8 << local << 404 << QByteArray();
     QTest::newRow("adjust by no number") << command("adjust", token, "ten") << 0 << 0 << 8 << local << 400
                                          << QByteArray();
     QTest::newRow("command by GET") << request("GET /api/pause") << 0 << 0 << 8 << local << 405
@@ -157,9 +175,8 @@ void TestViewServer::answers()
     QFETCH(int, status);
     QFETCH(QByteArray, header);
 
-    int paused = 0;
-    ViewServer server([] { return QByteArray(R"({"elapsed":1})"); });
-    connect(&server, &ViewServer::pauseRequested, this, [&paused] { ++paused; });
+    Host host;
+    ViewServer server(host);
     ViewLimits limits;
     limits.perAddress = perAddress;
     server.setLimits(limits);
@@ -188,8 +205,12 @@ void TestViewServer::answers()
     const QByteArray head = answer.get();
     QVERIFY2(head.startsWith("HTTP/1.1 " + QByteArray::number(status) + ' '), head.constData());
     QVERIFY2(head.contains(header), head.constData());
-    if (sent.contains("/api/pause") && status == 200)
-        QCOMPARE(paused, 1);
+    // A command answered 200 ran once, as the one named in the path.
+    if (sent.startsWith("POST /api/") && status == 200) {
+        QCOMPARE(host.ran.size(), 1);
+        const QByteArray name = countCommandText(host.ran.constFirst()).split('=').constFirst();
+        QVERIFY2(sent.startsWith("POST /api/" + name), name.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestViewServer)

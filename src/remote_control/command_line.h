@@ -1,11 +1,12 @@
 #pragma once
 
+#include "remote_control/start_options.h"
+
 #include <QtGlobal>
 
 #include <optional>
 
 class QGuiApplication;
-struct StartOptions;
 
 /// Answers --help and --version before any window system is touched, so both work without a display.
 /// Returns the exit status when the program has answered and should end.

@@ -1,4 +1,4 @@
-#include "app/message_language.h"
+#include "remote_control/message_language.h"
 
 #include <QByteArray>
 

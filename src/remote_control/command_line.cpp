@@ -1,16 +1,18 @@
-#include "app/command_line.h"
+#include "remote_control/command_line.h"
 
-#include "app/message_language.h"
-#include "app/program.h"
-#include "app/single_instance.h"
 #include "build_info.h"
 #include "platform/disk_file_access.h"
+#include "remote_control/message_language.h"
+#include "remote_control/single_instance.h"
+#include "remote_control/start_options.h"
 #include "settings/settings_location.h"
+#include "timing/count_command.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
@@ -25,9 +27,6 @@ namespace {
 
 constexpr quint16 defaultPort = 8480;
 
-// The commands a later start passes on to the copy that runs for the same settings file.
-const QStringList countCommands{u"restart"_s, u"pause"_s, u"adjust"_s, u"skip"_s, u"rehearsal"_s, u"bell"_s};
-
 void describe(QCommandLineParser& parser)
 {
     parser.addHelpOption();
@@ -35,9 +34,11 @@ void describe(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(u"full-screen"_s));
     parser.addOption(QCommandLineOption(u"screen"_s, QString(), u"N"_s));
     parser.addOption(QCommandLineOption(u"speaker-screen"_s));
-    for (const QString& name : countCommands) {
-        parser.addOption(name == u"adjust"_s ? QCommandLineOption(name, QString(), u"seconds"_s)
-                                             : QCommandLineOption(name));
+    // The count's commands, which a later start passes on to the copy that runs for the same settings file.
+    for (const CountCommandSpelling& command : countCommandSpellings) {
+        const QString name = QString::fromLatin1(command.text);
+        parser.addOption(command.takesSeconds ? QCommandLineOption(name, QString(), u"seconds"_s)
+                                              : QCommandLineOption(name));
     }
     parser.addOption(QCommandLineOption(u"serve"_s, QString(), u"port"_s));
     parser.addOption(QCommandLineOption(u"control-url"_s));
@@ -77,26 +78,24 @@ void sayParserError(QCommandLineParser& parser)
 std::optional<int> passOnCommands(const QCommandLineParser& parser)
 {
     QByteArray lines;
-    qsizetype adjustments = 0;
+    // How many values of each option with seconds have been taken, as the parser keeps them apart by name.
+    QHash<QString, qsizetype> taken;
     for (const QString& name : parser.optionNames()) {
-        if (!countCommands.contains(name))
+        const QByteArray given = name.toLatin1();
+        const CountCommandSpelling* spelling = countCommandSpelling(given);
+        if (!spelling)
             continue;
-        QByteArray line = name.toLatin1();
-        if (name == u"adjust"_s) {
-            const QByteArray text = parser.values(name).value(adjustments++).toUtf8();
-            const std::optional<double> seconds = remoteAdjustSeconds(text);
-            if (!seconds) {
-                sayOnStderr(
-                    u"--adjust には秒数を前後どちらも1日以内で指定します（例: --adjust=-30）。'%1' は使えません"_s.arg(
-                        QString::fromUtf8(text)),
-                    u"--adjust takes seconds, at most a day either way (as --adjust=-30), not '%1'"_s.arg(
-                        QString::fromUtf8(text)));
-                return 1;
-            }
-            // In its shortest form, well within the line the copy takes however the number was written.
-            line += '=' + QByteArray::number(*seconds, 'g', QLocale::FloatingPointShortest);
+        const QByteArray argument =
+            spelling->takesSeconds ? parser.values(name).value(taken[name]++).toUtf8() : QByteArray();
+        const std::optional<CountCommand> command = parseCountCommand(given, argument);
+        if (!command) {
+            const QString text = QString::fromUtf8(argument);
+            sayOnStderr(
+                u"--%1 には秒数を前後どちらも1日以内で指定します（例: --%1=-30）。'%2' は使えません"_s.arg(name, text),
+                u"--%1 takes seconds, at most a day either way (as --%1=-30), not '%2'"_s.arg(name, text));
+            return 1;
         }
-        lines += line + '\n';
+        lines += countCommandText(*command) + '\n';
     }
     // The address is asked for last, after the commands, as the copy closes the connection once it has answered.
     const bool askAddress = parser.isSet(u"control-url"_s);

@@ -1,4 +1,4 @@
-#include "app/web_view_loader.h"
+#include "remote_control/web_view_loader.h"
 
 #include "build_info.h"
 

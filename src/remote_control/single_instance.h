@@ -1,5 +1,7 @@
 #pragma once
 
+#include "timing/count_command.h"
+
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -11,10 +13,6 @@
 #include <vector>
 
 class QSocketNotifier;
-
-/// The seconds of an adjustment from outside (`--adjust=TEXT`, and the socket's "adjust=TEXT"): a plain decimal
-/// number, signed or not, within a day either way; nothing for anything else.
-std::optional<double> remoteAdjustSeconds(QByteArrayView text);
 
 /// The folders the lock and the socket may live in, first choice first. Each is taken only when it is a folder of
 /// this user's that no one else may enter.
@@ -36,10 +34,10 @@ struct LockPlaces {
 /// start holds a lock and listens; a later start finds the lock held, asks the holder to come to the front and
 /// ends. A lock left by a copy that died is taken over at once.
 ///
-/// The socket takes lines of at most a few bytes each: "front", or a command of the count ("restart", "pause",
-/// "adjust=SECONDS", "skip", "rehearsal", "bell"); "control-url" is answered with one line, the browser view's
-/// control address or an empty line, and the connection closed. A caller whose line is not one of these is cut
-/// off there, and so is one that has not finished a line within two seconds; of many callers at once only the
+/// The socket takes lines of at most a few bytes each: "front", or a command of the count in its text form
+/// ("restart", "pause", "adjust=SECONDS", see parseCountCommand()); "control-url" is answered with one line, the
+/// browser view's control address or an empty line, and the connection closed. A caller whose line is not one of these
+/// is cut off there, and so is one that has not finished a line within two seconds; of many callers at once only the
 /// latest few are held, so that no one can take up the program's descriptors or its time.
 class SingleInstance final : public QObject {
     Q_OBJECT
@@ -75,12 +73,8 @@ public:
 signals:
     /// A later start asked this instance to come to the front.
     void activationRequested();
-    void restartRequested();
-    void pauseRequested();
-    void adjustRequested(double seconds);
-    void skipRequested();
-    void rehearsalRequested();
-    void bellRequested();
+    /// A later start passed on a command of the count.
+    void commandRequested(const CountCommand& command);
 
 private:
     struct Caller;

@@ -1,6 +1,6 @@
-#include "app/single_instance.h"
+#include "remote_control/single_instance.h"
 
-#include "app/message_language.h"
+#include "remote_control/message_language.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -27,7 +26,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The longest line the socket takes, its newline left out: "adjust=" and a number written in its shortest form.
+// The longest line the socket takes, its newline left out: room for "adjust=" and its seconds in the text form a
+// later start writes, with some to spare for a line written by hand.
 constexpr qint64 longestLine = 40;
 // The longest answer a caller reads: an address with its token.
 constexpr qint64 longestAnswer = 4096;
@@ -38,8 +38,6 @@ constexpr std::size_t heldCallers = 16;
 constexpr int callersTakenAtOnce = 8;
 // How long the listener rests once the process ran out of descriptors.
 constexpr std::chrono::milliseconds listenAgainAfter{200};
-// The largest adjustment one command from outside makes, either way: a day.
-constexpr double largestRemoteAdjustSeconds = 24 * 3600.0;
 
 // The path the file is reached by however it is spelt: the links of the parts that exist resolved, the parts not
 // made yet appended as they are.
@@ -272,19 +270,6 @@ struct SingleInstance::Caller {
             ::close(fd);
     }
 };
-
-std::optional<double> remoteAdjustSeconds(QByteArrayView text)
-{
-    for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'))
-            return std::nullopt;
-    }
-    bool ok = false;
-    const double seconds = text.toDouble(&ok);
-    if (!ok || !(std::fabs(seconds) <= largestRemoteAdjustSeconds))
-        return std::nullopt;
-    return seconds;
-}
 
 LockPlaces LockPlaces::ofThisProcess()
 {
@@ -563,22 +548,12 @@ void SingleInstance::watchIdle()
 
 bool SingleInstance::act(QByteArrayView line)
 {
-    if (line == "front")
+    if (line == "front") {
         emit activationRequested();
-    else if (line == "restart")
-        emit restartRequested();
-    else if (line == "pause")
-        emit pauseRequested();
-    else if (line == "skip")
-        emit skipRequested();
-    else if (line == "rehearsal")
-        emit rehearsalRequested();
-    else if (line == "bell")
-        emit bellRequested();
-    else if (const std::optional<double> seconds =
-                 line.startsWith("adjust=") ? remoteAdjustSeconds(line.sliced(7)) : std::nullopt)
-        emit adjustRequested(*seconds);
-    else
-        return false;
-    return true;
+        return true;
+    }
+    const std::optional<CountCommand> command = parseCountCommand(line);
+    if (command)
+        emit commandRequested(*command);
+    return command.has_value();
 }

@@ -1,4 +1,4 @@
-#include "web_view/view_state.h"
+#include "remote_control/view_state.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
