@@ -31,9 +31,9 @@ constexpr int noticeMs = 4000;
 } // namespace
 
 Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
-      m_rows(new RowPair(this, m_rowFamily, defaultHeading(1) + u"\u3000 nn分ss秒"_s,
-                         defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground)),
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs),
+      m_rows(new RowPair(this, QString(), defaultHeading(1) + u"\u3000 nn分ss秒"_s, defaultHeading(2) + u" nn分ss秒"_s,
+                         initialForeground, initialBackground)),
       m_caption(QString::fromUtf16(programName))
 {
     setObjectName(u"Form1"_s);
@@ -53,6 +53,22 @@ Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
         m_notice.clear();
         showCaption();
     });
+}
+
+QString Form1::rowFamily()
+{
+    if (m_rowFamily.isEmpty()) {
+        m_rowFamily = chooseRowFamily();
+        m_rows->setFamily(m_rowFamily);
+    }
+    return m_rowFamily;
+}
+
+void Form1::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    if (visible)
+        rowFamily();
 }
 
 int Form1::pixelsX(double points) const
@@ -181,8 +197,9 @@ void Form1::showCaption()
     if (windowTitle() == title)
         return;
     setWindowTitle(title);
-    // The window's accessible name is its caption, which changes every second while minimised.
-    if (QAccessible::isActive()) {
+    // The window's accessible name is its caption, which changes every second while minimised; a window not yet
+    // shown has no reader (see RowLabel::setText).
+    if (isVisible() && QAccessible::isActive()) {
         QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&nameChanged);
     }

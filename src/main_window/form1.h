@@ -41,8 +41,13 @@ public:
 
     /// 0 one-line form, 1 two-line form, as the last layout pass chose.
     int fmtIndex() const { return m_fmtIndex; }
-    /// The face both rows are written in, chosen once when the window is made.
-    QString rowFamily() const { return m_rowFamily; }
+    /// The face both rows are written in, chosen once: when the window is first shown, or when asked before.
+    QString rowFamily();
+    /// Shows the window as QWidget does, then chooses the rows' face when it was not yet chosen. The choice
+    /// measures the installed faces, which loads the font configuration; done after the window was handed to the
+    /// window system, it runs while the window is being mapped rather than before, and still before the first
+    /// paint, which waits for the window to be exposed.
+    void setVisible(bool visible) override;
     /// The inner area in points, 1/72 inch at the screen's logical resolution.
     double innerWidthPoints() const;
     double innerHeightPoints() const;
