@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -67,8 +68,17 @@ QString Form1::rowFamily()
 void Form1::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
-    if (visible)
+    if (visible && m_rowFamily.isEmpty() && windowHandle())
+        windowHandle()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        watched->removeEventFilter(this);
         rowFamily();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 int Form1::pixelsX(double points) const

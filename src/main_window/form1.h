@@ -41,13 +41,14 @@ public:
 
     /// 0 one-line form, 1 two-line form, as the last layout pass chose.
     int fmtIndex() const { return m_fmtIndex; }
-    /// The face both rows are written in, chosen once: when the window is first shown, or when asked before.
+    /// The face both rows are written in, chosen once: when the window is first exposed, or when asked before.
     QString rowFamily();
-    /// Shows the window as QWidget does, then chooses the rows' face when it was not yet chosen. The choice
-    /// measures the installed faces, which loads the font configuration; done after the window was handed to the
-    /// window system, it runs while the window is being mapped rather than before, and still before the first
-    /// paint, which waits for the window to be exposed.
+    /// Shows the window as QWidget does. The rows' face, when not yet chosen, is chosen at the window's first
+    /// exposure, just before its first paint: the choice measures the installed faces, which loads the font
+    /// configuration, and made before, it would hold up the window's appearing.
     void setVisible(bool visible) override;
+    /// Chooses the rows' face on the first exposure of the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     /// The inner area in points, 1/72 inch at the screen's logical resolution.
     double innerWidthPoints() const;
     double innerHeightPoints() const;

@@ -90,7 +90,7 @@ void RowLabel::setText(const QString& text)
     QStringList lines = splitLines(text);
     // A count changes a digit or two a second; at full screen, drawing the whole row again each time would cost
     // many times what the rest of the program does. A hidden row draws nothing, and measures nothing: before the
-    // window is first shown its font is not even chosen.
+    // window is first exposed its font is not even chosen.
     if (isVisible())
         update(changedArea(m_lines, lines).toAlignedRect());
     const QString before = std::exchange(m_text, text);
