@@ -108,11 +108,10 @@ unset QT_QPA_PLATFORM
 # is removed, else the next one opens with the question whether to resume it, and is measured with that box up.
 launched=
 launch() {
-    local exe=lectern
-    [ "$1" = bare ] && exe=bare_qt
+    local run=(./lectern)
+    [ "$1" = bare ] && run=(./bare_qt ${family:+"$family"})
     rm -f "$E2E_DIR/$1/Lectern.count"
-    (cd "$E2E_DIR/$1" && exec env ${rules:+QT_LOGGING_RULES="$rules"} "./$exe" ${family:+"$family"}) \
-        >>"$E2E_DIR/$1.log" 2>&1 &
+    (cd "$E2E_DIR/$1" && exec env ${rules:+QT_LOGGING_RULES="$rules"} "${run[@]}") >>"$E2E_DIR/$1.log" 2>&1 &
     launched=$!
 }
 
