@@ -3,13 +3,17 @@
 // asking for the program's windows every few milliseconds, whose steps are as long as the start-ups being set
 // side by side. Nothing else may map a window meanwhile.
 //
-// Usage: map_wait PROGRAM [ARGUMENT...]   (the program's output goes to this program's stderr)
+// With --request the program is a request to a program already running (xdotool key s): the seconds run from
+// the request's start to the first window mapped after it, and the request is left to end on its own.
+//
+// Usage: map_wait [--request] PROGRAM [ARGUMENT...]   (the program's output goes to this program's stderr)
 // Exit status 0, or 1 when no window came within 30 s, 2 on a failure to run.
 
 #include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include <poll.h>
@@ -39,8 +43,13 @@ void end(pid_t child)
 
 int main(int argc, char* argv[])
 {
+    const bool request = argc > 1 && std::strcmp(argv[1], "--request") == 0;
+    if (request) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: map_wait PROGRAM [ARGUMENT...]\n");
+        std::fprintf(stderr, "usage: map_wait [--request] PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -65,6 +74,7 @@ int main(int argc, char* argv[])
 
     const auto deadline = start + std::chrono::seconds(30);
     bool mapped = false;
+    bool running = true;
     while (!mapped && Clock::now() < deadline) {
         while (!mapped && XPending(display)) {
             XEvent event;
@@ -73,15 +83,22 @@ int main(int argc, char* argv[])
         }
         if (mapped)
             break;
-        if (::waitpid(child, nullptr, WNOHANG) == child) {
-            std::fprintf(stderr, "map_wait: %s ended before it showed a window\n", argv[1]);
-            return 1;
+        if (running && ::waitpid(child, nullptr, WNOHANG) == child) {
+            running = false;
+            // A request ends once it is made; what it asked for may come later.
+            if (!request) {
+                std::fprintf(stderr, "map_wait: %s ended before it showed a window\n", argv[1]);
+                return 1;
+            }
         }
         pollfd connection{ConnectionNumber(display), POLLIN, 0};
         ::poll(&connection, 1, 100);
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    end(child);
+    if (running && !request)
+        end(child);
+    else if (running)
+        ::waitpid(child, nullptr, 0);
     XCloseDisplay(display);
     if (!mapped) {
         std::fprintf(stderr, "map_wait: no window within 30 s\n");

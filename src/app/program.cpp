@@ -77,16 +77,8 @@ Program::~Program()
 
 void Program::start(const StartOptions& options)
 {
-    FileAccess& files = m_services.files;
-    // The dialog is no child of the main window, so either can be in front of the other.
-    m_form2 = std::make_unique<Form2>(m_record, files, m_services.dialogs, m_location.writePath);
-    connect(m_form2.get(), &Form2::soundCheckRequested, &m_soundCheck, &SoundCheck::play);
-    connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
-    connect(m_form2.get(), &Form2::restartRequested, m_count.get(), &Count::restart);
-
-    readSettings(files, m_location.readPath, m_record);
-    // Taken after the file was read, so Cancel before the first confirmation brings back the file's values.
-    m_form2->takeCancelCopy();
+    m_running = true;
+    readSettings(m_services.files, m_location.readPath, m_record);
 
     // Read before the first count is saved over it.
     m_keeper.load();
@@ -178,7 +170,7 @@ Room Program::currentRoom() const
 void Program::noteRoom()
 {
     // A change of state on the way out (the window closing) is no change of the room.
-    if (m_form2)
+    if (m_running)
         m_keeper.roomChanged(currentRoom());
 }
 
@@ -218,14 +210,29 @@ void Program::takeCommandsFrom(const SingleInstance& instance)
 
 void Program::showSettings()
 {
-    if (m_form2)
-        showAndRaise(*m_form2);
+    if (!m_running)
+        return;
+    if (!m_form2)
+        makeSettingsDialog();
+    showAndRaise(*m_form2);
+}
+
+void Program::makeSettingsDialog()
+{
+    // Made at its first opening, not at start, where it would only hold up the main window. Only the dialog
+    // writes the record once the file is read, so the cancel copy it takes now holds the file's values, as one
+    // taken just after the file was read would.
+    // The dialog is no child of the main window, so either can be in front of the other.
+    m_form2 = std::make_unique<Form2>(m_record, m_services.files, m_services.dialogs, m_location.writePath);
+    connect(m_form2.get(), &Form2::soundCheckRequested, &m_soundCheck, &SoundCheck::play);
+    connect(m_form2.get(), &Form2::confirmed, this, &Program::showConfirmed);
+    connect(m_form2.get(), &Form2::restartRequested, m_count.get(), &Count::restart);
 }
 
 void Program::showConfirmed(SettingsRecord::RowMode mode)
 {
     // A save that failed while the program was ending confirms on its way out; the closed window stays closed.
-    if (!m_form2)
+    if (!m_running)
         return;
     m_form1->showRows(mode);
     m_form1->Form_Resize();
@@ -235,6 +242,7 @@ void Program::showConfirmed(SettingsRecord::RowMode mode)
 
 void Program::shutDown()
 {
+    m_running = false;
     m_webView.reset();
     m_count->finish();
     m_speaker->close();

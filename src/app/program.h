@@ -49,9 +49,9 @@ struct Services {
     QStringList moduleFolders = ::moduleFolders();
 };
 
-/// The whole program: the settings record, the count, the main window and the settings dialog, each once for the
-/// run, and the wiring between them. Closing the main window takes the dialog with it and ends every event loop, a
-/// box's as well; nothing is saved on the way.
+/// The whole program: the settings record, the count, the main window and the settings dialog (made when it is
+/// first opened), each once for the run, and the wiring between them. Closing the main window takes the dialog with it
+/// and ends every event loop, a box's as well; nothing is saved on the way.
 class Program final : public QObject, private ViewHost {
     Q_OBJECT
 public:
@@ -59,8 +59,8 @@ public:
     explicit Program(const Services& services, QObject* parent = nullptr);
     ~Program() override;
 
-    /// The load step: the settings dialog with its defaults, the settings file read into it, the rows shown
-    /// and laid out by the row mode, the first count started; then the main window is shown.
+    /// The load step: the settings file read into the record, the rows shown and laid out by the row mode, the
+    /// first count started; then the main window is shown. The settings dialog is made when it is first opened.
     void start(const StartOptions& options = {});
 
     /// Where the settings are read and written, fixed when the program is made.
@@ -74,7 +74,7 @@ public:
     Form1& mainWindow() { return *m_form1; }
     Count& count() { return *m_count; }
     SpeakerScreen& speakerScreen() { return *m_speaker; }
-    /// Null before start() and after the main window was closed.
+    /// Null until the dialog is first opened, and after the main window was closed.
     Form2* settingsDialog() const { return m_form2.get(); }
     SettingsRecord& settings() { return m_record; }
 
@@ -98,7 +98,9 @@ private:
     void run(const CountCommand& command) override;
     void viewClosed() override;
 
+    /// Shows the settings dialog, made at its first opening and kept from then on.
     void showSettings();
+    void makeSettingsDialog();
     /// Confirmed settings reach the main window: the rows of the row mode, laid out, the window in front.
     void showConfirmed(SettingsRecord::RowMode mode);
     void shutDown();
@@ -131,4 +133,6 @@ private:
     quint16 m_servePort = defaultServePort;
     /// The dialog let go when the main window closed, until its deferred delete comes.
     QPointer<Form2> m_closedForm2;
+    /// From start() until the main window closes: the dialog may open and the room is noted.
+    bool m_running = false;
 };

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QWindow>
 
 #include <algorithm>
 #include <iterator>
@@ -69,9 +70,9 @@ const WindowKey windowKeys[] = {
 } // namespace
 
 Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_dialogs(dialogs), m_rowFamily(chooseRowFamily()),
-      m_rows(new RowPair(this, m_rowFamily, defaultHeading(1) + u"\u3000 nn分ss秒"_s,
-                         defaultHeading(2) + u" nn分ss秒"_s, initialForeground, initialBackground)),
+    : QWidget(parent), m_settings(settings), m_dialogs(dialogs),
+      m_rows(new RowPair(this, QString(), defaultHeading(1) + u"\u3000 nn分ss秒"_s, defaultHeading(2) + u" nn分ss秒"_s,
+                         initialForeground, initialBackground)),
       m_caption(QString::fromUtf16(programName))
 {
     setObjectName(u"Form1"_s);
@@ -91,6 +92,31 @@ Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
         m_notice.clear();
         showCaption();
     });
+}
+
+QString Form1::rowFamily()
+{
+    if (m_rowFamily.isEmpty()) {
+        m_rowFamily = chooseRowFamily();
+        m_rows->setFamily(m_rowFamily);
+    }
+    return m_rowFamily;
+}
+
+void Form1::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    if (visible && m_rowFamily.isEmpty() && windowHandle())
+        windowHandle()->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle()) {
+        watched->removeEventFilter(this);
+        rowFamily();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 int Form1::pixelsX(double points) const
@@ -217,8 +243,9 @@ void Form1::showCaption()
     if (windowTitle() == title)
         return;
     setWindowTitle(title);
-    // The window's accessible name is its caption, which changes every second while minimised.
-    if (QAccessible::isActive()) {
+    // The window's accessible name is its caption, which changes every second while minimised; a window not yet
+    // shown has no reader (see RowLabel::setText).
+    if (isVisible() && QAccessible::isActive()) {
         QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&nameChanged);
     }

@@ -30,8 +30,14 @@ public:
     /// Fills the screen the window is on, or gives back the size and place it had before.
     void toggleFullScreen();
 
-    /// The face both rows are written in, chosen once when the window is made.
-    QString rowFamily() const { return m_rowFamily; }
+    /// The face both rows are written in, chosen once: when the window is first exposed, or when asked before.
+    QString rowFamily();
+    /// Shows the window as QWidget does. The rows' face, when not yet chosen, is chosen at the window's first
+    /// exposure, just before its first paint: the choice measures the installed faces, which loads the font
+    /// configuration, and made before, it would hold up the window's appearing.
+    void setVisible(bool visible) override;
+    /// Chooses the rows' face on the first exposure of the window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     /// The inner area in points, 1/72 inch at the screen's logical resolution.
     double innerWidthPoints() const;
     double innerHeightPoints() const;

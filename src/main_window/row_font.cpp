@@ -1,5 +1,6 @@
 #include "main_window/row_font.h"
 
+#include "platform/log_categories.h"
 #include "settings/settings_record.h"
 
 #include <QFontDatabase>
@@ -115,8 +116,11 @@ QString chooseRowFamily()
 {
     // Listing every Japanese face asks each one for its writing systems, which costs start-up time; the
     // known faces are tried first and the full list only when none of them is installed and fits.
-    const QString family = firstDoubleWidthFamily(preferredRowFamilies());
-    return family.isEmpty() ? chooseRowFamily(rowFamilyCandidates()) : family;
+    QString family = firstDoubleWidthFamily(preferredRowFamilies());
+    if (family.isEmpty())
+        family = chooseRowFamily(rowFamilyCandidates());
+    qCDebug(lcFont, "rows in %s", qUtf8Printable(family));
+    return family;
 }
 
 QFont rowFont(const QString& family, double pointSize)

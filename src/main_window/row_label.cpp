@@ -86,12 +86,15 @@ void RowLabel::setText(const QString& text)
         return;
     QStringList lines = splitLines(text);
     // A count changes a digit or two a second; at full screen, drawing the whole row again each time would cost
-    // many times what the rest of the program does.
-    const QRect changed = changedArea(m_lines, lines).toAlignedRect();
+    // many times what the rest of the program does. A hidden row draws nothing, and measures nothing: before the
+    // window is first exposed its font is not even chosen.
+    if (isVisible())
+        update(changedArea(m_lines, lines).toAlignedRect());
     const QString before = std::exchange(m_text, text);
     m_lines = std::move(lines);
-    update(changed);
-    if (QAccessible::isActive())
+    // Nothing reads a window not yet shown; asking whether anything listens would open the bus to assistive
+    // technology before the window could appear, where the window's showing opens it just after.
+    if (window()->isVisible() && QAccessible::isActive())
         announceText(before);
 }
 

@@ -74,6 +74,13 @@ RowLayout RowPair::layOut(bool bothRows, int fmtIndex)
     return layout;
 }
 
+void RowPair::setFamily(const QString& family)
+{
+    m_family = family;
+    for (RowLabel* label : {m_upper, m_lower})
+        label->setFont(rowFont(m_family, label->font().pointSizeF()));
+}
+
 void RowPair::showRows(SettingsRecord::RowMode mode)
 {
     switch (mode) {

@@ -19,11 +19,14 @@ class RowLabel;
 class RowPair final : public QObject {
     Q_OBJECT
 public:
-    /// Makes the rows, named Label1 and Label2, as children of `host`, in the face `family`.
+    /// Makes the rows, named Label1 and Label2, as children of `host`, in the face `family` (empty: the face comes
+    /// later through setFamily, before the rows are first drawn).
     RowPair(QWidget* host, const QString& family, const QString& upperText, const QString& lowerText,
             ColourValue foreground, ColourValue background);
 
     RowLabel* upper() const { return m_upper; }
+    /// Both rows in the face `family`, at the type size they have.
+    void setFamily(const QString& family);
     RowLabel* lower() const { return m_lower; }
 
     /// Lays the rows over the host's inner area and gives them the type size chosen; with `fmtIndex` at 0 or 1,

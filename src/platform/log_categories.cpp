@@ -4,3 +4,4 @@
 Q_LOGGING_CATEGORY(lcSound, "lectern.sound", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcFiles, "lectern.files", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcFlip, "lectern.flip", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcFont, "lectern.font", QtWarningMsg)

@@ -11,3 +11,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcFiles)
 
 /// lectern.flip (debug): each second the count shows, with how long after its instant it was written to the rows.
 Q_DECLARE_LOGGING_CATEGORY(lcFlip)
+
+/// lectern.font (debug): the face the rows were given, so that a comparison can draw the same one.
+Q_DECLARE_LOGGING_CATEGORY(lcFont)

@@ -31,7 +31,7 @@ public:
     /// Full path of the settings file, fixed when the dialog is made and used by every confirmation.
     const QString fileN;
 
-    /// Takes the cancel copy from the fields as they stand; start-up calls it after the settings file was read.
+    /// Takes the cancel copy from the fields as they stand, as the dialog does when it is made.
     void takeCancelCopy();
 
 signals:

@@ -91,9 +91,7 @@ public:
     bool lowerVisible = false;
     double typeSize = 0;
     bool tickerRunning = false;
-    bool dialogHidden = false;
     FakeTicker* ticker = nullptr;
-    Program* program = nullptr;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -109,11 +107,18 @@ protected:
             lowerVisible = lower->isVisibleTo(form);
             typeSize = upper->font().pointSizeF();
             tickerRunning = ticker->isEnabled();
-            dialogHidden = program->settingsDialog() && !program->settingsDialog()->isVisible();
         }
         return false;
     }
 };
+
+/// Opens the settings dialog as S does; null unless it shows.
+Form2* openSettings(Program& program)
+{
+    QTest::keyClick(&program.mainWindow(), Qt::Key_S);
+    Form2* dialog = program.settingsDialog();
+    return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
+}
 
 /// The program made with fakes for every service, its files in the program's folder; start() is left to the test.
 struct Rig {
@@ -214,7 +219,6 @@ void TestProgram::startUpOrder()
     rig.files.put(iniPath, settingsFile(RowMode::Option2, 12, 5, 2, heading, u"/sounds/bell.wav"_s));
     ShowWatcher watcher;
     watcher.ticker = &rig.ticker;
-    watcher.program = &rig.program;
     rig.program.mainWindow().installEventFilter(&watcher);
     QVERIFY(!rig.program.mainWindow().isVisible());
     QCOMPARE(rig.program.settingsDialog(), nullptr);
@@ -230,14 +234,16 @@ void TestProgram::startUpOrder()
     QVERIFY(!watcher.lowerVisible);
     QCOMPARE(watcher.typeSize, 41.3);
     QVERIFY(watcher.tickerRunning);
-    QVERIFY(watcher.dialogHidden);
+    // The settings dialog waits for its first opening.
+    QCOMPARE(countSettingsDialogs(), 0);
 
     // The first count opened the file's chime.
     QCOMPARE(rig.chime.fileName(), u"/sounds/bell.wav"_s);
     QVERIFY(rig.chime.log().contains(u"open"_s));
 
-    Form2* dialog = rig.program.settingsDialog();
+    Form2* dialog = openSettings(rig.program);
     QVERIFY(dialog);
+    QCOMPARE(rig.program.settingsDialog(), dialog);
     QCOMPARE(dialog->fileN, iniPath);
     // The dialog is a window of its own, not owned by the main window.
     QVERIFY(dialog->isWindow());
@@ -272,8 +278,7 @@ void TestProgram::rightPressTwiceGivesOneDialog()
     Rig rig;
     rig.program.start();
     QVERIFY(QTest::qWaitForWindowExposed(&rig.program.mainWindow()));
-    QCOMPARE(countSettingsDialogs(), 1);
-    QVERIFY(!rig.program.settingsDialog()->isVisible());
+    QCOMPARE(countSettingsDialogs(), 0);
 
     QTest::mousePress(rig.row(u"Label1"_s), Qt::RightButton, {}, QPoint(5, 5));
     QVERIFY(QTest::qWaitForWindowExposed(rig.program.settingsDialog()));
@@ -485,13 +490,16 @@ void TestProgram::restartUsesUnconfirmedEdits()
 
 void TestProgram::closingEndsTheProgram_data()
 {
+    QTest::addColumn<bool>("dialogOpened");
     QTest::addColumn<bool>("dialogShown");
-    QTest::newRow("settings dialog shown") << true;
-    QTest::newRow("settings dialog hidden") << false;
+    QTest::newRow("settings dialog shown") << true << true;
+    QTest::newRow("settings dialog hidden") << true << false;
+    QTest::newRow("settings dialog never opened") << false << false;
 }
 
 void TestProgram::closingEndsTheProgram()
 {
+    QFETCH(bool, dialogOpened);
     QFETCH(bool, dialogShown);
     Rig rig;
 
@@ -500,9 +508,11 @@ void TestProgram::closingEndsTheProgram()
     rig.program.start();
     Form1& form = rig.program.mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    if (dialogShown) {
+    if (dialogOpened) {
         QTest::mousePress(&form, Qt::RightButton, {}, QPoint(5, 5));
         QVERIFY(QTest::qWaitForWindowExposed(rig.program.settingsDialog()));
+        if (!dialogShown)
+            rig.program.settingsDialog()->close();
     }
     // Unconfirmed edits are dropped on the way out.
     rig.program.settings().setText(Text::presenPeriod, u"20"_s);
@@ -537,7 +547,7 @@ void TestProgram::iconOnBothWindows()
     QVERIFY(sizes.contains(QSize(16, 16)));
     QVERIFY(sizes.contains(QSize(32, 32)));
     QCOMPARE(rig.program.mainWindow().windowIcon().cacheKey(), icon.cacheKey());
-    QCOMPARE(rig.program.settingsDialog()->windowIcon().cacheKey(), icon.cacheKey());
+    QCOMPARE(openSettings(rig.program)->windowIcon().cacheKey(), icon.cacheKey());
 
     // The stopwatch: a white dial with red marks and black hands at both small sizes.
     for (const int size : {16, 32}) {
@@ -593,7 +603,8 @@ void TestProgram::soundCheck()
     rig.check.setFileOpens(fileOpens, ChimeDevice::Failure(refusal));
     rig.check.setOutputOpens(outputOpens);
     rig.program.start();
-    Form2* dialog = rig.program.settingsDialog();
+    Form2* dialog = openSettings(rig.program);
+    QVERIFY(dialog);
     dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(path);
     rig.chime.clearLog();
     dialog->findChild<QPushButton*>(u"playBtn"_s)->click();
@@ -623,7 +634,8 @@ void TestProgram::soundCheckOfAFileRefusedOnceRead()
     // The device reads the file in the background, so that a refusal may come after the play.
     Rig rig;
     rig.program.start();
-    Form2* dialog = rig.program.settingsDialog();
+    Form2* dialog = openSettings(rig.program);
+    QVERIFY(dialog);
     dialog->findChild<QLineEdit*>(u"wavefile"_s)->setText(u"/sounds/notes.wav"_s);
     dialog->findChild<QPushButton*>(u"playBtn"_s)->click();
     QVERIFY(rig.dialogs.shown().isEmpty());

@@ -299,11 +299,13 @@ void TestForm1::formChangeReachesRowsAtNextTick()
 void TestForm1::fontPassesTheWidthCheck()
 {
     Rig rig;
-    const QString family = rig.form.rowFamily();
-    QVERIFY2(hasDoubleWidthCharacters(rowFont(family, 20.0)), qPrintable(family));
-    // The face is really the one drawn, not a substitute the font system picked for a missing name.
+    // Chosen as the window shows, unasked; really the one drawn, not a substitute the font system picked for a
+    // missing name.
     QVERIFY(rig.showForm());
+    const QString family = chooseRowFamily();
     QCOMPARE(QFontInfo(rig.row(u"Label1"_s)->font()).family(), QFontInfo(rowFont(family, 20.0)).family());
+    QCOMPARE(rig.form.rowFamily(), family);
+    QVERIFY2(hasDoubleWidthCharacters(rowFont(family, 20.0)), qPrintable(family));
     // Where none of the faces tried before it is installed, the IPA face is the one chosen.
     const QStringList candidates = rowFamilyCandidates();
     const qsizetype ipa = candidates.indexOf(u"IPAGothic"_s);
