@@ -10,6 +10,7 @@
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
+#include "timing/phase_reading.h"
 #include "timing/shown_rows.h"
 #include "web_view/view_state.h"
 #include "widgets/show_and_raise.h"
@@ -41,7 +42,7 @@ Program::Program(const Services& services, QObject* parent)
       m_form1(std::make_unique<Form1>(m_record, services.dialogs)), m_shown(std::make_unique<ShownRows>(*m_form1)),
       m_count(
           std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_shown, m_countChime)),
-      m_speaker(std::make_unique<SpeakerScreen>(m_record, *m_form1, *m_shown))
+      m_speaker(std::make_unique<SpeakerScreen>(m_record, *m_form1, *m_shown, *m_count))
 {
     QApplication::setWindowIcon(lecternIcon());
     Form1* form1 = m_form1.get();
@@ -148,7 +149,11 @@ void Program::toggleServing(std::optional<quint16> port)
     const QString tokenPath = countPath.isEmpty() ? QString() : QFileInfo(countPath).dir().filePath(u"control-token"_s);
     Count* count = m_count.get();
     const WebViewHooks hooks{
-        [this] { return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode()); },
+        [this] {
+            const CountState state = m_count->state();
+            return viewStateJson(state, m_count->remaining(), m_shown->view(), m_record.rowMode(),
+                                 readPhase(state, m_count->snapshot(), m_shown->view(), m_record));
+        },
         [count] { count->restart(); },
         [count] { count->togglePause(); },
         [count](double seconds) { count->adjust(seconds); },

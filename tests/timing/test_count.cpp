@@ -5,6 +5,7 @@
 #include "fake_wall_clock.h"
 #include "settings/settings_record.h"
 #include "timing/count.h"
+#include "timing/phase_reading.h"
 #include "timing/rehearsal_clock.h"
 #include "timing/shown_rows.h"
 
@@ -784,6 +785,18 @@ void TestCount::commands()
     // The seconds left are the lower row's count; in the overtime they are negative.
     const int shown = lower.mid(2, 2).toInt() * 60 + lower.right(2).toInt();
     QCOMPARE(qRound(rig.talk.remaining()), pair == 4 ? -shown : shown);
+    // The speaker's window and the browser page read the same figures, in the same colours.
+    RowsView rows;
+    rows.lowerForeground = rig.pair(pair).foreground;
+    rows.lowerBackground = rig.pair(pair).background;
+    const PhaseReading reading = readPhase(now, rig.talk.snapshot(), rows, rig.settings);
+    QCOMPARE(reading.heading, parseOneLine(rig.rows.lowerText()).heading);
+    QCOMPARE(reading.remainingSeconds, shown);
+    QCOMPARE(reading.overtime, lower.front() == u'4');
+    QCOMPARE(reading.elapsedSeconds, upper.left(2).toInt() * 60 + upper.right(2).toInt());
+    QCOMPARE(reading.paused, now.paused);
+    QCOMPARE((Colours{reading.foreground, reading.background}), rig.pair(pair));
+    QVERIFY(reading.used >= 0.0 && reading.used <= 1.0 && (reading.used == 1.0) == reading.overtime);
 }
 
 void TestCount::nextInstant_data()
