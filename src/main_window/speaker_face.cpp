@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 
 #include <algorithm>
 
@@ -17,6 +18,8 @@ namespace {
 constexpr double narrowestDigits = 0.55;
 // The share of the height the digits' ink aims at; the rest holds the heading, the elapsed time and the bar.
 constexpr double digitsShare = 0.62;
+// The outline added to the digits, as a share of their height.
+constexpr double boldStroke = 0.05;
 
 QColor mixed(ColourValue over, ColourValue under, double share)
 {
@@ -48,7 +51,8 @@ void drawDigits(QPainter& painter, const QRect& box, const QString& text, const 
     font.setPixelSize(256);
     QPainterPath path;
     path.addText(0.0, 0.0, font, text);
-    const QRectF ink = path.boundingRect();
+    const double stroke = path.boundingRect().height() * boldStroke;
+    const QRectF ink = path.boundingRect().adjusted(-stroke / 2, -stroke / 2, stroke / 2, stroke / 2);
     if (ink.isEmpty() || box.isEmpty())
         return;
     double high = box.height() / ink.height();
@@ -59,7 +63,8 @@ void drawDigits(QPainter& painter, const QRect& box, const QString& text, const 
     painter.translate(QRectF(box).center());
     painter.scale(wide, high);
     painter.translate(-ink.center());
-    painter.setPen(Qt::NoPen);
+    // Drawn with an outline of their own colour, a bolder face than the row's, which is read from further away.
+    painter.setPen(QPen(colour, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(colour);
     painter.drawPath(path);
     painter.restore();
