@@ -41,12 +41,12 @@ face() {
     e2e_screenshot "$E2E_DIR/screen.png"
     convert "$E2E_DIR/screen.png" -crop "${3}x${4}+${1}+${2}" +repage "$E2E_DIR/face.png"
 }
-# Height of the band holding the digits' colour (cyan) between the heading and the time since the start.
+# How many lines of pixels hold the digits' colour (cyan) between the heading and the time since the start.
 cyan_height() {
     local h
     h=$(identify -format %h "$E2E_DIR/face.png")
     convert "$E2E_DIR/face.png" -crop "x$((h * 3 / 4))+0+$((h / 8))" +repage -fill black +opaque '#00FFFF' \
-        -fill white -opaque '#00FFFF' -bordercolor black -border 1 -trim -format %h info: 2>/dev/null
+        -fill white -opaque '#00FFFF' -scale "1x$((h * 3 / 4))!" txt:- 2>/dev/null | grep -v '^#' | grep -vc '#000000'
 }
 corner_is() { [ "$(e2e_region_colours "$E2E_DIR/face.png" 2 2 4 4 | awk '{ print $2 }')" = "$1" ]; }
 # reads_well X Y W H: the phase's navy fills it and the digits are at least half its height; paused, only the

@@ -721,6 +721,8 @@ void TestCount::commands_data()
         << u"899.5 pause 10"_s << u"15:00"_s << u"4 00:00"_s << 4 << 4 << u"paused"_s << 4;
     QTest::newRow("and ring after it") << u"899.5 pause 10 pause 0.3"_s << u"15:00"_s << u"4 00:00"_s << 4 << 6
                                        << u"running"_s << 5;
+    QTest::newRow("the lower row turns a second early")
+        << u"599.5"_s << u"10:00"_s << u"3 05:00"_s << 3 << 2 << u"running"_s << 2;
     QTest::newRow("adjust in a pause") << u"100 pause +10 5"_s << u"01:50"_s << u"2 08:10"_s << 1 << 0 << u"paused"_s
                                        << 2;
     QTest::newRow("adjust into the warning: its bell once the moves stop")
