@@ -760,17 +760,14 @@ void TestForm1::speakerWindow()
     QTRY_COMPARE(speaker.reading().heading, heading);
     const QColor ink = toQColor(speaker.reading().foreground);
     const QRect digitsBox = speakerFaceLayout(speaker.rect()).digits;
+    // Lines of pixels in `area` that hold the digits' whole colour.
     const auto inkRows = [&](const QImage& image, const QRect& area) {
-        int top = area.bottom() + 1;
-        int bottom = area.top() - 1;
+        int rows = 0;
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); x += 2)
-                if (image.pixelColor(x, y) == ink) {
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
+                if (image.pixelColor(x, y) == ink && ++rows > 0)
                     break;
-                }
-        return bottom >= top ? bottom - top + 1 : 0;
+        return rows;
     };
     QImage shot = speaker.grab().toImage();
     // The phase's background fills it; the digits' ink is at least half the window's height.
