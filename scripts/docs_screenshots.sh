@@ -2,7 +2,8 @@
 # Takes the README's pictures of the real program on a private X server, with its frame as openbox draws it:
 # the main window a few seconds into a count with the default settings, the settings window opened by a right
 # press, and the main window made 500 x 400 pixels, where the rows are written in the two-line form (at 96 dpi
-# that is 375 x 300 points: two lines of 40.7 points against one line of 29).
+# that is 375 x 300 points: two lines of 40.7 points against one line of 29); and the speaker's window on a second
+# screen of 1280 x 1024 (two RandR monitors), shown at half size.
 # Usage: scripts/docs_screenshots.sh [PATH-TO-LECTERN] [OUTPUT-FOLDER, default docs]
 set -uo pipefail
 
@@ -20,7 +21,9 @@ e2e_watchdog 60
 trap 'e2e_fail "ran out of time"' TERM
 mkdir -p "$E2E_DIR/app"
 cp "$binary" "$E2E_DIR/app/lectern"
-e2e_start_x 1024x768
+e2e_start_x 2304x1024
+xrandr --setmonitor A 1024/271x1024/271+0+0 screen >/dev/null &&
+    xrandr --setmonitor B 1280/338x1024/271+1024+0 none >/dev/null || e2e_fail "xrandr --setmonitor failed"
 
 E2E_APP_LOG=$E2E_DIR/app.log
 (cd "$E2E_DIR/app" && exec env -u QT_QPA_PLATFORM LANG=C.UTF-8 LC_ALL=C.UTF-8 SDL_AUDIODRIVER=dummy ./lectern) \
@@ -34,6 +37,13 @@ main=$(main_window)
 xdotool windowmove "$main" 40 40
 sleep 3.2
 import -frame -window "$main" "$out/screenshot-main.png" || e2e_fail "screenshot of the main window failed"
+
+speaker() { e2e_window_titled "$E2E_APP_PID" "Lectern（講演者用）"; }
+xdotool windowactivate --sync "$main" key d 2>/dev/null
+e2e_wait_until 5 speaker >/dev/null || e2e_fail "no speaker's window"
+sleep 1
+import -window "$(speaker)" -resize 50% -depth 8 "$out/screenshot-speaker.png" || e2e_fail "screenshot of the speaker's window failed"
+xdotool windowactivate --sync "$main" key d 2>/dev/null
 
 settings() { e2e_window_titled "$E2E_APP_PID" 設定; }
 xdotool mousemove --window "$main" 100 40 click 3
@@ -55,4 +65,5 @@ sleep 1.5
 import -frame -window "$main" "$out/screenshot-two-line.png" || e2e_fail "screenshot of the two-line form failed"
 
 wmctrl -i -c "$main"
-echo "wrote $out/screenshot-main.png, $out/screenshot-dialog.png and $out/screenshot-two-line.png"
+echo "wrote $out/screenshot-main.png, $out/screenshot-speaker.png, $out/screenshot-dialog.png and" \
+    "$out/screenshot-two-line.png; bench/page_views.sh takes the page's (screenshot-phone.png is its 390x844 one)"

@@ -11,6 +11,7 @@
 #include "settings/settings_location.h"
 #include "settings_dialog/form2.h"
 #include "timing/count.h"
+#include "timing/phase_reading.h"
 #include "timing/shown_rows.h"
 #include "widgets/show_and_raise.h"
 
@@ -33,7 +34,7 @@ Program::Program(const Services& services, QObject* parent)
       m_form1(std::make_unique<Form1>(m_record, services.dialogs)), m_shown(std::make_unique<ShownRows>(*m_form1)),
       m_count(
           std::make_unique<Count>(m_record, services.clock, services.wall, services.ticker, *m_shown, m_countChime)),
-      m_speaker(std::make_unique<SpeakerScreen>(m_record, *m_form1, *m_shown))
+      m_speaker(std::make_unique<SpeakerScreen>(m_record, *m_form1, *m_shown, *m_count))
 {
     QApplication::setWindowIcon(lecternIcon());
     Form1* form1 = m_form1.get();
@@ -138,7 +139,9 @@ void Program::toggleServing(std::optional<quint16> port)
 
 QByteArray Program::state() const
 {
-    return viewStateJson(m_count->state(), m_count->remaining(), m_shown->view(), m_record.rowMode());
+    const CountState state = m_count->state();
+    return viewStateJson(state, m_count->remaining(), m_shown->view(), m_record.rowMode(),
+                         readPhase(state, m_count->snapshot(), m_shown->view(), m_record));
 }
 
 std::optional<CountCommand> Program::parse(QByteArrayView name, QByteArrayView argument) const

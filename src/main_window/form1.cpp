@@ -7,6 +7,7 @@
 #include "main_window/row_pair.h"
 #include "platform/dialogs.h"
 #include "settings/settings_record.h"
+#include "timing/count_pattern.h"
 
 #include <QAccessible>
 #include <QCloseEvent>
@@ -67,13 +68,31 @@ const WindowKey windowKeys[] = {
     {Qt::Key_Escape, plain, KeyAction::LeaveFullScreen},
 };
 
+// The upper row as a paused count shows it: 一時停止 in place of the heading, the time where it stands, so that
+// a window filling the hall's screen says it (the caption is hidden there), and a screen reader with it.
+QString pausedUpperText(const QString& countText)
+{
+    static const QString word = u"一時停止"_s;
+    qsizetype lineBreak = countText.indexOf(u'\r');
+    if (lineBreak < 0)
+        lineBreak = countText.indexOf(u'\n');
+    if (lineBreak >= 0)
+        return word + countText.mid(lineBreak);
+    // The one-line form ends in " nn分ss秒"; the fill before it keeps the time where the heading left it.
+    constexpr qsizetype timeSize = 7;
+    if (countText.size() < timeSize)
+        return word;
+    static const QString headed = CountPattern::oneLine(word).render(0).chopped(timeSize);
+    return headed + countText.right(timeSize);
+}
+
 } // namespace
 
 Form1::Form1(SettingsRecord& settings, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_settings(settings), m_dialogs(dialogs),
       m_rows(new RowPair(this, QString(), defaultHeading(1) + u"\u3000 nn分ss秒"_s, defaultHeading(2) + u" nn分ss秒"_s,
                          initialForeground, initialBackground)),
-      m_caption(QString::fromUtf16(programName))
+      m_upperText(m_rows->upper()->text()), m_caption(QString::fromUtf16(programName))
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(m_caption);
@@ -192,7 +211,8 @@ void Form1::askRehearsal()
 
 void Form1::setUpperText(const QString& text)
 {
-    m_rows->setUpperText(text);
+    m_upperText = text;
+    m_rows->setUpperText(m_paused ? pausedUpperText(text) : text);
 }
 
 void Form1::setLowerText(const QString& text)
@@ -215,6 +235,7 @@ void Form1::showState(const CountState& state)
     m_rehearsal = state.rehearsal;
     m_paused = state.paused;
     m_rows->setPaused(m_paused);
+    m_rows->setUpperText(m_paused ? pausedUpperText(m_upperText) : m_upperText);
     showCaption();
 }
 

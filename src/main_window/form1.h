@@ -100,6 +100,8 @@ private:
     Dialogs& m_dialogs;
     QString m_rowFamily;
     RowPair* m_rows;
+    /// The upper row as the count wrote it; a pause shows it under another heading.
+    QString m_upperText;
     QString m_caption;
     QString m_notice;
     QTimer m_noticeEnd;

@@ -8,8 +8,9 @@
 
 using namespace Qt::StringLiterals;
 
-SpeakerScreen::SpeakerScreen(const SettingsRecord& settings, Form1& main, const ShownRows& shown, QObject* parent)
-    : QObject(parent), m_settings(settings), m_main(main), m_shown(shown)
+SpeakerScreen::SpeakerScreen(const SettingsRecord& settings, Form1& main, const ShownRows& shown, const Count& count,
+                             QObject* parent)
+    : QObject(parent), m_settings(settings), m_main(main), m_shown(shown), m_count(count)
 {
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &SpeakerScreen::screenRemoved);
 }
@@ -43,7 +44,7 @@ void SpeakerScreen::open()
         return;
     }
     m_screen = target;
-    m_window = new SpeakerWindow(m_settings, m_main, m_shown);
+    m_window = new SpeakerWindow(m_settings, m_main, m_shown, m_count);
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     // Placed on its screen before it is shown, so the window manager fills that screen and no other.
     m_window->setScreen(target);

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QScreen>
 
+class Count;
 class Form1;
 class SettingsRecord;
 class ShownRows;
@@ -15,7 +16,8 @@ class ShownRows;
 class SpeakerScreen final : public QObject {
     Q_OBJECT
 public:
-    SpeakerScreen(const SettingsRecord& settings, Form1& main, const ShownRows& shown, QObject* parent = nullptr);
+    SpeakerScreen(const SettingsRecord& settings, Form1& main, const ShownRows& shown, const Count& count,
+                  QObject* parent = nullptr);
     ~SpeakerScreen() override;
 
     /// Null while closed.
@@ -25,7 +27,7 @@ public slots:
     void toggle();
     void open();
     void close();
-    /// The main window's rows changed their visibility or layout.
+    /// The settings were confirmed.
     void followMain();
 
 private:
@@ -34,6 +36,7 @@ private:
     const SettingsRecord& m_settings;
     Form1& m_main;
     const ShownRows& m_shown;
+    const Count& m_count;
     QPointer<SpeakerWindow> m_window;
     QPointer<QScreen> m_screen;
 };

@@ -3,14 +3,15 @@
 #include "build_info.h"
 
 #include "main_window/form1.h"
-#include "main_window/row_label.h"
-#include "main_window/row_pair.h"
+#include "main_window/speaker_face.h"
 #include "settings/settings_record.h"
+#include "timing/count.h"
 #include "timing/shown_rows.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 using namespace Qt::StringLiterals;
 
@@ -20,9 +21,9 @@ constexpr int pointerHideMs = 2000;
 
 } // namespace
 
-SpeakerWindow::SpeakerWindow(const SettingsRecord& settings, Form1& main, const ShownRows& shown)
+SpeakerWindow::SpeakerWindow(const SettingsRecord& settings, Form1& main, const ShownRows& shown, const Count& count)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), m_settings(settings), m_main(main), m_shown(shown),
-      m_rows(new RowPair(this, main.rowFamily(), QString(), QString(), 0, 0))
+      m_count(count)
 {
     setObjectName(u"SpeakerWindow"_s);
     setWindowTitle(QString::fromUtf16(programName) + u"（講演者用）"_s);
@@ -30,47 +31,37 @@ SpeakerWindow::SpeakerWindow(const SettingsRecord& settings, Form1& main, const 
     // screen.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    // Every pixel is painted each time.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
-    // A row passes on the moves over it, as it does not take them.
-    for (RowLabel* label : {m_rows->upper(), m_rows->lower()})
-        label->setMouseTracking(true);
     m_pointerStill.setSingleShot(true);
     m_pointerStill.setInterval(pointerHideMs);
     connect(&m_pointerStill, &QTimer::timeout, this, [this] { setCursor(Qt::BlankCursor); });
     m_pointerStill.start();
 
-    connect(&shown, &ShownRows::changed, this, &SpeakerWindow::showShownRows);
-    connect(&main, &Form1::fmtIndexChanged, this, &SpeakerWindow::layOut);
-    connect(&main.rows(), &RowPair::dimmedChanged, this, [this] { m_rows->dimAs(m_main.rows()); });
-    showShownRows();
-    m_rows->dimAs(main.rows());
-    m_rows->showRowsAs(main.rows());
+    connect(&shown, &ShownRows::changed, this, &SpeakerWindow::readCount);
+    connect(&count, &Count::stateChanged, this, &SpeakerWindow::readCount);
+    readCount();
 }
 
 void SpeakerWindow::followMain()
 {
-    m_rows->showRowsAs(m_main.rows());
-    layOut();
+    readCount();
 }
 
-void SpeakerWindow::layOut()
+void SpeakerWindow::readCount()
 {
-    m_rows->layOut(m_settings.option(1), m_main.fmtIndex());
+    const PhaseReading reading = readPhase(m_count.state(), m_count.snapshot(), m_shown.view(), m_settings);
+    if (reading == m_reading)
+        return;
+    m_reading = reading;
+    update();
 }
 
-void SpeakerWindow::showShownRows()
+void SpeakerWindow::paintEvent(QPaintEvent*)
 {
-    const RowsView& view = m_shown.view();
-    m_rows->setUpperText(view.upperText);
-    m_rows->setLowerText(view.lowerText);
-    m_rows->setUpperColours(view.upperForeground, view.upperBackground);
-    m_rows->setLowerColours(view.lowerForeground, view.lowerBackground);
-}
-
-void SpeakerWindow::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    layOut();
+    QPainter painter(this);
+    paintSpeakerFace(painter, rect(), m_reading, m_main.rowFamily());
 }
 
 void SpeakerWindow::keyPressEvent(QKeyEvent* event)

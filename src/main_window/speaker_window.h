@@ -1,28 +1,32 @@
 #pragma once
 
+#include "timing/phase_reading.h"
+
 #include <QTimer>
 #include <QWidget>
 
+class Count;
 class Form1;
-class RowPair;
 class SettingsRecord;
 class ShownRows;
 
-/// The speaker's window: no frame, made to fill a screen of its own, the main window's two rows in the same texts,
-/// colours and layout, dimmed in a pause as they are. Mouse clicks on it do nothing; a key that reaches it goes to
-/// the main window, which gives it its meaning; the pointer hides over it once it has been still for two seconds.
+/// The speaker's window: no frame, made to fill a screen of its own and to be read from the lectern. It shows the
+/// lower row's count whatever rows the main window shows (see paintSpeakerFace()). Mouse clicks on it do nothing;
+/// a key that reaches it goes to the main window, which gives it its meaning; the pointer hides over it once it
+/// has been still for two seconds.
 class SpeakerWindow final : public QWidget {
     Q_OBJECT
 public:
-    /// The rows are read from `shown` whenever they change, their visibility and blink from `main`.
-    SpeakerWindow(const SettingsRecord& settings, Form1& main, const ShownRows& shown);
+    /// The count is read again whenever `shown` tells of new rows and whenever its state changes.
+    SpeakerWindow(const SettingsRecord& settings, Form1& main, const ShownRows& shown, const Count& count);
 
-    /// Shows the rows the main window shows and lays them out again, as after confirmed settings. The rows are
-    /// written in the form the main window's layout chose, so they are sized for that form.
+    const PhaseReading& reading() const { return m_reading; }
+
+    /// Reads the count again, as after confirmed settings, which may have changed the headings.
     void followMain();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -31,13 +35,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void showShownRows();
-    void layOut();
+    void readCount();
     void pointerMoved();
 
     const SettingsRecord& m_settings;
     Form1& m_main;
     const ShownRows& m_shown;
-    RowPair* m_rows;
+    const Count& m_count;
+    PhaseReading m_reading;
     QTimer m_pointerStill;
 };

@@ -32,7 +32,8 @@ QString cssColour(ColourValue colour)
         .arg(blueOf(colour), 2, 16, QChar(u'0'));
 }
 
-QByteArray viewStateJson(const CountState& state, double remaining, const RowsView& rows, SettingsRecord::RowMode mode)
+QByteArray viewStateJson(const CountState& state, double remaining, const RowsView& rows, SettingsRecord::RowMode mode,
+                         const PhaseReading& reading)
 {
     static const QString phaseNames[] = {u"presentation"_s, u"warning"_s, u"discussion"_s, u"overtime"_s};
     const int phase = std::clamp(state.phase, 1, 4);
@@ -48,6 +49,14 @@ QByteArray viewStateJson(const CountState& state, double remaining, const RowsVi
         {u"rehearsal"_s, state.rehearsal},
         {u"upper"_s, row(rows.upperText, rows.upperForeground, rows.upperBackground, upperShown)},
         {u"lower"_s, row(rows.lowerText, rows.lowerForeground, rows.lowerBackground, lowerShown)},
+        {u"reading"_s, QJsonObject{{u"heading"_s, reading.heading},
+                                   {u"remaining"_s, clockText(reading.remainingSeconds, reading.overtime)},
+                                   {u"elapsedHeading"_s, reading.elapsedHeading},
+                                   {u"elapsed"_s, clockText(reading.elapsedSeconds)},
+                                   {u"overtime"_s, reading.overtime},
+                                   {u"used"_s, std::round(reading.used * 1000.0) / 1000.0},
+                                   {u"foreground"_s, cssColour(reading.foreground)},
+                                   {u"background"_s, cssColour(reading.background)}}},
     };
     return QJsonDocument(out).toJson(QJsonDocument::Compact);
 }

@@ -729,7 +729,7 @@ void TestProgram::browserViewDropsAStuckViewer()
     QVERIFY(server);
     const quint16 port = server->port();
     ViewLimits limits;
-    limits.unsentBytes = 4096;
+    limits.unsentBytes = 8192;
     server->setLimits(limits);
 
     // A viewer that takes nothing: its end of the connection reads one byte and no more.

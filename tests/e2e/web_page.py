@@ -6,13 +6,15 @@ Usage: web_page.py PID WINDOW-ID SCREENSHOT LOAD-SCRIPT CONTROL-FILE
 
 Checks that the browser view's window shows the view's address but not the control address, and leaves the
 keyboard with the main window; takes the control address from the window its button opens, then checks:
-  - at two moments a second apart, the page's two rows read as the window's (each reading bracketed by two of the
-    window's that agree);
+  - at two moments a second apart, the page's heading, time left and time since the start read as the window's
+    rows (each reading bracketed by two of the window's that agree);
+  - at 390x844 and 844x390 the time left is at least 80 % of the narrower side wide, every button at least 48x48
+    CSS px and none alone on its line;
   - with the page open, 63 viewers more for a few seconds and some malformed requests (LOAD-SCRIPT, a short run
     of bench/web_load.py): the 65th gets 503, a wrong token 403, the count runs on;
   - リスタート once only asks for a second press, which restarts the count within 3 seconds and not after;
-  - N pressed on the view's window, put in front: the main window skips into the discussion, and the page's lower
-    row takes the discussion's colours;
+  - N pressed on the view's window, put in front: the main window skips into the discussion, and the page takes
+    the discussion's colours;
   - W on the main window (the server stops): the page says 「接続が切れました」; W again: the page takes commands on;
   - a new token made in the control window: the page with the old one says so large, its buttons disabled.
 Saves a screenshot of the page to SCREENSHOT; writes "PORT TOKEN" (the last token) to CONTROL-FILE. Ends with
@@ -22,6 +24,7 @@ status 1 and a line on stderr at the first failure.
 import base64
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -81,8 +84,8 @@ class Chromium:
 
 
 PAGE = """JSON.stringify({
-    texts: [upper.textContent, lower.textContent],
-    colours: [getComputedStyle(lower).color, getComputedStyle(lower).backgroundColor],
+    texts: [heading.textContent, remaining.textContent, elapsed.textContent],
+    colours: [getComputedStyle(face).color, getComputedStyle(face).backgroundColor],
     phase: document.body.dataset.phase || '',
     gone: !document.getElementById('gone').hidden,
     wrong: document.getElementById('wrong').hidden ? '' : document.getElementById('wrong').textContent,
@@ -90,7 +93,39 @@ PAGE = """JSON.stringify({
     enabled: [...document.querySelectorAll('#controls button')].filter(b => !b.disabled).length,
     restart: document.querySelector('[data-command=restart]').textContent,
     elapsed: state ? state.elapsed : -1, paused: state ? state.paused : null,
-    size: parseFloat(getComputedStyle(upper).fontSize)})"""
+    size: parseFloat(getComputedStyle(remaining).fontSize)})"""
+
+# The digits' width against the viewport's narrower side; each button's size; the buttons on each line.
+FIT = """JSON.stringify({
+    share: remaining.getBoundingClientRect().width / Math.min(innerWidth, innerHeight),
+    buttons: [...buttons].map(b => [b.textContent, b.getBoundingClientRect().width, b.getBoundingClientRect().height]),
+    lines: Object.values([...buttons].reduce((lines, b) => {
+        const top = Math.round(b.getBoundingClientRect().top);
+        lines[top] = (lines[top] || 0) + 1;
+        return lines;
+    }, {}))})"""
+
+
+def parse_row(text):
+    match = re.match(r"^(.*?) +([0-9]{2}) ?分 ?([0-9]{2}) ?秒$", text)
+    return (match.group(1), int(match.group(2)) * 60 + int(match.group(3))) if match else (text, -1)
+
+
+def clock(seconds):
+    return "%d:%02d" % (seconds // 60, seconds % 60)
+
+
+def check_fit(browser, width, height):
+    """At a phone's size the time left fills most of the narrower side, and every button is big enough to touch."""
+    browser.call("Emulation.setDeviceMetricsOverride", session=browser.session, width=width, height=height,
+                 deviceScaleFactor=1, mobile=True)
+    fit = retry(5, lambda: (lambda f: f if f["share"] >= 0.8 else None)(json.loads(browser.evaluate(FIT))),
+                "at %dx%d the time left is narrower than 80 %% of the narrower side" % (width, height))
+    small = [b for b in fit["buttons"] if b[1] < 48 or b[2] < 48]
+    if small or min(fit["lines"]) < 2:
+        fail("at %dx%d buttons under 48x48 px: %r; buttons per line: %r" % (width, height, small, fit["lines"]))
+    log("at %dx%d the time left is %.0f %% of the narrower side; buttons per line %r" %
+        (width, height, 100 * fit["share"], fit["lines"]))
 
 
 def xdotool(*args):
@@ -136,7 +171,9 @@ def main():
         fail("the main window holds %d labels instead of the two rows" % len(labels))
 
     def window_texts():
-        return [text_of(label).replace("\r\n", "\n") for label in labels]
+        """The rows as the page reads them: the lower row's heading and the time left, the time since the start."""
+        rows = [parse_row(text_of(label).replace("\r\n", " ")) for label in labels]
+        return [rows[1][0], clock(rows[1][1]), rows[0][0] + "  " + clock(rows[0][1])]
 
     browser = Chromium(control)
     try:
@@ -150,13 +187,16 @@ def main():
         def click(command):
             browser.evaluate("document.querySelector('[data-command=%s]').click()" % command)
 
-        first = retry(10, agreeing, "the page's rows never read as the window's")
+        first = retry(10, agreeing, "the page never read as the window's rows")
         time.sleep(1.0)
         second = retry(5, lambda: (lambda s: s if s and s["texts"] != first["texts"] else None)(agreeing()),
-                       "a second later the page's rows did not read as the window's anew")
+                       "a second later the page did not read as the window's rows anew")
         log("page and window agree: %r, then %r" % (first["texts"], second["texts"]))
-        if not second["size"] > 20 or second["wrong"] or second["enabled"] != 7:
-            fail("the page's rows are %(size).1f px high, it says %(wrong)r, %(enabled)d buttons work" % second)
+        if not second["size"] > 20 or second["wrong"] or second["enabled"] != 8:
+            fail("the page's digits are %(size).1f px high, it says %(wrong)r, %(enabled)d buttons work" % second)
+        for width, height in ((390, 844), (844, 390)):
+            check_fit(browser, width, height)
+        browser.call("Emulation.clearDeviceMetricsOverride", session=browser.session)
 
         shot = browser.call("Page.captureScreenshot", session=browser.session, format="png")
         with open(screenshot, "wb") as out:
@@ -189,7 +229,7 @@ def main():
                       "after N on the view's window the page did not show the discussion (it shows %r)" %
                       before["phase"])
         if after["colours"] == before["colours"]:
-            fail("the lower row kept its colours %r from %s into the discussion" % (before["colours"],
+            fail("the page kept its colours %r from %s into the discussion" % (before["colours"],
                                                                                      before["phase"]))
         log("colours %r in %s, %r in the discussion" % (before["colours"], before["phase"], after["colours"]))
 

@@ -6,9 +6,11 @@
 #include "main_window/form1.h"
 #include "main_window/row_font.h"
 #include "main_window/row_label.h"
+#include "main_window/speaker_face.h"
 #include "main_window/speaker_window.h"
 #include "settings/settings_record.h"
 #include "timing/shown_rows.h"
+#include "widgets/qt_colour.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -104,6 +106,7 @@ private slots:
     void keys();
     void fullScreenKeys();
     void pauseLook();
+    void speakerWindow_data();
     void speakerWindow();
 };
 
@@ -695,6 +698,15 @@ void TestForm1::pauseLook()
     RowLabel* upper = rig.label(u"Label1"_s);
     rig.count.togglePause();
     QCOMPARE(rig.form.windowTitle(), u"Lectern（一時停止）"_s);
+    // Said in the window too, in place of the heading, the time where the heading left it.
+    QCOMPARE(upper->text(), u"一時停止         00分00秒"_s);
+    rig.count.adjust(70.0);
+    QCOMPARE(upper->text(), u"一時停止         01分10秒"_s);
+    const QSize oneLine = rig.form.size();
+    rig.form.resize(400, 268);
+    QTRY_COMPARE(upper->text(), u"一時停止\r\n01 分 10 秒"_s);
+    rig.form.resize(oneLine);
+    QTRY_COMPARE(rig.form.fmtIndex(), 0);
     // Dimmed at once to 40 % of the contrast, then blinking back to the whole colour every half second.
     QCOMPARE(upper->foreground(), ColourValue(0x006666B3u));
     QCOMPARE(rig.label(u"Label2"_s)->foreground(), ColourValue(0x006666B3u));
@@ -704,58 +716,93 @@ void TestForm1::pauseLook()
     rig.count.togglePause();
     QCOMPARE(rig.form.windowTitle(), u"Lectern"_s);
     QCOMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
+    QVERIFY(upper->text().startsWith(defaultHeading(1)));
     rig.count.startRehearsal();
     rig.count.togglePause();
     QCOMPARE(rig.form.windowTitle(), u"Lectern（リハーサル）（一時停止）"_s);
 }
 
+void TestForm1::speakerWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("rowMode");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("heading");
+    // The digits' least height, in hundredths of the window's.
+    QTest::addColumn<int>("digits");
+
+    QTest::newRow("wide screen, presentation") << QSize(1920, 1080) << 1 << 1.0 << defaultHeading(2) << 50;
+    QTest::newRow("5:4 screen, upper row only in the window")
+        << QSize(1280, 1024) << 2 << 1.0 << defaultHeading(2) << 50;
+    QTest::newRow("5:4 screen, overtime past an hour") << QSize(1280, 1024) << 1 << 5000.0 << defaultHeading(4) << 50;
+    // Upright, the width is what limits them.
+    QTest::newRow("portrait screen, discussion") << QSize(768, 1024) << 3 << 700.0 << defaultHeading(3) << 40;
+}
+
 void TestForm1::speakerWindow()
 {
+    QFETCH(QSize, size);
+    QFETCH(int, rowMode);
+    QFETCH(double, seconds);
+    QFETCH(QString, heading);
+    QFETCH(int, digits);
+
     Rig rig;
     QVERIFY(rig.showForm());
-    rig.settings.setColour(SettingsRecord::Swatch::t1f, 0x00FFFFFFu);
-    rig.settings.setColour(SettingsRecord::Swatch::t1b, 0x00000080u);
+    rig.settings.setRowMode(SettingsRecord::optionMode(rowMode));
     rig.count.restart();
     // Opened while the main window's caption shows the count, it keeps its own.
     rig.form.setWindowState(Qt::WindowMinimized);
-    SpeakerWindow speaker(rig.settings, rig.form, rig.shown);
+    SpeakerWindow speaker(rig.settings, rig.form, rig.shown, rig.count);
     QCOMPARE(speaker.windowTitle(), u"Lectern（講演者用）"_s);
     rig.form.setWindowState(Qt::WindowNoState);
-    speaker.resize(800, 600);
+    speaker.resize(size);
     speaker.show();
     QVERIFY(QTest::qWaitForWindowExposed(&speaker));
-    RowLabel* upper = speaker.findChild<RowLabel*>(u"Label1"_s);
-    RowLabel* lower = speaker.findChild<RowLabel*>(u"Label2"_s);
-    // The main window's texts and colours, one pass of the event loop after the count wrote them.
-    rig.clock.advance(1.0);
+    // The lower row's period whatever rows the window shows, one pass of the event loop after the count wrote it.
+    rig.clock.advance(seconds);
     rig.ticker.fire();
-    QTRY_COMPARE(lower->text(), rig.label(u"Label2"_s)->text());
-    QCOMPARE(upper->text(), rig.label(u"Label1"_s)->text());
-    QCOMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
-    QCOMPARE(upper->background(), ColourValue(0x00000080u));
-    // Written in the main window's one-line form, the text is sized to fit this window's width in that form.
-    QCOMPARE(rig.form.fmtIndex(), 0);
-    QVERIFY(QFontMetricsF(upper->font()).horizontalAdvance(upper->text()) <= upper->contentsRect().width());
-    QVERIFY(upper->font().pointSizeF() > 40.0);
-    // Paused, it blinks in step with the main window.
+    QTRY_COMPARE(speaker.reading().heading, heading);
+    const QColor ink = toQColor(speaker.reading().foreground);
+    const QRect digitsBox = speakerFaceLayout(speaker.rect()).digits;
+    // Lines of pixels in `area` that hold the digits' whole colour.
+    const auto inkRows = [&](const QImage& image, const QRect& area) {
+        int rows = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); x += 2)
+                if (image.pixelColor(x, y) == ink && ++rows > 0)
+                    break;
+        return rows;
+    };
+    QImage shot = speaker.grab().toImage();
+    // The phase's background fills it; the digits' ink is at least half the window's height.
+    QCOMPARE(shot.pixelColor(1, 1), toQColor(speaker.reading().background));
+    QVERIFY2(inkRows(shot, digitsBox) * 100 >= size.height() * digits,
+             qPrintable(QString::number(inkRows(shot, digitsBox))));
+    // Paused: the digits dimmed, the whole colour only in the word across them.
     rig.count.togglePause();
-    QCOMPARE(upper->foreground(), ColourValue(0x006666B3u));
-    QTRY_COMPARE(upper->foreground(), ColourValue(0x00FFFFFFu));
-    QCOMPARE(rig.label(u"Label1"_s)->foreground(), ColourValue(0x00FFFFFFu));
+    QTRY_VERIFY(speaker.reading().paused);
+    shot = speaker.grab().toImage();
+    QRect band = digitsBox;
+    band.setHeight(digitsBox.height() * 2 / 5);
+    band.moveCenter(digitsBox.center());
+    QCOMPARE(inkRows(shot, digitsBox.adjusted(0, 0, 0, band.top() - digitsBox.bottom() - 1)), 0);
+    QVERIFY(inkRows(shot, band) > band.height() / 2);
+
     // A key does what it does on the main window; a click does nothing.
     QSignalSpy paused(&rig.form, &Form1::commandRequested);
     QSignalSpy settings(&rig.form, &Form1::settingsRequested);
     QTest::keyClick(&speaker, Qt::Key_Space);
     QCOMPARE(paused.size(), 1);
-    QTest::mouseClick(upper, Qt::LeftButton);
-    QTest::mouseClick(lower, Qt::RightButton);
+    QTest::mouseClick(&speaker, Qt::LeftButton);
+    QTest::mouseClick(&speaker, Qt::RightButton);
     QVERIFY(rig.dialogs.shown().isEmpty());
     QCOMPARE(settings.size(), 0);
     // The pointer hides over it once still for two seconds, and comes back when moved.
     QTRY_COMPARE_WITH_TIMEOUT(speaker.cursor().shape(), Qt::BlankCursor, 4000);
-    QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), upper->mapToGlobal(QPointF(20, 20)), Qt::NoButton,
+    QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), speaker.mapToGlobal(QPointF(20, 20)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(upper, &move);
+    QApplication::sendEvent(&speaker, &move);
     QCOMPARE(speaker.cursor().shape(), Qt::ArrowCursor);
 }
 

@@ -6,6 +6,7 @@
 #include "settings/settings_record.h"
 #include "timing/count.h"
 #include "timing/count_clock.h"
+#include "timing/phase_reading.h"
 #include "timing/shown_rows.h"
 
 #include <QRegularExpression>
@@ -729,6 +730,8 @@ void TestCount::commands_data()
         << u"899.5 pause 10"_s << u"15:00"_s << u"4 00:00"_s << 4 << 4 << u"paused"_s << 4;
     QTest::newRow("and ring after it") << u"899.5 pause 10 pause 0.3"_s << u"15:00"_s << u"4 00:00"_s << 4 << 6
                                        << u"running"_s << 5;
+    QTest::newRow("the lower row turns a second early")
+        << u"599.5"_s << u"10:00"_s << u"3 05:00"_s << 3 << 2 << u"running"_s << 2;
     QTest::newRow("adjust in a pause") << u"100 pause +10 5"_s << u"01:50"_s << u"2 08:10"_s << 1 << 0 << u"paused"_s
                                        << 2;
     QTest::newRow("adjust into the warning: its bell once the moves stop")
@@ -793,6 +796,18 @@ void TestCount::commands()
     // The seconds left are the lower row's count; in the overtime they are negative.
     const int shown = lower.mid(2, 2).toInt() * 60 + lower.right(2).toInt();
     QCOMPARE(qRound(rig.talk.remaining()), pair == 4 ? -shown : shown);
+    // The speaker's window and the browser page read the same figures, in the same colours.
+    RowsView rows;
+    rows.lowerForeground = rig.pair(pair).foreground;
+    rows.lowerBackground = rig.pair(pair).background;
+    const PhaseReading reading = readPhase(now, rig.talk.snapshot(), rows, rig.settings);
+    QCOMPARE(reading.heading, parseOneLine(rig.rows.lowerText()).heading);
+    QCOMPARE(reading.remainingSeconds, shown);
+    QCOMPARE(reading.overtime, lower.front() == u'4');
+    QCOMPARE(reading.elapsedSeconds, upper.left(2).toInt() * 60 + upper.right(2).toInt());
+    QCOMPARE(reading.paused, now.paused);
+    QCOMPARE((Colours{reading.foreground, reading.background}), rig.pair(pair));
+    QVERIFY(reading.used >= 0.0 && reading.used <= 1.0 && (reading.used == 1.0) == reading.overtime);
 }
 
 void TestCount::nextInstant_data()

@@ -1,58 +1,59 @@
 'use strict';
-// The rows as the program shows them, laid out by the main window's rule, from the state the server pushes.
-const upper = document.getElementById('upper');
-const lower = document.getElementById('lower');
+// The count read at a glance: the time left in the lower row's period as large as the screen allows, in the
+// phase's colours, from the state the server pushes.
+const face = document.getElementById('face');
+const heading = document.getElementById('heading');
+const middle = document.getElementById('middle');
+const remaining = document.getElementById('remaining');
+const paused = document.getElementById('paused');
+const elapsed = document.getElementById('elapsed');
+const used = document.getElementById('used');
 const gone = document.getElementById('gone');
 const controls = document.getElementById('controls');
 const answer = document.getElementById('answer');
 const wrong = document.getElementById('wrong');
 const buttons = controls.querySelectorAll('button');
+const pauseButton = controls.querySelector('[data-command=pause]');
 // The control address carries the token after '#', so it never travels in a request line or a log.
 const token = new URLSearchParams(location.hash.slice(1)).get('control');
 let state = null;
 let socket = null;
 let retries = 0;
 let heard = 0;
+let fittedFor = '';
 
-// The main window's layout rule (main_window/layout.cpp), in points; the size is taken for the form the text
-// is written in, as layoutRowsInForm() does for the speaker's window.
-function layoutRows(width, height, bothRows) {
-    const smallerOf = (byHeight, byWidth) => (byHeight > byWidth ? byWidth : byHeight);
-    const rowHeight = bothRows ? height / 2 : height;
-    const oneLineSize = smallerOf(rowHeight - 1, width / 12.5 - 1);
-    const twoLineSize = smallerOf((rowHeight - 1) / 2.2, width / 9 - 1);
-    return { lowerTop: bothRows ? rowHeight : 0, height: rowHeight, oneLineSize, twoLineSize };
-}
-
-function clampSize(size) {
-    return Math.min(2048, Math.max(1, size));
-}
-
-function showRow(element, row, layout, top) {
-    element.hidden = !row.shown;
-    const lines = row.text.split(/\r\n|\r|\n/);
-    element.textContent = lines.join('\n');
-    element.style.color = row.foreground;
-    element.style.background = row.background;
-    element.style.top = top + 'pt';
-    element.style.height = layout.height + 'pt';
-    // The count writes its text in the form the main window chose; the size is the rule's size for that form.
-    element.style.fontSize = clampSize(lines.length > 1 ? layout.twoLineSize : layout.oneLineSize) + 'pt';
+// The digits' size is measured at 100 px and scaled to fill the room between the heading and the elapsed time,
+// only when the text's length or the room changes, so a tick costs one text change.
+function fitDigits() {
+    const key = remaining.textContent.length + ' ' + middle.clientWidth + 'x' + middle.clientHeight;
+    if (key === fittedFor)
+        return;
+    fittedFor = key;
+    remaining.style.fontSize = '100px';
+    const box = remaining.getBoundingClientRect();
+    if (!box.width || !box.height)
+        return;
+    const scale = Math.min(middle.clientWidth * 0.94 / box.width, middle.clientHeight * 0.96 / box.height);
+    remaining.style.fontSize = Math.max(8, Math.floor(100 * scale)) + 'px';
 }
 
 function render() {
     if (!state)
         return;
-    const both = state.upper.shown && state.lower.shown;
-    const bar = controls.hidden ? 0 : controls.offsetHeight;
-    // CSS pixels are 3/4 of a point.
-    const layout = layoutRows(window.innerWidth * 0.75, (window.innerHeight - bar) * 0.75, both);
-    showRow(upper, state.upper, layout, 0);
-    showRow(lower, state.lower, layout, state.upper.shown ? layout.lowerTop : 0);
+    const reading = state.reading;
+    heading.textContent = reading.heading;
+    remaining.textContent = reading.remaining;
+    elapsed.textContent = reading.elapsedHeading + '  ' + reading.elapsed;
+    face.style.color = reading.foreground;
+    face.style.background = reading.background;
+    face.style.setProperty('--shade', reading.background);
+    used.style.width = reading.used * 100 + '%';
+    paused.hidden = !state.paused;
+    face.classList.toggle('paused', state.paused);
+    pauseButton.textContent = state.paused ? '再開' : '一時停止';
     document.title = (state.rehearsal ? 'リハーサル ' : '') + (state.paused ? '一時停止 ' : '') + 'Lectern';
-    upper.classList.toggle('dimmed', state.paused);
-    lower.classList.toggle('dimmed', state.paused);
     document.body.dataset.phase = state.phaseName;
+    fitDigits();
 }
 
 function lost() {
@@ -133,6 +134,8 @@ async function command(button) {
 // A button that throws a count away acts on a second press within a few seconds, which its label asks for.
 const confirmMs = 3000;
 function press(button) {
+    if (button.disabled)
+        return;
     if (!button.dataset.confirm || button.classList.contains('confirm')) {
         clearTimeout(button.disarm);
         disarm(button);
@@ -152,10 +155,29 @@ function disarm(button) {
     button.classList.remove('confirm');
 }
 
+// The main window's keys: Space, N and B as their buttons; the arrows move by 10 s, with Shift by a minute.
+function keyDown(event) {
+    if (event.ctrlKey || event.altKey || event.metaKey || event.repeat)
+        return;
+    let button = null;
+    if (event.key === 'ArrowLeft' || event.key === 'ArrowRight') {
+        const seconds = (event.key === 'ArrowRight' ? 1 : -1) * (event.shiftKey ? 60 : 10);
+        button = controls.querySelector('[data-seconds="' + seconds + '"]');
+    } else if (!event.shiftKey) {
+        button = controls.querySelector('[data-key="' + event.key.toLowerCase() + '"]');
+    }
+    if (!button)
+        return;
+    // Space would also press the button that has the focus.
+    event.preventDefault();
+    press(button);
+}
+
 if (token) {
     controls.hidden = false;
     for (const button of buttons)
         button.addEventListener('click', () => press(button));
+    document.addEventListener('keydown', keyDown);
     checkToken();
     document.addEventListener('visibilitychange', () => {
         if (document.visibilityState === 'visible')
