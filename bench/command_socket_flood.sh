@@ -14,6 +14,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source-path=SCRIPTDIR source=../scripts/e2e_lib.sh
 source "$root/scripts/e2e_lib.sh"
+# shellcheck source-path=SCRIPTDIR source=bench_lib.sh
+source "$root/bench/bench_lib.sh"
 
 lectern=$root/build/src/app/lectern
 connections=1100
@@ -28,18 +30,8 @@ while [ $# -gt 0 ]; do
 done
 [ "$seconds" -ge 36 ] || { echo "--seconds: 36 at least (the bell at 30 s, the pause at 33 s)" >&2; exit 2; }
 
-[ -x "$lectern" ] || { echo "not an executable: $lectern" >&2; exit 2; }
-e2e_begin lectern-socket-flood
-e2e_watchdog $((seconds + 60))
-trap 'e2e_fail "the run took too long"' TERM
-E2E_APP_DIR=$E2E_DIR/app
-app=$E2E_APP_DIR
-mkdir -p "$app"
-e2e_copy_program "$lectern" "$app"
-sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 1000 vol 0.8 pad 0 0.3 ||
-    e2e_fail "sox could not make the bell"
-e2e_write_ini "$app" "1,0.5,0.5,\"$app/bell.wav\"" '"講演の開始から",16776960,0' '"発表時間終了まで",65535,0' \
-    '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+bench_begin lectern-socket-flood "$((seconds + 60))" "$lectern"
+bench_short_talk
 e2e_start_x 1024x768
 e2e_collect_audio
 e2e_launch_app "${E2E_AUDIO_ENV[@]}"

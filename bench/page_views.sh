@@ -10,6 +10,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source-path=SCRIPTDIR source=../scripts/e2e_lib.sh
 source "$root/scripts/e2e_lib.sh"
+# shellcheck source-path=SCRIPTDIR source=bench_lib.sh
+source "$root/bench/bench_lib.sh"
 
 lectern=$root/build/src/app/lectern
 shots=$PWD/page-views
@@ -21,19 +23,13 @@ while [ $# -gt 0 ]; do
     esac
 done
 
-[ -x "$lectern" ] || { echo "not an executable: $lectern" >&2; exit 2; }
-e2e_begin lectern-page-bench
-e2e_watchdog 180
-trap 'e2e_fail "the run took too long"' TERM
-E2E_APP_DIR=$E2E_DIR/app
-app=$E2E_APP_DIR
-mkdir -p "$app" "$shots"
-e2e_copy_program "$lectern" "$app"
+bench_begin lectern-page-bench 180 "$lectern"
+mkdir -p "$shots"
 e2e_write_ini "$app" '10,1,5,""' '"講演の開始から",16776960,8388608' '"発表時間終了まで",16776960,8388608' \
     '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
 e2e_start_x 1024x768
 port=$((20000 + RANDOM % 20000))
-E2E_APP_ARGS=(--serve=$port)
+E2E_APP_ARGS=("--serve=$port")
 e2e_launch_app SDL_AUDIODRIVER=dummy
 token_file() { find "$E2E_DIR" -name control-token -size +0 2>/dev/null | head -1; }
 e2e_wait_until 10 token_file >/dev/null || e2e_fail "no control token written"

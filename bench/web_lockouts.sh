@@ -13,26 +13,17 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source-path=SCRIPTDIR source=../scripts/e2e_lib.sh
 source "$root/scripts/e2e_lib.sh"
+# shellcheck source-path=SCRIPTDIR source=bench_lib.sh
+source "$root/bench/bench_lib.sh"
 
 lectern=$root/build/src/app/lectern
 [ "${1:-}" = --lectern ] && lectern=$2
-[ -x "$lectern" ] || { echo "not an executable: $lectern" >&2; exit 2; }
-e2e_begin lectern-web-lockouts
-e2e_watchdog 180
-trap 'e2e_fail "the run took too long"' TERM
-E2E_APP_DIR=$E2E_DIR/app
-app=$E2E_APP_DIR
-mkdir -p "$app"
-e2e_copy_program "$lectern" "$app"
-sox -n -r 22050 -c 1 -b 16 -e signed-integer "$app/bell.wav" synth 0.15 sine 1000 vol 0.8 pad 0 0.3 ||
-    e2e_fail "sox could not make the bell"
-# Presentation 1 minute, warning half a minute before its end: the first bell at 30 s.
-e2e_write_ini "$app" "1,0.5,0.5,\"$app/bell.wav\"" '"講演の開始から",16776960,0' \
-    '"発表時間終了まで",65535,0' '"質疑応答終了まで",65280,0' '"講演時間の超過は",65535,208' '#TRUE#,#FALSE#,#FALSE#'
+bench_begin lectern-web-lockouts 180 "$lectern"
+bench_short_talk
 e2e_start_x 1024x768
 e2e_collect_audio
 port=$((20000 + RANDOM % 20000))
-E2E_APP_ARGS=(--serve=$port)
+E2E_APP_ARGS=("--serve=$port")
 e2e_launch_app "${E2E_AUDIO_ENV[@]}"
 token_kept() { [ -s "$app/control-token" ]; }
 e2e_wait_until 10 token_kept || e2e_fail "no control token beside the program"
