@@ -71,7 +71,11 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
     say "==> Reading the source index of Debian 12 from $main"
-    apt-get "${apt_opts[@]}" -qq update >&2 || die "apt-get update failed"
+    if ! apt-get "${apt_opts[@]}" -qq update >&2; then
+        # Offline, the index read before still names the versions a finished prefix was built from.
+        compgen -G "$apt_dir/lists/*Sources*" >/dev/null || die "apt-get update failed"
+        say "    could not update the index; using the one read before"
+    fi
 }
 
 # The version apt would fetch, read from the name of its .dsc (so without an epoch).
@@ -87,15 +91,33 @@ find_versions() {
     done
 }
 
+# Some packages' Debian part is no longer served while their original source is: build that, unpatched.
+unpack_original() {
+    local p=$1 v=$2 dest=$3 uri name hash tarball
+    say "    $p: Debian's packaging of $v is not served; using the original source"
+    while read -r uri name _ hash; do
+        [[ $name == *.orig.tar.* ]] || continue
+        /usr/lib/apt/apt-helper download-file "${uri//\'/}" "$cache/src/download/$name" "$hash" \
+            >>"$logs/$p.log" 2>&1 || die "could not fetch the source of $p $v (see $logs/$p.log)"
+    done < <(cd "$cache/src/download" && apt-get "${apt_opts[@]}" -qq --only-source --print-uris source "$p")
+    tarball=$(compgen -G "$cache/src/download/${p}_${v%-*}.orig.tar.*" | head -n1) ||
+        die "could not fetch the source of $p $v (see $logs/$p.log)"
+    { mkdir -p "$dest" && tar -xf "$tarball" -C "$dest" --strip-components=1; } ||
+        die "could not unpack $tarball"
+}
+
 fetch_source() {
     local p=$1 v=${version[$1]} dir=$cache/src/$1-${version[$1]}
     if [ ! -d "$dir" ]; then
         mkdir -p "$cache/src/download"
         rm -rf "$dir.tmp"
-        (cd "$cache/src/download" && apt-get "${apt_opts[@]}" -qq --only-source --download-only source "$p") \
-            >&2 || die "could not fetch the source of $p $v"
-        dpkg-source --no-check -x "$cache/src/download/${p}_$v.dsc" "$dir.tmp" >>"$logs/$p.log" 2>&1 ||
-            die "could not unpack $p (see $logs/$p.log)"
+        if (cd "$cache/src/download" && apt-get "${apt_opts[@]}" -qq --only-source --download-only source "$p") \
+            >>"$logs/$p.log" 2>&1; then
+            dpkg-source --no-check -x "$cache/src/download/${p}_$v.dsc" "$dir.tmp" >>"$logs/$p.log" 2>&1 ||
+                die "could not unpack $p (see $logs/$p.log)"
+        else
+            unpack_original "$p" "$v" "$dir.tmp"
+        fi
         mv "$dir.tmp" "$dir"
     fi
     printf '%s\n' "$dir"
@@ -149,14 +171,18 @@ build_libsndfile() {
 }
 build_libsdl2() { cmake_project libsdl2 "$1" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF; }
 # The browser view serves plain HTTP and WebSockets on the local network: no TLS, no scripting, no server
-# program.
+# program. civetweb's CMake files do not link the library to Winsock on Windows.
 build_civetweb() {
-    cmake_project civetweb "$1" -DCIVETWEB_ENABLE_WEBSOCKETS=ON -DCIVETWEB_ENABLE_SSL=OFF \
-        -DCIVETWEB_ENABLE_CXX=OFF -DCIVETWEB_ENABLE_IPV6=ON -DCIVETWEB_BUILD_TESTING=OFF \
+    cmake_project civetweb "$1" -DCMAKE_C_STANDARD_LIBRARIES="-lws2_32 -lkernel32 -ladvapi32" \
+        -DCIVETWEB_ENABLE_WEBSOCKETS=ON -DCIVETWEB_ENABLE_SSL=OFF -DCIVETWEB_ENABLE_CXX=OFF -DCIVETWEB_ENABLE_IPV6=ON -DCIVETWEB_BUILD_TESTING=OFF \
         -DCIVETWEB_ENABLE_SERVER_EXECUTABLE=OFF -DCIVETWEB_INSTALL_EXECUTABLE=OFF -DCIVETWEB_ENABLE_ASAN=OFF \
         -DCIVETWEB_ENABLE_LUA=OFF -DCIVETWEB_ENABLE_DUKTAPE=OFF
 }
-build_qrencode() { cmake_project qrencode "$1" -DWITH_TOOLS=OFF -DWITH_TESTS=OFF; }
+# qrencode installs its DLL among the import libraries; it goes beside the others.
+build_qrencode() {
+    cmake_project qrencode "$1" -DWITH_TOOLS=OFF -DWITH_TESTS=OFF &&
+        mv "$prefix/lib/libqrencode.dll" "$prefix/bin/"
+}
 
 # Qt 6.4.2 declares the DirectWrite font database only with Direct2D but uses it whenever DirectWrite 3 is
 # there, so the Windows platform plug-in fails to link without Direct2D: ask for both where it is used.
@@ -175,10 +201,11 @@ build_qt6_base() {
     patch_qtbase "$src" &&
         mkdir -p "$work/build/qt6-base" &&
         (cd "$work/build/qt6-base" && "$src/configure" -prefix "$prefix" -release -shared \
-        -nomake examples -nomake tests -qt-host-path /usr \
-        -no-opengl -no-dbus -no-feature-sql -no-feature-tabletevent -no-feature-direct2d \
-        -no-freetype -no-fontconfig -qt-harfbuzz -qt-zlib -qt-pcre -qt-libpng -no-icu -no-openssl \
-        -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) &&
+            -nomake examples -nomake tests -qt-host-path /usr \
+            -no-opengl -no-dbus -no-feature-sql -no-feature-tabletevent -no-feature-direct2d \
+            -no-freetype -no-fontconfig -qt-harfbuzz -qt-zlib -qt-pcre -qt-libpng -no-icu -no-openssl \
+            -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+            -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake) &&
         cmake --build "$work/build/qt6-base" -j "$jobs" &&
         cmake --install "$work/build/qt6-base"
 }
@@ -187,6 +214,7 @@ build_qt6_base() {
 strip_prefix() {
     find "$prefix" -type f \( -name '*.dll' -o -name '*.exe' \) -exec "$triplet-strip" --strip-unneeded {} +
     find "$prefix" -type f -name '*.a' -exec "$triplet-strip" --strip-debug {} +
+    find "$prefix" -type f -name '*.la' -delete
     rm -rf "$prefix/share/doc" "$prefix/share/man" "$prefix/doc"
 }
 
@@ -240,6 +268,10 @@ done
 
 strip_prefix
 rm -rf "$work/build"
+# The downloaded sources stay for a rebuild; unpacking them again takes seconds.
+for p in "${packages[@]}"; do
+    rm -rf "$cache/src/$p-${version[$p]}"
+done
 touch "$work/complete"
 say "==> Windows libraries ready in $prefix: $(du -sh "$prefix" | cut -f1), $(duration $((SECONDS - started)))"
 printf '%s\n' "$prefix"
