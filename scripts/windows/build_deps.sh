@@ -184,14 +184,21 @@ build_qrencode() {
         mv "$prefix/lib/libqrencode.dll" "$prefix/bin/"
 }
 
-# Qt 6.4.2 declares the DirectWrite font database only with Direct2D but uses it whenever DirectWrite 3 is
-# there, so the Windows platform plug-in fails to link without Direct2D: ask for both where it is used.
+# Qt 6.4.2 builds its DirectWrite font engine and font database only with Direct2D, but the Windows platform
+# plug-in and the print engine use them whenever DirectWrite (3) is there: without Direct2D they fail to link.
+# Ask for Direct2D too where they are used.
 patch_qtbase() {
-    local file=$1/src/plugins/platforms/windows/qwindowsintegration.cpp
-    if ! grep -q 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$file"; then
-        [ "$(grep -c '^#if QT_CONFIG(directwrite3)$' "$file")" -eq 2 ] || die "qtbase: unexpected $file"
-        sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' "$file"
-    fi
+    local src=$1
+    patch_qt_condition "$src/src/plugins/platforms/windows/qwindowsintegration.cpp" directwrite3 2 &&
+        patch_qt_condition "$src/src/printsupport/platform/windows/qprintengine_win.cpp" directwrite 3
+}
+
+# patch_qt_condition FILE FEATURE COUNT: the COUNT lines "#if QT_CONFIG(FEATURE)" also require Direct2D.
+patch_qt_condition() {
+    local file=$1 feature=$2 count=$3
+    grep -q "QT_CONFIG($feature) && QT_CONFIG(direct2d)" "$file" && return 0
+    [ "$(grep -c "^#if QT_CONFIG($feature)\$" "$file")" -eq "$count" ] || die "qtbase: unexpected $file"
+    sed -i "s/^#if QT_CONFIG($feature)\$/#if QT_CONFIG($feature) \&\& QT_CONFIG(direct2d)/" "$file"
 }
 
 # Only what Lectern uses: Core, Gui, Widgets, Network, Test and the Windows platform and style plug-ins.
