@@ -106,19 +106,21 @@ unpack_original() {
         die "could not unpack $tarball"
 }
 
+# Unpacked beside the downloads, where dpkg-source finds the original tarball instead of copying it.
 fetch_source() {
     local p=$1 v=${version[$1]} dir=$cache/src/$1-${version[$1]}
+    local unpacked=$cache/src/download/$p-$v.unpacking
     if [ ! -d "$dir" ]; then
         mkdir -p "$cache/src/download"
-        rm -rf "$dir.tmp"
+        rm -rf "$unpacked"
         if (cd "$cache/src/download" && apt-get "${apt_opts[@]}" -qq --only-source --download-only source "$p") \
             >>"$logs/$p.log" 2>&1; then
-            dpkg-source --no-check -x "$cache/src/download/${p}_$v.dsc" "$dir.tmp" >>"$logs/$p.log" 2>&1 ||
+            dpkg-source --no-check -x "$cache/src/download/${p}_$v.dsc" "$unpacked" >>"$logs/$p.log" 2>&1 ||
                 die "could not unpack $p (see $logs/$p.log)"
         else
-            unpack_original "$p" "$v" "$dir.tmp"
+            unpack_original "$p" "$v" "$unpacked"
         fi
-        mv "$dir.tmp" "$dir"
+        mv "$unpacked" "$dir"
     fi
     printf '%s\n' "$dir"
 }
