@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs whatever the build, the program and the test suite need and is not there yet (Debian 12).
+#   scripts/setup.sh           for the Linux build
+#   scripts/setup.sh windows   for the Windows cross-build, in addition
 set -euo pipefail
 
 packages=(
@@ -14,19 +16,38 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+install_missing() {
+    local missing=() p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
 
-echo "Installing: ${missing[*]}"
-sudo=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo=(sudo)
-fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The MinGW-w64 cross compilers (the posix-threads flavour, which Qt needs) and what the Windows libraries'
+# builds use: Qt's configure runs with the host Qt's tools and Ninja; dpkg-source unpacks Debian's sources.
+setup_windows() {
+    install_missing g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+        mingw-w64-tools ninja-build dpkg-dev debian-archive-keyring
+}
+
+install_missing "${packages[@]}"
+case "${1:-}" in
+    "") ;;
+    windows) setup_windows ;;
+    *)
+        echo "usage: $0 [windows]" >&2
+        exit 2
+        ;;
+esac
