@@ -6,13 +6,14 @@
 #include <QString>
 
 /// Replaces the file at `path` whole: the bytes go to a new file beside it, are flushed to the disk and put in its
-/// place (rename(2); ReplaceFileW on Windows, MoveFileExW for a new file), so a crash, a kill or a full disk leaves
+/// place (rename(2); MoveFileExW on Windows, written through), so a crash, a kill or a full disk leaves
 /// the old file or the new one, never a mix. The folder is made when missing. Symbolic links are followed to the
 /// file at the end of the chain, which is the one replaced; the new file takes the old one's owner, group and
 /// permissions (on Windows its attributes and access list). A file the process may not write is refused whatever
 /// its folder allows; on Windows that includes a file marked read-only. The file is rewritten in place instead
-/// when it has other names (a hard link), when its folder takes no new file, or (POSIX) when its owner or group
-/// cannot be given to the new file.
+/// when it has other names (a hard link), when its folder takes no new file, when its owner and group (its access
+/// list on Windows) cannot be given to the new file, or, on Windows, when another program holds it open against
+/// being replaced.
 ///
 /// The new file is named ".NAME.saving-XXXXXX", a name nothing else uses, so a save cut short by a kill leaves
 /// a file that the next save recognises as its own and removes. The reasons given are in Japanese for the common

@@ -13,6 +13,8 @@
 #endif
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 
 namespace {
@@ -105,7 +107,7 @@ HANDLE createNew(const QFileInfo& target, std::wstring& newPath)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         newPath = widePath(savingName(target));
-        const HANDLE file = ::CreateFileW(newPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        const HANDLE file = ::CreateFileW(newPath.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
         if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return file;
@@ -113,20 +115,33 @@ HANDLE createNew(const QFileInfo& target, std::wstring& newPath)
     return INVALID_HANDLE_VALUE;
 }
 
-// Puts the new file in the old one's place; ReplaceFileW gives it the old file's access list and identity.
-bool putInPlace(const std::wstring& newPath, const std::wstring& target, bool exists)
+// Gives the new file the old one's access list and attributes, so that putting it in place hands nothing over;
+// false when the process may not. (ReplaceFileW would do this too, but in several steps, with a moment when the old
+// file is gone and the new one not yet in place: a kill then would leave no file at all.)
+bool keepAccessAndAttributes(HANDLE file, const std::wstring& oldPath, DWORD attributes)
 {
-    constexpr DWORD move = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (!exists)
-        return ::MoveFileExW(newPath.c_str(), target.c_str(), move);
-    if (::ReplaceFileW(target.c_str(), newPath.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return true;
-    // The old file went meanwhile, or was moved aside and the new one not put in its place: the new one goes
-    // there alone.
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-        return ::MoveFileExW(newPath.c_str(), target.c_str(), move);
-    return false;
+    PACL access = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(oldPath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &access,
+                                nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    // What the old file inherited from the folder the new one inherits again; what was its own is copied.
+    const SECURITY_INFORMATION which =
+        DACL_SECURITY_INFORMATION |
+        (control & SE_DACL_PROTECTED ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    const bool kept =
+        ::SetSecurityInfo(file, SE_FILE_OBJECT, which, nullptr, nullptr, access, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    if (!kept)
+        return false;
+    constexpr DWORD carried =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{}; // times left at zero stay as they are
+    basic.FileAttributes = attributes & carried ? attributes & carried : FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
 }
 
 } // namespace
@@ -211,15 +226,24 @@ FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
             return saveInPlace(targetPath, bytes);
         return failed(error);
     }
+    if (exists && !keepAccessAndAttributes(file, targetPath, old.dwFileAttributes)) {
+        ::CloseHandle(file);
+        ::DeleteFileW(newPath.c_str());
+        return saveInPlace(targetPath, bytes);
+    }
     bool ok = writeAll(file, bytes) && ::FlushFileBuffers(file);
     DWORD error = ok ? 0 : ::GetLastError();
     ::CloseHandle(file);
-    if (ok && !putInPlace(newPath, targetPath, exists)) {
+    // A rename within the folder: the old file or the new one is there at every moment.
+    if (ok && !::MoveFileExW(newPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         error = ::GetLastError();
     }
     if (!ok) {
         ::DeleteFileW(newPath.c_str());
+        // A file another program holds open without letting it be replaced may still take the bytes in place.
+        if (error == ERROR_ACCESS_DENIED && exists)
+            return saveInPlace(targetPath, bytes);
         return failed(error);
     }
     return {true, {}};
