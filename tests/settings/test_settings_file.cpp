@@ -161,6 +161,7 @@ private slots:
     void settingsPathHasOneSeparator_data();
     void settingsPathHasOneSeparator();
     void programFolderIsTheRealProgramsFolder();
+    void userFoldersAndWritableOnes();
     void location_data();
     void location();
 
@@ -225,6 +226,47 @@ void TestSettingsFile::programFolderIsTheRealProgramsFolder()
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).trimmed(), QFileInfo(helper).canonicalPath());
     }
+}
+
+void TestSettingsFile::userFoldersAndWritableOnes()
+{
+    const DiskFileAccess files;
+#ifdef Q_OS_WIN
+    // The known folders, which the environment names too.
+    const QString roaming = QDir::fromNativeSeparators(qEnvironmentVariable("APPDATA"));
+    const QString local = QDir::fromNativeSeparators(qEnvironmentVariable("LOCALAPPDATA"));
+    QVERIFY(!roaming.isEmpty() && !local.isEmpty());
+    QCOMPARE(files.userSettingsFolder(), roaming + u"/Lectern"_s);
+    QCOMPARE(files.userStateFolder(), local + u"/Lectern"_s);
+    QCOMPARE(files.userDataFolder(), local + u"/Lectern"_s);
+#else
+    // An absolute XDG folder wins, a relative one counts as unset, and without a home there is no folder.
+    const QProcessEnvironment before = QProcessEnvironment::systemEnvironment();
+    const QString home = before.value(u"HOME"_s);
+    qputenv("XDG_CONFIG_HOME", "/srv/config");
+    qputenv("XDG_STATE_HOME", "state");
+    qunsetenv("XDG_DATA_HOME");
+    const QString config = files.userSettingsFolder();
+    const QString state = files.userStateFolder();
+    qunsetenv("HOME");
+    const QString data = files.userDataFolder();
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"}) {
+        const QString old = before.value(QString::fromLatin1(name));
+        before.contains(QString::fromLatin1(name)) ? qputenv(name, QFile::encodeName(old)) : qunsetenv(name);
+    }
+    QCOMPARE(config, u"/srv/config/Lectern"_s);
+    QCOMPARE(state, home + u"/.local/state/Lectern"_s);
+    QCOMPARE(data, QString());
+#endif
+    // Asking whether a folder takes files leaves nothing in it; a read-only file is not writable, even for root.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"Lectern.ini"_s);
+    QVERIFY(files.isWritable(dir.path()) && writeFile(path, goodFile) && files.isWritable(path));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList{u"Lectern.ini"_s});
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+    QVERIFY(!files.isWritable(path));
+    QVERIFY(!files.isWritable(dir.filePath(u"missing"_s)));
 }
 
 void TestSettingsFile::location_data()
