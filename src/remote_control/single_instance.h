@@ -55,6 +55,8 @@ public:
     /// Why this copy cannot be reached by later starts, in Japanese for a box; empty unless the claim was
     /// Unreachable.
     QString problem() const { return m_problem; }
+    /// Where later starts reach this copy: the socket's path, or the pipe's name; empty unless the claim was Ours.
+    QString address() const;
 
     /// What "control-url" is answered with: the browser view's control address, empty while it does not serve.
     /// Without it the answer is the empty line.

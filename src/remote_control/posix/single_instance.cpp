@@ -249,6 +249,7 @@ public:
     Channel& operator=(const Channel&) = delete;
 
     Claim claim();
+    QString address() const { return m_listener >= 0 ? m_socketPath : QString(); }
 
 private:
     struct Caller;
@@ -310,6 +311,11 @@ SingleInstance::~SingleInstance() = default;
 SingleInstance::Claim SingleInstance::claim()
 {
     return m_channel->claim();
+}
+
+QString SingleInstance::address() const
+{
+    return m_channel->address();
 }
 
 SingleInstance::Channel::Channel(SingleInstance& owner) : m_owner(owner)
