@@ -439,6 +439,8 @@ void SingleInstance::Channel::takeCaller()
         m_connectedAtOnce || ::GetOverlappedResult(m_listening.get(), &m_connect, &moved, FALSE) != FALSE;
     if (!connected && ::GetLastError() == ERROR_IO_INCOMPLETE)
         return;
+    // Made again with the next instance; until then a signalled event would wake the event loop over and over.
+    ::ResetEvent(m_connected.get());
     auto caller = std::make_unique<Caller>();
     caller->pipe.reset(m_listening.release());
     // The next instance is made while this caller holds its own, so that the pipe's name never lapses.
