@@ -1,6 +1,7 @@
 #include "app/system_start.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -11,6 +12,14 @@
 #include <windows.h>
 
 namespace {
+
+// The console's code page before the program wrote in it, given back when the program ends.
+UINT consoleCodePage = 0;
+
+void restoreConsoleCodePage()
+{
+    ::SetConsoleOutputCP(consoleCodePage);
+}
 
 bool hasHandle(DWORD which)
 {
@@ -33,6 +42,11 @@ void prepareSystemStart()
         std::freopen("CONOUT$", "w", stdout);
     if (!hasHandle(STD_ERROR_HANDLE))
         std::freopen("CONOUT$", "w", stderr);
+    // The lines are UTF-8, which a Japanese console shows as code page 932 until told otherwise; the console is
+    // the caller's, so its code page is given back.
+    consoleCodePage = ::GetConsoleOutputCP();
+    if (consoleCodePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+        std::atexit(restoreConsoleCodePage);
 }
 
 void chooseWindowSystem()
