@@ -5,7 +5,8 @@
 ; entry with the program's Japanese name, and an uninstaller listed under Apps & features (HKCU). The uninstaller
 ; removes exactly the files installed (FILES lists them) and leaves the user's settings (%APPDATA%\Lectern) and
 ; count and record (%LOCALAPPDATA%\Lectern). Both are silent with /S.
-Unicode true
+; A 64-bit installer for a 64-bit program; it also runs where Wine has no 32-bit side.
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
