@@ -29,6 +29,7 @@ rm -f "$zip_file"
 
 # The uninstaller removes what was installed, file by file, then the folders, deepest first, when empty.
 files_nsh=$staging/files.nsh
+# shellcheck disable=SC2016 # $INSTDIR is the installer's own variable
 {
     (cd "$folder" && find . -type f | sed 's|^\./||' | sort) | while read -r f; do
         printf 'Delete "$INSTDIR\\%s"\n' "${f//\//\\}"

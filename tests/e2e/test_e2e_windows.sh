@@ -90,6 +90,7 @@ launch() {
     (cd "${exe%/*}" && exec "${as_user[@]}" env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM HOME="$home" \
         WINEPREFIX="$home/wine" WINEDEBUG=-all "$@" wine "$exe") >>"$E2E_DIR/app.log" 2>&1 &
     pid=$!
+    # shellcheck disable=SC2034 # shown by e2e_fail
     E2E_APP_LOG=$E2E_DIR/app.log
     e2e_track "$pid"
     e2e_wait_until 60 titled Lectern >/dev/null || e2e_fail "no window titled Lectern appeared"
