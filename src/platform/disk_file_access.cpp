@@ -1,60 +1,30 @@
 #include "platform/disk_file_access.h"
 
-#include "platform/log_categories.h"
-
-#include "build_info.h"
 #include "platform/atomic_save.h"
+#include "platform/log_categories.h"
+#include "platform/system_folders.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <unistd.h>
-
-using namespace Qt::StringLiterals;
-
 QString DiskFileAccess::programFolder() const
 {
-    // /proc/self/exe names the real program even when it was started through a symbolic link.
-    const QString exe = QFileInfo(u"/proc/self/exe"_s).canonicalFilePath();
-    if (!exe.isEmpty())
-        return QFileInfo(exe).absolutePath();
-    return QCoreApplication::applicationDirPath();
+    return system_folders::program();
 }
-
-namespace {
-
-// The program's folder under an XDG base folder: `variable` when it holds an absolute path (a relative one counts as
-// unset, as the XDG rules say), else `underHome` in the home folder. An unset HOME is no home: Qt would take "/"
-// and make "//.config/Lectern", which root could create.
-QString xdgFolder(const char* variable, const QString& underHome)
-{
-    QString base = qEnvironmentVariable(variable);
-    if (!QDir::isAbsolutePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (!QDir::isAbsolutePath(home) || !QFileInfo(home).isDir())
-            return {};
-        base = home + u'/' + underHome;
-    }
-    return QDir::cleanPath(base + u'/' + QString::fromUtf16(programName));
-}
-
-} // namespace
 
 QString DiskFileAccess::userSettingsFolder() const
 {
-    return xdgFolder("XDG_CONFIG_HOME", u".config"_s);
+    return system_folders::userSettings();
 }
 
 QString DiskFileAccess::userStateFolder() const
 {
-    return xdgFolder("XDG_STATE_HOME", u".local/state"_s);
+    return system_folders::userState();
 }
 
 QString DiskFileAccess::userDataFolder() const
 {
-    return xdgFolder("XDG_DATA_HOME", u".local/share"_s);
+    return system_folders::userData();
 }
 
 bool DiskFileAccess::isWritable(const QString& path) const
@@ -62,10 +32,10 @@ bool DiskFileAccess::isWritable(const QString& path) const
     const QFileInfo info(path);
     if (!info.exists())
         return false;
-    // The kernel is asked, so a read-only mount and the process's own rights are both taken into account; a file
+    // The system is asked, so a read-only mount and the process's own rights are both taken into account; a file
     // is judged as the save judges it.
     if (info.isDir())
-        return ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
+        return system_folders::mayCreateIn(path);
     return writeRefusal(path) == 0;
 }
 

@@ -18,10 +18,11 @@ public:
     /// Replaces the file whole, as saveWhole() does. Of the replacements of one file not yet begun only the
     /// latest is written.
     virtual void replaceWhole(const QString& path, const QByteArray& bytes) = 0;
-    /// Appends the line `compose` makes, under an exclusive flock() of the file, so that other writers (another
-    /// copy of the program) neither mix their lines with it nor compose from the same tail; `header` goes before
-    /// it when the file is new or empty. The line is written whole or not at all: a write cut short (a full
-    /// disk) is truncated back. The folder is made when missing. Lines are written in the order given.
+    /// Appends the line `compose` makes, under an exclusive lock of the file (flock(); LockFileEx() on Windows), so
+    /// that other writers (another copy of the program) neither mix their lines with it nor compose from the same
+    /// tail; `header` goes before it when the file is new or empty. The line is written whole or not at all: a write
+    /// cut short (a full disk) is truncated back. The folder is made when missing. Lines are written in the order
+    /// given.
     virtual void appendLine(const QString& path, const LineComposer& compose, const QByteArray& header) = 0;
     /// Truncates the file back by its last line when `matches` says it is the one to take back; anything else
     /// at its end leaves the file alone. In order with the appended lines.

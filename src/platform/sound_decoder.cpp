@@ -1,18 +1,13 @@
 #include "platform/sound_decoder.h"
 
 #include "platform/log_categories.h"
+#include "platform/read_only_file.h"
 #include "platform/sound_libraries.h"
 
-#include <QFile>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -38,9 +33,9 @@ std::int16_t toPcm16(float value)
 /// The bytes of the sound, handed to libsndfile through its virtual I/O, so that a file and bytes in memory go
 /// through one and the same decoding; and libsndfile's handle on them.
 struct SoundDecoder::State {
-    // A file is read at the position libsndfile keeps here, never through the descriptor's own offset.
-    int fd = -1;
-    struct stat opened {}; // the file when it was opened
+    // A file is read at the position libsndfile keeps here.
+    ReadOnlyFile disk;
+    ReadOnlyFile::Stamp opened; // the file when it was opened
     const unsigned char* bytes = nullptr;
     sf_count_t size = 0;
     sf_count_t offset = 0;
@@ -62,8 +57,6 @@ struct SoundDecoder::State {
     {
         if (file)
             sf->close(file);
-        if (fd >= 0)
-            ::close(fd);
     }
 
     static State& of(void* userData) { return *static_cast<State*>(userData); }
@@ -71,10 +64,10 @@ struct SoundDecoder::State {
     static sf_count_t length(void* userData)
     {
         State& s = of(userData);
-        if (s.fd < 0)
+        if (!s.disk.isOpen())
             return s.size;
-        struct stat status {};
-        return ::fstat(s.fd, &status) == 0 ? sf_count_t(status.st_size) : 0;
+        ReadOnlyFile::Stamp now;
+        return s.disk.stamp(now) ? sf_count_t(now.size) : 0;
     }
 
     static sf_count_t seek(sf_count_t offset, int whence, void* userData)
@@ -100,7 +93,7 @@ struct SoundDecoder::State {
         State& s = of(userData);
         if (count <= 0)
             return 0;
-        if (s.fd < 0) {
+        if (!s.disk.isOpen()) {
             if (s.offset >= s.size)
                 return 0;
             const sf_count_t n = std::min(count, s.size - s.offset);
@@ -108,16 +101,8 @@ struct SoundDecoder::State {
             s.offset += n;
             return n;
         }
-        sf_count_t done = 0;
-        while (done < count) {
-            const ssize_t n = ::pread(s.fd, static_cast<char*>(out) + done, std::size_t(count - done), s.offset);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += n;
-            s.offset += n;
-        }
+        const sf_count_t done = s.disk.readAt(s.offset, out, count);
+        s.offset += done;
         return done;
     }
 
@@ -255,14 +240,16 @@ std::unique_ptr<SoundDecoder> SoundDecoder::openFile(const QString& path, Refusa
     if (path.isEmpty())
         return refuse(path, Refusal::Missing, why);
     auto state = std::make_unique<State>();
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer and freeze the restart of the count.
-    state->fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (state->fd < 0)
-        return refuse(path, errno == ENOENT || errno == ENOTDIR ? Refusal::Missing : Refusal::Unreadable, why);
-    struct stat status {};
-    if (::fstat(state->fd, &status) != 0 || !S_ISREG(status.st_mode))
+    switch (state->disk.open(path)) {
+    case ReadOnlyFile::Failure::None:
+        break;
+    case ReadOnlyFile::Failure::Missing:
+        return refuse(path, Refusal::Missing, why);
+    case ReadOnlyFile::Failure::Unreadable:
         return refuse(path, Refusal::Unreadable, why);
-    state->opened = status;
+    }
+    if (!state->disk.stamp(state->opened))
+        return refuse(path, Refusal::Unreadable, why);
     Refusal reason = Refusal::None;
     auto decoder = open(std::move(state), &reason);
     if (!decoder)
@@ -327,12 +314,10 @@ std::int64_t SoundDecoder::frames() const
 
 bool SoundDecoder::unchanged() const
 {
-    if (m_state->fd < 0)
+    if (!m_state->disk.isOpen())
         return true;
-    struct stat now {};
-    const struct stat& then = m_state->opened;
-    return ::fstat(m_state->fd, &now) == 0 && now.st_size == then.st_size &&
-           now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+    ReadOnlyFile::Stamp now;
+    return m_state->disk.stamp(now) && now == m_state->opened;
 }
 
 bool SoundDecoder::rewind()

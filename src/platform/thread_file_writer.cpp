@@ -1,9 +1,9 @@
 #include "platform/thread_file_writer.h"
 
 #include "platform/atomic_save.h"
+#include "platform/locked_file.h"
 #include "platform/log_categories.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -12,12 +12,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 struct ThreadFileWriter::Work {
     /// A line to append, or, with `matches` set, the last line to take back.
@@ -48,104 +42,68 @@ namespace {
 // The most of a list's end a line is composed from.
 constexpr qint64 tailBytes = 4096;
 
-// The file opened and locked for the list's writers; negative with errno set when it cannot be.
-int openLocked(const QString& path, int flags)
+// The last tailBytes of the file and its size; nothing, with `error` set, when it cannot be read.
+std::optional<std::pair<QByteArray, std::int64_t>> readTail(const LockedFile& file, int& error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return fd;
-    int locked = 0;
-    do
-        locked = ::flock(fd, LOCK_EX);
-    while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
-// The last tailBytes of the file and its size; nothing when it cannot be read.
-std::optional<std::pair<QByteArray, off_t>> readTail(int fd)
-{
-    struct stat status {};
-    if (::fstat(fd, &status) != 0)
+    const std::int64_t size = file.size(error);
+    if (size < 0)
         return std::nullopt;
-    const off_t from = std::max<off_t>(0, status.st_size - tailBytes);
-    QByteArray tail(qsizetype(status.st_size - from), Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < tail.size()) {
-        const ssize_t n = ::pread(fd, tail.data() + got, size_t(tail.size() - got), from + got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return std::nullopt;
-        got += n;
-    }
-    return std::pair{tail, status.st_size};
+    const std::int64_t from = std::max<std::int64_t>(0, size - tailBytes);
+    QByteArray tail(qsizetype(size - from), Qt::Uninitialized);
+    if ((error = file.readAt(from, tail.data(), tail.size())) != 0)
+        return std::nullopt;
+    return std::pair{tail, size};
 }
 
-int closeKeepingError(int fd, int error)
+int closeKeepingError(LockedFile& file, int error)
 {
-    return ::close(fd) != 0 && error == 0 ? errno : error;
+    const int closing = file.close();
+    return error != 0 ? error : closing;
 }
 
 QString appendLineTo(const QString& path, const FileWriter::LineComposer& compose, const QByteArray& header)
 {
-    if (const int error = makeFolders(QFile::encodeName(QFileInfo(path).absolutePath())))
+    if (const int error = makeFolders(QFileInfo(path).absolutePath()))
         return qt_error_string(error);
-    const int fd = openLocked(path, O_RDWR | O_APPEND | O_CREAT);
-    if (fd < 0)
-        return qt_error_string(errno);
-    const auto tail = readTail(fd);
+    LockedFile file(path, true);
+    if (const int error = file.openError())
+        return qt_error_string(error);
+    int error = 0;
+    const auto tail = readTail(file, error);
     if (!tail)
-        return qt_error_string(closeKeepingError(fd, errno ? errno : EIO));
+        return qt_error_string(closeKeepingError(file, error));
     const auto& [lastBytes, size] = *tail;
     QByteArray bytes = compose(lastBytes);
     if (size == 0)
         bytes.prepend(header);
     else if (!lastBytes.endsWith('\n'))
         bytes.prepend("\r\n"); // a line left unfinished by an earlier program is not glued to this one
-    // One write() as a rule; a write cut short goes on, and one that fails takes the file back to where it was.
-    int error = 0;
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            if (::ftruncate(fd, size) != 0)
-                qCWarning(lcFiles, "cannot take back a line cut short in %s", qUtf8Printable(path));
-            break;
-        }
-        done += n;
-    }
-    error = closeKeepingError(fd, error);
+    // One write as a rule; one that fails takes the file back to where it was.
+    error = file.append(bytes);
+    if (error != 0 && file.truncate(size) != 0)
+        qCWarning(lcFiles, "cannot take back a line cut short in %s", qUtf8Printable(path));
+    error = closeKeepingError(file, error);
     return error == 0 ? QString() : qt_error_string(error);
 }
 
 QString withdrawLastLineOf(const QString& path, const FileWriter::LineMatcher& matches)
 {
-    const int fd = openLocked(path, O_RDWR);
-    if (fd < 0)
-        return errno == ENOENT ? QString() : qt_error_string(errno);
+    LockedFile file(path, false);
+    if (file.openError())
+        return file.missing() ? QString() : qt_error_string(file.openError());
     int error = 0;
-    if (const auto tail = readTail(fd)) {
+    if (const auto tail = readTail(file, error)) {
         const auto& [bytes, size] = *tail;
         // The header, or a line cut by the start of the tail, is never taken back.
         if (bytes.size() >= 2 && bytes.endsWith('\n')) {
             const qsizetype begins = bytes.lastIndexOf('\n', bytes.size() - 2) + 1;
             QByteArray last = bytes.mid(begins);
             last.chop(last.endsWith("\r\n") ? 2 : 1);
-            if (begins > 0 && matches(last) && ::ftruncate(fd, size - off_t(bytes.size() - begins)) != 0)
-                error = errno;
+            if (begins > 0 && matches(last))
+                error = file.truncate(size - (bytes.size() - begins));
         }
-    } else {
-        error = errno ? errno : EIO;
     }
-    error = closeKeepingError(fd, error);
+    error = closeKeepingError(file, error);
     return error == 0 ? QString() : qt_error_string(error);
 }
 

@@ -5,8 +5,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-
 using namespace Qt::StringLiterals;
 
 /// A save killed at any moment leaves the old file or the new one, and the next save clears what it left.
@@ -35,7 +33,7 @@ void TestKilledSave::killedSaveLeavesAWholeFile()
         QTest::qSleep(int(random.bounded(12)));
         // A child that stopped on its own failed to save.
         QCOMPARE(child.state(), QProcess::Running);
-        ::kill(pid_t(child.processId()), SIGKILL);
+        child.kill(); // SIGKILL; TerminateProcess on Windows
         QVERIFY(child.waitForFinished(5000));
         ++kills;
 

@@ -1,9 +1,9 @@
 #include "platform/atomic_save.h"
 
-#include <QDir>
+#include "platform/save_parts.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 QString reasonFor(int errnum)
@@ -21,16 +19,16 @@ QString reasonFor(int errnum)
     switch (errnum) {
     case EACCES:
     case EPERM:
-        return u"書き込む権限がありません"_s;
+        return saveFailureText(SaveFailure::NoPermission);
     case EROFS:
-        return u"読み取り専用のファイルシステムです"_s;
+        return saveFailureText(SaveFailure::ReadOnlyFileSystem);
     case ENOSPC:
     case EDQUOT:
-        return u"ディスクの空き容量が足りません"_s;
+        return saveFailureText(SaveFailure::DiskFull);
     case EISDIR:
-        return u"同じ名前のフォルダーがあります"_s;
+        return saveFailureText(SaveFailure::FolderInTheWay);
     case EFBIG:
-        return u"ファイルが大きすぎます"_s;
+        return saveFailureText(SaveFailure::TooLarge);
     default:
         return qt_error_string(errnum);
     }
@@ -39,25 +37,6 @@ QString reasonFor(int errnum)
 FileAccess::WriteResult failed(int errnum)
 {
     return {false, reasonFor(errnum ? errnum : EIO)};
-}
-
-QString savingPrefix(const QFileInfo& target)
-{
-    return u'.' + target.fileName() + u".saving-"_s;
-}
-
-// Leftovers of saves that were killed between writing the new file and renaming it.
-void removeLeftovers(const QFileInfo& target)
-{
-    // Matched by hand: a name filter is a wildcard pattern, compiled to a regular expression on every call, which
-    // keeps the regular expression engine and its compiled code resident for good from the first save on.
-    const QDir folder = target.absoluteDir();
-    const QString prefix = savingPrefix(target);
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (name.size() == prefix.size() + 6 && name.startsWith(prefix))
-            QFile::remove(folder.filePath(name));
-    }
 }
 
 // Writes everything, or leaves errno telling why not (a write that takes nothing more counts as a full disk).
@@ -111,12 +90,8 @@ QByteArray finalTarget(QByteArray path)
 // folder's default access list), without touching the process-wide umask.
 int createNew(const QFileInfo& target, mode_t mode, QByteArray& newPath)
 {
-    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    const QByteArray stem = QFile::encodeName(target.absoluteDir().filePath(savingPrefix(target)));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        newPath = stem;
-        for (int i = 0; i < 6; ++i)
-            newPath += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        newPath = QFile::encodeName(savingName(target));
         const int fd = ::open(newPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -153,7 +128,9 @@ int writeRefusal(const QString& path)
     return 0;
 }
 
-int makeFolders(const QByteArray& folder)
+namespace {
+
+int makeFoldersNamed(const QByteArray& folder)
 {
     if (folder.isEmpty() || ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST)
         return 0;
@@ -162,9 +139,16 @@ int makeFolders(const QByteArray& folder)
     const qsizetype slash = folder.lastIndexOf('/');
     if (slash <= 0)
         return ENOENT;
-    if (const int error = makeFolders(folder.left(slash)))
+    if (const int error = makeFoldersNamed(folder.left(slash)))
         return error;
     return ::mkdir(folder.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+} // namespace
+
+int makeFolders(const QString& folder)
+{
+    return makeFoldersNamed(QFile::encodeName(folder));
 }
 
 FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
@@ -179,14 +163,14 @@ FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
         if (S_ISDIR(old.st_mode))
             return failed(EISDIR);
         if (!S_ISREG(old.st_mode))
-            return {false, u"通常のファイルではありません"_s};
+            return {false, saveFailureText(SaveFailure::NotOrdinaryFile)};
         if (const int refusal = writeRefusal(target.filePath()))
             return failed(refusal);
         // A new file under this name would leave the file's other names with the old settings.
         if (old.st_nlink > 1)
             return saveInPlace(finalPath, bytes);
     }
-    if (const int error = makeFolders(QFile::encodeName(target.absolutePath())))
+    if (const int error = makeFolders(target.absolutePath()))
         return failed(error);
     removeLeftovers(target);
 
