@@ -4,6 +4,7 @@
 #include "settings/settings_record.h"
 
 #include "main_window/speaker_screen.h"
+#include "platform/loadable_library.h"
 #include "remote_control/start_options.h"
 #include "remote_control/web_view_loader.h"
 #include "timing/count_first_chime.h"
@@ -46,7 +47,7 @@ struct Services {
     /// Writes the day's list, on a thread of its own, so that a stalled list holds up no save of the count.
     FileWriter& listWriter;
     /// Where the browser view's module is looked for.
-    QStringList moduleFolders = ::moduleFolders();
+    QStringList moduleFolders = loadable_library::moduleFolders();
 };
 
 /// The whole program: the settings record, the count, the main window and the settings dialog (made when it is

@@ -2,12 +2,10 @@
 
 #include "platform/ticker.h"
 
-#include <QSocketNotifier>
-
 #include <memory>
 
-/// Ticks at instants of CLOCK_BOOTTIME through a timer descriptor: to the tenth of a millisecond, and at once on
-/// waking from suspend when the instant fell inside it (a monotonic timer would wait out the time slept as well).
+/// Ticks at instants of the boot clock, and on waking from sleep soon after when the instant fell inside it (a
+/// timer on a clock that stands still in sleep would wait out the time slept as well).
 class BootTicker final : public Ticker {
     Q_OBJECT
 public:
@@ -23,8 +21,9 @@ private:
     void arm();
     void expired();
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    /// The system's timer.
+    struct Waker;
+    std::unique_ptr<Waker> m_waker;
     bool m_enabled = false;
     double m_instant = never;
 };

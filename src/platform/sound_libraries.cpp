@@ -1,8 +1,7 @@
 #include "platform/sound_libraries.h"
 
+#include "platform/loadable_library.h"
 #include "platform/log_categories.h"
-
-#include <dlfcn.h>
 
 #include <mutex>
 #include <thread>
@@ -14,10 +13,8 @@ namespace {
 std::mutex errorLock;
 QString lastError;
 
-void noteError(const char* library)
+void noteError(const char* library, const QString& error)
 {
-    const char* why = ::dlerror();
-    const QString error = QString::fromUtf8(why ? why : library);
     qCWarning(lcSound, "%s cannot be loaded: %s", library, qUtf8Printable(error));
     const std::lock_guard<std::mutex> lock(errorLock);
     lastError = error;
@@ -25,10 +22,10 @@ void noteError(const char* library)
 
 /// Looks up every function of a table; false, with the library let go, when one is missing.
 template <typename Table, typename... Members>
-bool resolve(void* handle, Table& table, std::pair<Members Table::*, const char*>... entries)
+bool resolve(void* handle, QString* why, Table& table, std::pair<Members Table::*, const char*>... entries)
 {
-    const auto one = [handle, &table](auto entry) {
-        void* symbol = ::dlsym(handle, entry.second);
+    const auto one = [handle, why, &table](auto entry) {
+        void* symbol = loadable_library::find(handle, entry.second, why);
         table.*entry.first = reinterpret_cast<std::remove_reference_t<decltype(table.*entry.first)>>(symbol);
         return symbol != nullptr;
     };
@@ -43,23 +40,24 @@ std::pair<Member Table::*, const char*> entry(Member Table::*member, const char*
 
 void* open(const char* library)
 {
-    // Local: nothing else in the program resolves against these; now: a missing symbol shows here, not mid-bell.
-    void* handle = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    QString why;
+    void* handle = loadable_library::open(library, &why);
     if (!handle)
-        noteError(library);
+        noteError(library, why);
     return handle;
 }
 
 const Sndfile* loadSndfile()
 {
     static Sndfile table{};
-    void* handle = open("libsndfile.so.1");
+    void* handle = open(loadable_library::sndfileFile);
     if (!handle)
         return nullptr;
-    if (!resolve(handle, table, entry(&Sndfile::open_virtual, "sf_open_virtual"),
+    QString why;
+    if (!resolve(handle, &why, table, entry(&Sndfile::open_virtual, "sf_open_virtual"),
                  entry(&Sndfile::readf_short, "sf_readf_short"), entry(&Sndfile::readf_float, "sf_readf_float"),
                  entry(&Sndfile::close, "sf_close"))) {
-        noteError("libsndfile.so.1");
+        noteError(loadable_library::sndfileFile, why);
         return nullptr;
     }
     return &table;
@@ -68,16 +66,17 @@ const Sndfile* loadSndfile()
 const SdlAudio* loadSdlAudio()
 {
     static SdlAudio table{};
-    void* handle = open("libSDL2-2.0.so.0");
+    void* handle = open(loadable_library::sdlFile);
     if (!handle)
         return nullptr;
+    QString why;
     if (!resolve(
-            handle, table, entry(&SdlAudio::SetHint, "SDL_SetHint"),
+            handle, &why, table, entry(&SdlAudio::SetHint, "SDL_SetHint"),
             entry(&SdlAudio::InitSubSystem, "SDL_InitSubSystem"), entry(&SdlAudio::QuitSubSystem, "SDL_QuitSubSystem"),
             entry(&SdlAudio::OpenAudioDevice, "SDL_OpenAudioDevice"),
             entry(&SdlAudio::PauseAudioDevice, "SDL_PauseAudioDevice"),
             entry(&SdlAudio::CloseAudioDevice, "SDL_CloseAudioDevice"), entry(&SdlAudio::GetError, "SDL_GetError"))) {
-        noteError("libSDL2-2.0.so.0");
+        noteError(loadable_library::sdlFile, why);
         return nullptr;
     }
     return &table;

@@ -2,7 +2,7 @@
 
 #include "platform/wall_clock.h"
 
-/// The system's calendar clock, and the kernel's boot id.
+/// The system's calendar clock, and an identity of the running boot.
 class SystemWallClock final : public WallClock {
 public:
     SystemWallClock();

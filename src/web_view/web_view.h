@@ -79,4 +79,3 @@ public:
 /// first free one of the 16 above, and shows the window, without taking the keyboard; null when no port was free.
 using StartWebView = WebView*(ViewHost& host, const ViewSetup& setup, quint16 port);
 inline constexpr char startWebViewSymbol[] = "lectern_start_web_view";
-inline constexpr char webViewModuleName[] = "liblectern_web_view.so";

@@ -8,6 +8,7 @@
 #include "fake_wall_clock.h"
 #include "main_window/form1.h"
 #include "main_window/row_label.h"
+#include "platform/loadable_library.h"
 #include "remote_control/single_instance.h"
 #include "settings/settings_file.h"
 #include "settings/settings_record.h"
@@ -771,8 +772,8 @@ void TestProgram::browserViewWithoutItsModule()
     QTest::keyClick(&rig.program.mainWindow(), Qt::Key_W);
     QVERIFY(!rig.program.webView());
     QCOMPARE(rig.dialogs.shown().size(), 1);
-    QCOMPARE(rig.dialogs.shown().front().text,
-             u"ブラウザ表示を始められません: liblectern_web_view.so が見つかりません"_s);
+    QCOMPARE(rig.dialogs.shown().front().text, u"ブラウザ表示を始められません: %1 が見つかりません"_s.arg(
+                                                   QString::fromLatin1(loadable_library::webViewFile)));
 }
 
 QTEST_MAIN(TestProgram)

@@ -30,6 +30,10 @@ void TestCp932::encode_data()
     QTest::newRow("full-width quotation mark") << u"＂"_s << QByteArray("fa57");
     QTest::newRow("full-width tilde") << u"～"_s << QByteArray("8160");
     QTest::newRow("ideographic space") << u"　"_s << QByteArray("8140");
+    QTest::newRow("NEC and IBM duplicate written in its first place") << u"≒∵"_s << QByteArray("81e081e6");
+    QTest::newRow("IBM extension") << u"ⅰ纊"_s << QByteArray("fa40fa5c");
+    QTest::newRow("minus sign reads back as full-width hyphen") << u"−"_s << QByteArray("none");
+    QTest::newRow("not sign reads back as full-width not sign") << u"¬"_s << QByteArray("none");
     QTest::newRow("emoji") << u"😀"_s << QByteArray("none");
     QTest::newRow("accented Latin") << u"é"_s << QByteArray("none");
     QTest::newRow("yen sign reads back as backslash") << u"¥"_s << QByteArray("none");
@@ -60,6 +64,9 @@ void TestCp932::decode_data()
     QTest::newRow("kanji") << QByteArray("\x8d\x75\x89\x89") << u"講演"_s << true;
     QTest::newRow("half-width katakana") << QByteArray("\xb1") << u"ｱ"_s << true;
     QTest::newRow("full-width quotation mark") << QByteArray("\xfa\x57") << u"＂"_s << true;
+    QTest::newRow("NEC duplicates and extensions") << QByteArray("\x87\x90\xed\x40\xfa\x40") << u"≒纊ⅰ"_s << true;
+    QTest::newRow("user-defined area") << QByteArray("\xf0\x40") << u"\uE000"_s << true;
+    QTest::newRow("unassigned pair keeps its second byte") << QByteArray("\x85\x40") << u"\uFFFD@"_s << false;
     QTest::newRow("NUL kept") << QByteArray("a\0b", 3) << QStringView(u"a\0b", 3).toString() << true;
     QTest::newRow("lead byte cut off at the end") << QByteArray("A\x81") << u"A\uFFFD"_s << false;
     QTest::newRow("lead byte before a blank") << QByteArray("\x81 B") << u"\uFFFD B"_s << false;

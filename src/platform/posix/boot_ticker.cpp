@@ -1,25 +1,35 @@
 #include "platform/boot_ticker.h"
 
+#include <QSocketNotifier>
+
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 
-BootTicker::BootTicker() : m_fd(timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC))
+/// A timer descriptor on CLOCK_BOOTTIME: to the tenth of a millisecond, and at once on waking from suspend when the
+/// instant fell inside it.
+struct BootTicker::Waker {
+    int fd = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+BootTicker::BootTicker() : m_waker(std::make_unique<Waker>())
 {
+    m_waker->fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     // Without a descriptor (the process is out of them) the count is never woken; Q_ASSERT would say nothing in a
     // release build, and a count that stands still is what the user would then see.
-    if (m_fd < 0)
+    if (m_waker->fd < 0)
         qFatal("lectern: no timer descriptor for the count");
-    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &BootTicker::expired);
+    m_waker->notifier = std::make_unique<QSocketNotifier>(m_waker->fd, QSocketNotifier::Read);
+    connect(m_waker->notifier.get(), &QSocketNotifier::activated, this, &BootTicker::expired);
 }
 
 BootTicker::~BootTicker()
 {
-    m_notifier.reset();
-    ::close(m_fd);
+    m_waker->notifier.reset();
+    ::close(m_waker->fd);
 }
 
 void BootTicker::setEnabled(bool enabled)
@@ -47,13 +57,13 @@ void BootTicker::arm()
             when.it_value.tv_nsec -= 1000000000L;
         }
     }
-    timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &when, nullptr);
+    timerfd_settime(m_waker->fd, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
 void BootTicker::expired()
 {
     std::uint64_t expirations = 0;
-    if (::read(m_fd, &expirations, sizeof expirations) != sizeof expirations)
+    if (::read(m_waker->fd, &expirations, sizeof expirations) != sizeof expirations)
         return;
     // One tick per instant asked for: the owner asks for the next one while it ticks.
     m_instant = never;
