@@ -1,5 +1,6 @@
 #include "app/display.h"
 
+#include "app/system_start.h"
 #include "remote_control/message_language.h"
 
 #include <QByteArray>
@@ -21,16 +22,10 @@ struct HeldMessage {
 
 QList<HeldMessage> heldMessages;
 
-bool isUnset(const char* variable)
-{
-    return qEnvironmentVariableIsEmpty(variable);
-}
-
 QString reasonForNoDisplay(const QString& fatalText)
 {
-    if (isUnset("QT_QPA_PLATFORM") && isUnset("DISPLAY") && isUnset("WAYLAND_DISPLAY"))
-        return localisedMessage(QStringLiteral("DISPLAY も WAYLAND_DISPLAY も設定されていません"),
-                                QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set"));
+    if (const QString missing = missingDisplayReason(); !missing.isEmpty())
+        return missing;
     // The platform plugin says what went wrong before the general failure ("could not connect to display :5").
     for (const HeldMessage& held : std::as_const(heldMessages)) {
         if (held.category.startsWith("qt.qpa"))
@@ -56,9 +51,7 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 
 std::unique_ptr<QApplication> openDisplay(int& argc, char* argv[])
 {
-    if (isUnset("QT_QPA_PLATFORM") && !isUnset("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-
+    chooseWindowSystem();
     const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);

@@ -1,6 +1,7 @@
 #include "app/display.h"
 #include "app/program.h"
 #include "app/quit_on_signals.h"
+#include "app/system_start.h"
 #include "build_info.h"
 #include "main_window/accessibility.h"
 #include "main_window/form1.h"
@@ -19,14 +20,11 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include <csignal>
-
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
-    // Output to a pipe whose reader is gone (`lectern 2>&1 | head`) fails with EPIPE instead of ending the talk.
-    std::signal(SIGPIPE, SIG_IGN);
+    prepareSystemStart();
     QCoreApplication::setApplicationName(QString::fromUtf16(programName));
     QCoreApplication::setApplicationVersion(QString::fromUtf16(programVersion));
     if (const auto answered = answerCommandLine(argc, argv))
@@ -79,6 +77,13 @@ int main(int argc, char* argv[])
     // Logging out or closing the terminal closes the window as its user would: status 0, the settings untouched.
     QuitOnSignals endSignals;
     QObject::connect(&endSignals, &QuitOnSignals::received, &program.mainWindow(), &QWidget::close);
+    // The system ends the process once told the program closed: the count's file is written first.
+    QObject::connect(&endSignals, &QuitOnSignals::endingNow, [&countWriter, &listWriter] {
+        countWriter.startExitClock();
+        listWriter.startExitClock();
+        countWriter.waitUntilIdle(std::chrono::seconds(1));
+        listWriter.waitUntilIdle(std::chrono::seconds(1));
+    });
 
     program.start(options);
     const int status = QApplication::exec();

@@ -2,11 +2,12 @@
 
 #include <QObject>
 
-class QSocketNotifier;
+#include <memory>
 
-/// Turns SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing the terminal) into an event on the
-/// user-interface thread, so the program can close in order and end with status 0 instead of being cut off.
-/// One object for the process; it restores the default actions when destroyed.
+/// Turns the system's requests to end into an event on the user-interface thread, so the program can close in
+/// order and end with status 0 instead of being cut off: SIGTERM, SIGINT and SIGHUP (logging out, Ctrl+C, closing
+/// the terminal), or on Windows Ctrl+C, Ctrl+Break or closing the console, and the end of the session. One object
+/// for the process; it restores the system's default handling when destroyed.
 class QuitOnSignals final : public QObject {
     Q_OBJECT
 public:
@@ -14,10 +15,14 @@ public:
     ~QuitOnSignals() override;
 
 signals:
+    /// The signal's number, or on Windows the console event's or the session's message.
     void received(int signal);
+    /// Follows received() when the system ends the process as soon as its handler returns (the console closed,
+    /// the Windows session ended): what must reach the disk is to be written before this returns.
+    void endingNow();
 
 private:
-    void readSignal();
-
-    QSocketNotifier* m_notifier = nullptr;
+    /// The system's side (posix/ and windows/quit_on_signals.cpp): what catches the requests and hands them over.
+    struct Catcher;
+    std::unique_ptr<Catcher> m_catcher;
 };

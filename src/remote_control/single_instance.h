@@ -5,17 +5,12 @@
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
-
-class QSocketNotifier;
 
 /// The folders the lock and the socket may live in, first choice first. Each is taken only when it is a folder of
-/// this user's that no one else may enter.
+/// this user's that no one else may enter. Windows names its pipes without a folder and uses none of these.
 struct LockPlaces {
     /// The session's runtime folder, $XDG_RUNTIME_DIR; empty when unset.
     QString session;
@@ -32,7 +27,8 @@ struct LockPlaces {
 
 /// One running count per settings file, so that two copies never overwrite each other's settings. The first
 /// start holds a lock and listens; a later start finds the lock held, asks the holder to come to the front and
-/// ends. A lock left by a copy that died is taken over at once.
+/// ends. A lock left by a copy that died is taken over at once. The socket is a Unix socket beside a lock file in a
+/// runtime folder, or on Windows a named pipe that only this user can open, whose first instance is the lock.
 ///
 /// The socket takes lines of at most a few bytes each: "front", or a command of the count in its text form
 /// ("restart", "pause", "adjust=SECONDS", see parseCountCommand()); "control-url" is answered with one line, the
@@ -59,6 +55,8 @@ public:
     /// Why this copy cannot be reached by later starts, in Japanese for a box; empty unless the claim was
     /// Unreachable.
     QString problem() const { return m_problem; }
+    /// Where later starts reach this copy: the socket's path, or the pipe's name; empty unless the claim was Ours.
+    QString address() const;
 
     /// What "control-url" is answered with: the browser view's control address, empty while it does not serve.
     /// Without it the answer is the empty line.
@@ -77,37 +75,28 @@ signals:
     void commandRequested(const CountCommand& command);
 
 private:
-    struct Caller;
-    /// Listens at m_socketPath, in place of any socket a copy that died left there: 0, or the error that kept it from
-    /// listening.
-    int listen();
-    /// Takes the callers waiting, a few at a time so that a flood of them never holds up the event loop.
-    void answer();
-    void read(Caller* caller);
-    void reply(Caller* caller);
-    /// Closes the caller's connection now; the caller itself goes once the event loop is back.
-    void drop(Caller* caller);
-    /// Drops the callers whose time to finish a line has run out, and waits for the next one's.
-    void dropIdle();
-    /// Sets the time of the next look for callers that have said nothing for too long.
-    void watchIdle();
+    /// The system's side: the lock, the listener and its callers (posix/ and windows/single_instance.cpp).
+    class Channel;
+    friend class Channel;
+
+    /// What a caller's bytes came to once its whole lines were acted on.
+    enum class Heard {
+        More,   ///< every whole line was taken: wait for more
+        Answer, ///< the caller asked a question: answer() it, then cut it off
+        Refused ///< a line the socket does not take, or one too long: cut it off
+    };
+    /// Acts on the whole lines at the front of `pending` and takes them out; `tookLine` is set when one was taken.
+    Heard hear(QByteArray& pending, bool* tookLine);
+    /// The answer to "control-url", with its newline.
+    QByteArray answer() const;
     /// Emits the signal `line` asks for; false for a line the socket does not take.
     bool act(QByteArrayView line);
+    /// Keeps `why` for the box and says it on stderr unless `said`: Unreachable.
+    Claim outOfReach(const QString& japanese, const QString& english, bool said);
 
     QString m_settingsPath;
     LockPlaces m_places;
     QString m_problem;
-    int m_lock = -1;
-    // The socket, on plain system calls: Qt's local sockets would bring its network library, and all it loads,
-    // into every start for a few bytes a day.
-    QString m_socketPath;
-    int m_listener = -1;
-    std::unique_ptr<QSocketNotifier> m_listenerNotifier;
-    // Brings the listener back after the process ran out of descriptors, which would otherwise wake it at once.
-    QTimer m_listenAgain;
-    // Oldest first.
-    std::vector<std::unique_ptr<Caller>> m_callers;
-    std::vector<std::unique_ptr<Caller>> m_dropped;
-    QTimer m_idleCheck;
     std::function<QString()> m_controlAddress;
+    std::unique_ptr<Channel> m_channel;
 };

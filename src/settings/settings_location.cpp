@@ -29,7 +29,15 @@ SettingsLocation settingsLocation(const FileAccess& files, const QStringList& in
 QStringList installedFolders()
 {
     QStringList folders;
-    for (const char16_t* folder : installedProgramFolders)
-        folders << QDir::cleanPath(QString::fromUtf16(folder));
+    for (const char16_t* configured : installedProgramFolders) {
+        QString folder = QString::fromUtf16(configured);
+        if (const qsizetype end = folder.indexOf(u'%', 1); folder.startsWith(u'%') && end > 1) {
+            const QString value = qEnvironmentVariable(folder.sliced(1, end - 1).toLocal8Bit().constData());
+            if (value.isEmpty())
+                continue;
+            folder.replace(0, end + 1, value);
+        }
+        folders << QDir::cleanPath(QDir::fromNativeSeparators(folder));
+    }
     return folders;
 }

@@ -25,5 +25,7 @@ inline constexpr char16_t installedMarkName[] = u"Lectern.installed";
 /// is said on stderr.
 SettingsLocation settingsLocation(const FileAccess& files, const QStringList& installedFolders);
 
-/// The folders a package installs the program in, where its settings are never written beside it.
+/// The folders a package installs the program in, where its settings are never written beside it. A folder known
+/// only where the program runs begins with an environment variable written as Windows does, %NAME%; while that is
+/// unset it names no folder.
 QStringList installedFolders();

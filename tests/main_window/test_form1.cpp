@@ -329,6 +329,7 @@ void TestForm1::widthCheck_data()
     QTest::newRow("fixed-pitch without Japanese") << u"DejaVu Sans Mono"_s << false;
     QTest::newRow("proportional Latin") << u"DejaVu Sans"_s << false;
     QTest::newRow("fixed-pitch Japanese of fonts-noto-cjk") << u"Noto Sans Mono CJK JP"_s << true;
+    QTest::newRow("the intended face, which Windows brings") << u"MS Gothic"_s << true;
 }
 
 void TestForm1::widthCheck()

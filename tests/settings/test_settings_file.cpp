@@ -164,6 +164,7 @@ private slots:
     void userFoldersAndWritableOnes();
     void location_data();
     void location();
+    void installerFolderFromTheEnvironment();
 
     void writerMatchesTheFormatForDefaults();
     void writerLines_data();
@@ -334,6 +335,21 @@ void TestSettingsFile::location()
     const CountLocation count{(beside ? programFolder : files.userStateFolder()) + u"/Lectern.count"_s,
                               (beside ? programFolder : files.userDataFolder()) + u"/talks.csv"_s};
     QCOMPARE(countLocation(files, expected), count);
+}
+
+void TestSettingsFile::installerFolderFromTheEnvironment()
+{
+#ifndef Q_OS_WIN
+    QSKIP("the Debian package's folders are fixed when the program is built");
+#else
+    const QByteArray saved = qgetenv("LOCALAPPDATA");
+    qputenv("LOCALAPPDATA", "C:\\Users\\Taro\\AppData\\Local");
+    QVERIFY(installedFolders().contains(u"C:/Users/Taro/AppData/Local/Programs/Lectern"_s));
+    qputenv("LOCALAPPDATA", "");
+    const QStringList withoutIt = installedFolders();
+    qputenv("LOCALAPPDATA", saved);
+    QVERIFY(!withoutIt.isEmpty() && !withoutIt.join(u'|').contains(u'%'));
+#endif
 }
 
 void TestSettingsFile::writerMatchesTheFormatForDefaults()

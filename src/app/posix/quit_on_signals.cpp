@@ -26,12 +26,22 @@ void forwardSignal(int signal)
 
 } // namespace
 
-QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent)
+/// The reading end of the signals' socket pair, watched by the event loop. The process is never ended behind the
+/// program's back here, so endingNow() is not emitted.
+struct QuitOnSignals::Catcher {
+    QSocketNotifier* notifier = nullptr;
+};
+
+QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent), m_catcher(std::make_unique<Catcher>())
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
-    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnSignals::readSignal);
+    m_catcher->notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_catcher->notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char number = 0;
+        while (::read(signalPipe[0], &number, 1) == 1)
+            emit received(number);
+    });
     struct sigaction action {};
     action.sa_handler = forwardSignal;
     sigemptyset(&action.sa_mask);
@@ -44,17 +54,10 @@ QuitOnSignals::~QuitOnSignals()
 {
     for (const int signal : handledSignals)
         std::signal(signal, SIG_DFL);
-    delete m_notifier;
+    delete m_catcher->notifier;
     for (int& fd : signalPipe) {
         if (fd >= 0)
             ::close(fd);
         fd = -1;
     }
-}
-
-void QuitOnSignals::readSignal()
-{
-    unsigned char number = 0;
-    while (::read(signalPipe[0], &number, 1) == 1)
-        emit received(number);
 }
