@@ -99,7 +99,11 @@ launch() {
 # Opens the settings window with S and confirms it unchanged with 設定変更のみ, found by its place in the design.
 confirm_settings() {
     local dialog w h
-    xdotool windowactivate --sync "$main" key s 2>/dev/null
+    # A window Wine has just mapped may take a moment to accept the focus openbox gives it.
+    active() { xdotool windowactivate "$main" 2>/dev/null && [ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ]; }
+    e2e_wait_until 10 active || e2e_fail "the main window did not take the focus"
+    sleep 0.5
+    xdotool key s
     e2e_wait_until 10 titled 設定 >/dev/null || e2e_fail "S opened no window titled 設定"
     dialog=$(titled 設定)
     read -r w h < <(e2e_window_size "$dialog")
