@@ -61,7 +61,7 @@ for name in $(compgen -e); do
     fi
 done
 if [ "${WINEQT_QPA_PLATFORM:-}" = offscreen ] && [ ! -f "$deps/plugins/platforms/qoffscreen.dll" ]; then
-    WINEQT_QPA_PLATFORM=minimal
+    WINEQT_QPA_PLATFORM=minimal:enable_fonts
 fi
 # Z: is the root of the Unix file system in a Wine prefix.
 export WINEQT_PLUGIN_PATH=${WINEQT_PLUGIN_PATH:-Z:$deps/plugins}
