@@ -19,9 +19,6 @@ source "$here/../../scripts/e2e_lib.sh"
 
 zip=${1:?usage: $0 ZIP SETUP-EXE}
 setup=${2:?usage: $0 ZIP SETUP-EXE}
-for file in "$zip" "$setup"; do
-    [ -f "$file" ] || { echo "no $file: make the Windows packages first (make windows)" >&2; exit 1; }
-done
 e2e_begin lectern-e2e-windows
 e2e_watchdog 400
 trap 'e2e_fail "the test ran out of time"' TERM
@@ -40,15 +37,17 @@ user() {
     "${as_user[@]}" env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM HOME="$home" WINEPREFIX="$home/wine" WINEDEBUG=-all \
         WINEDLLOVERRIDES="mscoree,mshtml=" "$@"
 }
+# The X server first: Wine's desktop process, started with the prefix, keeps the display it was given.
+e2e_start_x 1024x768
 user mkdir -p "$home/wine"
-user wineboot -i >"$E2E_DIR/wineboot.log" 2>&1 || e2e_fail "wineboot failed: $(tail -5 "$E2E_DIR/wineboot.log")"
 # One Wine server for the whole test, its output closed so nothing waits on it; ended at exit.
 user wineserver -p </dev/null >/dev/null 2>&1
 trap 'user wineserver -k </dev/null >/dev/null 2>&1; e2e_cleanup' EXIT
+user wineboot -i >"$E2E_DIR/wineboot.log" 2>&1 || e2e_fail "wineboot failed: $(tail -5 "$E2E_DIR/wineboot.log")"
 e2e_log "Wine prefix ready"
 
 usb=$home/usb
-user unzip -q "$zip" -d "$usb" || e2e_fail "could not unpack $zip"
+user unzip -q "$zip" -d "$usb" || e2e_fail "could not unpack $zip (make windows makes it)"
 app=$(echo "$usb"/Lectern-*)
 [ -f "$app/Lectern.exe" ] || e2e_fail "no Lectern-*/Lectern.exe in $zip"
 
@@ -64,7 +63,6 @@ user cp "$E2E_DIR/Lectern.ini" "$app/Lectern.ini"
 
 e2e_collect_audio
 chmod 666 "$E2E_DIR/audio.fifo"
-e2e_start_x 1024x768
 
 now() { e2e_elapsed; }
 # The first viewable window titled exactly $1 (Wine's windows do not carry the program's process id).
@@ -87,8 +85,7 @@ lower_phase() {
 launch() {
     local exe=$1
     shift
-    (cd "${exe%/*}" && exec "${as_user[@]}" env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM HOME="$home" \
-        WINEPREFIX="$home/wine" WINEDEBUG=-all "$@" wine "$exe") >>"$E2E_DIR/app.log" 2>&1 &
+    (cd "${exe%/*}" && user "$@" wine "$exe") >>"$E2E_DIR/app.log" 2>&1 &
     pid=$!
     # shellcheck disable=SC2034 # shown by e2e_fail
     E2E_APP_LOG=$E2E_DIR/app.log
@@ -173,10 +170,7 @@ e2e_wait_until 5 title_is Lectern || e2e_fail "shown again, the caption is not L
 e2e_log "minimised caption counted from $first"
 
 # `Lectern.exe --pause` from another start reaches this copy, and again goes on; a plain second start ends at once.
-remote() {
-    (cd "$app" && exec "${as_user[@]}" env HOME="$home" WINEPREFIX="$home/wine" WINEDEBUG=-all timeout 30 \
-        wine "$app/Lectern.exe" "$@") >>"$E2E_DIR/remote.log" 2>&1
-}
+remote() { (cd "$app" && user timeout 30 wine "$app/Lectern.exe" "$@") >>"$E2E_DIR/remote.log" 2>&1; }
 for title in "Lectern（一時停止）" Lectern; do
     remote --pause || e2e_fail "Lectern.exe --pause ended with status $?: $(cat "$E2E_DIR/remote.log")"
     e2e_wait_until 5 title_is "$title" || e2e_fail "Lectern.exe --pause did not bring the caption $title"
