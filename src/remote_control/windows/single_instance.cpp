@@ -209,7 +209,7 @@ instance::Delivery deliver(const std::wstring& name, const ThisUser& user, QByte
         while (!answer.contains('\n') && answer.size() < instance::longestAnswer) {
             char buffer[256];
             const long long n = transfer(pipe.get(), false, buffer, sizeof(buffer), deadline);
-            if (n < 0)
+            if (n <= 0)
                 return delivery;
             answer.append(buffer, qsizetype(n));
         }
@@ -220,11 +220,6 @@ instance::Delivery deliver(const std::wstring& name, const ThisUser& user, QByte
     }
     delivery.delivered = true;
     return delivery;
-}
-
-QString quoted(const std::wstring& name)
-{
-    return QString::fromStdWString(name);
 }
 
 } // namespace
@@ -382,8 +377,9 @@ SingleInstance::Claim SingleInstance::Channel::claim()
         if (holder == Holder::Ours)
             return Claim::Running;
         if (holder == Holder::Stranger) {
-            return outOfReach(u"名前付きパイプ %1 はほかのユーザーが作ったものです"_s.arg(quoted(m_name)),
-                              u"the named pipe %1 was made by another user"_s.arg(quoted(m_name)));
+            return outOfReach(
+                u"名前付きパイプ %1 はほかのユーザーが作ったものです"_s.arg(QString::fromStdWString(m_name)),
+                u"the named pipe %1 was made by another user"_s.arg(QString::fromStdWString(m_name)));
         }
         const DWORD error = listen(true);
         if (error == 0) {
@@ -394,12 +390,12 @@ SingleInstance::Claim SingleInstance::Channel::claim()
         }
         if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) {
             const QString why = systemMessage(error);
-            return outOfReach(u"名前付きパイプ %1 を作れません（%2）"_s.arg(quoted(m_name), why),
-                              u"cannot make the named pipe %1 (%2)"_s.arg(quoted(m_name), why));
+            return outOfReach(u"名前付きパイプ %1 を作れません（%2）"_s.arg(QString::fromStdWString(m_name), why),
+                              u"cannot make the named pipe %1 (%2)"_s.arg(QString::fromStdWString(m_name), why));
         }
     }
-    return outOfReach(u"名前付きパイプ %1 を作れません"_s.arg(quoted(m_name)),
-                      u"cannot make the named pipe %1"_s.arg(quoted(m_name)));
+    return outOfReach(u"名前付きパイプ %1 を作れません"_s.arg(QString::fromStdWString(m_name)),
+                      u"cannot make the named pipe %1"_s.arg(QString::fromStdWString(m_name)));
 }
 
 DWORD SingleInstance::Channel::listen(bool first)
@@ -563,8 +559,8 @@ instance::Delivery instance::deliverToRunningCopy(const QString& settingsPath, c
     Holder holder = Holder::None;
     Delivery delivery = deliver(name, user, lines, reply, &holder);
     if (holder == Holder::Stranger) {
-        sayOnStderr(u"名前付きパイプ %1 はほかのユーザーが作ったものです"_s.arg(quoted(name)),
-                    u"the named pipe %1 was made by another user"_s.arg(quoted(name)));
+        sayOnStderr(u"名前付きパイプ %1 はほかのユーザーが作ったものです"_s.arg(QString::fromStdWString(name)),
+                    u"the named pipe %1 was made by another user"_s.arg(QString::fromStdWString(name)));
         delivery.unsafe = true;
     }
     return delivery;
