@@ -81,17 +81,16 @@ lower_phase() {
     echo "${phase_of[${bg:-none}]:-?}"
 }
 # Starts the Lectern.exe $1 as the user, the rest of the arguments added to its environment, and waits for its
-# main window: sets pid and main.
+# main window: sets pid and main, and what e2e_close_main_expect_exit closes.
 launch() {
     local exe=$1
     shift
     (cd "${exe%/*}" && user "$@" wine "$exe") >>"$E2E_DIR/app.log" 2>&1 &
     pid=$!
-    # shellcheck disable=SC2034 # shown by e2e_fail
-    E2E_APP_LOG=$E2E_DIR/app.log
+    E2E_APP_PID=$pid E2E_APP_LOG=$E2E_DIR/app.log
     e2e_track "$pid"
     e2e_wait_until 60 titled Lectern >/dev/null || e2e_fail "no window titled Lectern appeared"
-    main=$(titled Lectern)
+    main=$(titled Lectern) E2E_MAIN=$(titled Lectern)
 }
 # Opens the settings window with S and confirms it unchanged with 設定変更のみ, found by its place in the design.
 confirm_settings() {
@@ -108,15 +107,6 @@ confirm_settings() {
     no_settings() { ! titled 設定 >/dev/null; }
     e2e_wait_until 10 no_settings || e2e_fail "設定変更のみ did not close the settings window"
 }
-close_main() {
-    wmctrl -i -c "$main"
-    ended() { ! kill -0 "$pid" 2>/dev/null; }
-    e2e_wait_until 20 ended || e2e_fail "the program did not end when its main window was closed"
-    wait "$pid"
-    status=$?
-    [ "$status" = 0 ] || e2e_fail "closed, the program ended with status $status"
-}
-
 # --- the portable zip -----------------------------------------------------------------------------------------
 t_launch=$(now)
 launch "$app/Lectern.exe" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$E2E_DIR/audio.fifo"
@@ -188,8 +178,7 @@ e2e_wait_until 5 written || e2e_fail "設定変更のみ wrote no Lectern.ini be
 cmp "$app/Lectern.ini" "$E2E_DIR/Lectern.ini" ||
     e2e_fail "Lectern.ini written back differs: $(od -c "$app/Lectern.ini" | head -20)"
 e2e_log "設定変更のみ wrote Lectern.ini back byte for byte"
-close_main
-e2e_log "portable copy closed with status 0"
+e2e_close_main_expect_exit
 
 # --- the installer ----------------------------------------------------------------------------------------------
 user wine "$setup" /S >"$E2E_DIR/setup.log" 2>&1 || e2e_fail "the silent installer ended with status $?"
@@ -205,7 +194,7 @@ confirm_settings
 own=$profile/AppData/Roaming/Lectern/Lectern.ini
 e2e_wait_until 5 test -f "$own" || e2e_fail "the installed program kept no settings in %APPDATA%\\Lectern"
 [ -f "$installed/Lectern.ini" ] && e2e_fail "the installed program wrote its settings beside itself"
-close_main
+e2e_close_main_expect_exit
 e2e_log "installed program started and kept its settings in %APPDATA%\\Lectern"
 
 user wine "$installed/Uninstall.exe" /S >"$E2E_DIR/uninstall.log" 2>&1 || e2e_fail "the uninstaller ended with status $?"
