@@ -1,13 +1,16 @@
 # Two commands do everything on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts Lectern
 #   make test  installs what is missing, builds, runs the whole suite (then again under ASan + UBSan)
+# For Windows, cross-built here (scripts/windows/build.sh):
+#   make windows       the portable zip and the installer in dist/
+#   make test-windows  the same, then the suites and the end-to-end pass under Wine
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 BUILD ?= build
 SAN_BUILD ?= build-asan
 CTEST_FLAGS ?= --output-on-failure -j$(JOBS)
 
-.PHONY: run test setup build build-sanitize test-main test-sanitize format
+.PHONY: run test setup build build-sanitize test-main test-sanitize format windows test-windows
 
 setup:
 	@bash scripts/setup.sh
@@ -37,3 +40,9 @@ test: test-main test-sanitize
 format: setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) --target format
+
+windows:
+	JOBS=$(JOBS) bash scripts/windows/build.sh
+
+test-windows:
+	JOBS=$(JOBS) bash scripts/windows/build.sh --test

@@ -15,9 +15,16 @@ set(CMAKE_AR ${LECTERN_MINGW_TRIPLET}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${LECTERN_MINGW_TRIPLET}-gcc-ranlib-posix CACHE FILEPATH "")
 
 set(CMAKE_FIND_ROOT_PATH /usr/${LECTERN_MINGW_TRIPLET})
+# A configuration run again without the variable keeps the prefix it was first given (Lectern caches it).
 if(DEFINED ENV{LECTERN_WINDOWS_PREFIX})
-    list(APPEND CMAKE_FIND_ROOT_PATH "$ENV{LECTERN_WINDOWS_PREFIX}")
-    list(APPEND CMAKE_PREFIX_PATH "$ENV{LECTERN_WINDOWS_PREFIX}")
+    set(LECTERN_WINDOWS_PREFIX "$ENV{LECTERN_WINDOWS_PREFIX}")
+endif()
+if(LECTERN_WINDOWS_PREFIX)
+    list(APPEND CMAKE_FIND_ROOT_PATH "${LECTERN_WINDOWS_PREFIX}")
+    list(APPEND CMAKE_PREFIX_PATH "${LECTERN_WINDOWS_PREFIX}")
+    # Only the prefix's pkg-config files: the host's would hand Linux libraries to the Windows build.
+    set(ENV{PKG_CONFIG_LIBDIR} "${LECTERN_WINDOWS_PREFIX}/lib/pkgconfig")
+    unset(ENV{PKG_CONFIG_PATH})
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

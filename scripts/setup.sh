@@ -37,9 +37,12 @@ install_missing() {
 
 # The MinGW-w64 cross compilers (the posix-threads flavour, which Qt needs) and what the Windows libraries'
 # builds use: Qt's configure runs with the host Qt's tools and Ninja; dpkg-source unpacks Debian's sources.
+# Then what makes the packages (zip, nsis; python3 packs the icon) and what runs the suites and the end-to-end
+# pass: Wine, with the X server, window manager and tools of the Linux end-to-end tests.
 setup_windows() {
     install_missing g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-        mingw-w64-tools ninja-build dpkg-dev debian-archive-keyring
+        mingw-w64-tools ninja-build dpkg-dev debian-archive-keyring \
+        zip nsis python3 wine wine64
 }
 
 install_missing "${packages[@]}"

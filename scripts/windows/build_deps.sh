@@ -148,7 +148,12 @@ autotools_project() {
         make -C "$work/build/$p" install
 }
 
-build_libogg() { cmake_project libogg "$1" -DINSTALL_DOCS=OFF; }
+# libogg's export list names its DLL ogg.dll, while its CMake files make libogg.dll: without the name, the import
+# library names the file that is made.
+build_libogg() {
+    sed -i '/^LIBRARY[[:space:]]/d' "$1/win32/ogg.def" &&
+        cmake_project libogg "$1" -DINSTALL_DOCS=OFF
+}
 # GNU ld refuses a LIBRARY statement without a name, as libvorbis's export lists have it; the name comes from
 # the output file anyway.
 build_libvorbis() {
@@ -227,6 +232,40 @@ strip_prefix() {
     rm -rf "$prefix/share/doc" "$prefix/share/man" "$prefix/doc"
 }
 
+# The licence texts of what the Windows program ships, from the sources it was built from, into
+# share/lectern-licences/<package>/ of the prefix; also for a prefix built before they were collected.
+declare -A licence_files=(
+    [libogg]=COPYING [libvorbis]=COPYING [flac]=COPYING.Xiph [opus]=COPYING [libsndfile]=COPYING
+    [libsdl2]=LICENSE.txt [civetweb]=LICENSE.md [qrencode]=COPYING
+    [qt6-base]="LICENSES/LGPL-3.0-only.txt LICENSES/GPL-3.0-only.txt LICENSES/GPL-2.0-only.txt"
+)
+install_licences() {
+    local p v dest tarball top f
+    for p in "${packages[@]}"; do
+        v=${version[$p]}
+        dest=$prefix/share/lectern-licences/$p
+        [ -d "$dest" ] && continue
+        tarball=$(compgen -G "$cache/src/download/${p}_${v%-*}.orig.tar.*" | head -n1) || {
+            fetch_source "$p" >/dev/null && rm -rf "$cache/src/$p-$v"
+            tarball=$(compgen -G "$cache/src/download/${p}_${v%-*}.orig.tar.*" | head -n1)
+        } || die "no source of $p $v for its licence"
+        top=$(tar -tf "$tarball" | awk -F/ 'NR == 1 { print $1 }')
+        rm -rf "$dest.partial" && mkdir -p "$dest.partial"
+        for f in ${licence_files[$p]}; do
+            tar -xOf "$tarball" "$top/$f" >"$dest.partial/${f##*/}" || die "no $f in $tarball"
+        done
+        mv "$dest.partial" "$dest"
+    done
+}
+
+# A prefix built before libogg's DLL was named by its file has libraries that import it as ogg.dll.
+name_libogg_as_imported() {
+    if [ -f "$prefix/bin/libogg.dll" ] && [ ! -f "$prefix/bin/ogg.dll" ] &&
+        "$triplet-objdump" -p "$prefix/bin/libsndfile.dll" | grep 'DLL Name: ogg.dll' >/dev/null; then
+        cp "$prefix/bin/libogg.dll" "$prefix/bin/ogg.dll"
+    fi
+}
+
 command -v "$triplet-g++-posix" >/dev/null || die "no $triplet-g++-posix: run scripts/setup.sh windows first"
 for tool in ninja cmake pkg-config dpkg-source; do
     command -v "$tool" >/dev/null || die "no $tool: run scripts/setup.sh windows first"
@@ -242,6 +281,9 @@ prefix=$work/prefix
 logs=$work/logs
 
 if [ -f "$work/complete" ]; then
+    mkdir -p "$logs"
+    install_licences
+    name_libogg_as_imported
     say "==> Windows libraries up to date in $prefix"
     printf '%s\n' "$prefix"
     exit 0
@@ -276,6 +318,7 @@ for p in "${packages[@]}"; do
 done
 
 strip_prefix
+install_licences
 rm -rf "$work/build"
 # The downloaded sources stay for a rebuild; unpacking them again takes seconds.
 for p in "${packages[@]}"; do

@@ -11,7 +11,8 @@ SettingsLocation settingsLocation(const FileAccess& files, const QStringList& in
 {
     const QString programFolder = files.programFolder();
     const QString beside = settingsPath(programFolder);
-    const bool installed = installedFolders.contains(QDir::cleanPath(programFolder));
+    const bool installed = installedFolders.contains(QDir::cleanPath(programFolder)) ||
+                           files.isOrdinaryFile(programFolder + u'/' + QString::fromUtf16(installedMarkName));
     if (!installed && (files.isWritable(programFolder) || files.isWritable(beside)))
         return {beside, beside};
 

@@ -71,13 +71,14 @@ int json(mg_connection* connection, const QByteArray& state, Headers more = {})
 }
 
 // An upgrade refused. civetweb has marked the connection a WebSocket's already and writes no answer head for it,
-// so the head is written here, whole.
+// so the head is written here, whole. The length is an int: civetweb formats with the C library's printf, which
+// on Windows knows no %zu.
 int refuseUpgrade(mg_connection* connection, int status, const char* text)
 {
     mg_printf(connection,
               "HTTP/1.1 %d %s\r\nContent-Type: text/plain; charset=utf-8\r\nCache-Control: no-store\r\n"
-              "Content-Length: %zu\r\nConnection: close\r\n\r\n%s",
-              status, mg_get_response_code_text(connection, status), std::strlen(text), text);
+              "Content-Length: %d\r\nConnection: close\r\n\r\n%s",
+              status, mg_get_response_code_text(connection, status), int(std::strlen(text)), text);
     return status;
 }
 

@@ -10,10 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 using Mode = ChimeDevice::Mode;
@@ -441,19 +438,16 @@ void TestSdlChimeDevice::resetWithTheLongestFileKeepsTheCountMoving()
 
 void TestSdlChimeDevice::stalledFileKeepsTheCountMoving()
 {
-    // A file on a hung mount: reading it waits as long as a read of a pipe that nobody writes to.
+    // A file on a hung mount: opening it waits until the mount answers.
     Rig rig;
     QVERIFY(rig.dir.isValid());
     const auto sound = sound_files::pattern(3200);
     QVERIFY(sound_files::write(rig.soundFile(u"chime.wav"_s), wav16, 32000, 1, sound));
-    const QByteArray pipe = QFile::encodeName(rig.soundFile(u"pipe"_s));
-    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
-    const int writer = ::open(pipe.constData(), O_RDWR | O_CLOEXEC);
-    QVERIFY(writer >= 0);
-    const int reader = ::open(pipe.constData(), O_RDONLY | O_CLOEXEC);
-    const auto stalling = [reader](const QString& path, SoundDecoder::Refusal* why) {
-        char byte = 0;
-        return ::read(reader, &byte, 1) == 1 ? SoundDecoder::openFile(path, why) : nullptr;
+    // Each opening waits for the mount to answer; static, as the openings left behind outlive this test.
+    static std::counting_semaphore<8> mountAnswers(0);
+    const auto stalling = [](const QString& path, SoundDecoder::Refusal* why) {
+        mountAnswers.acquire();
+        return SoundDecoder::openFile(path, why);
     };
     const double boundMs = 20.0 * slowdown;
     QElapsedTimer call;
@@ -491,12 +485,10 @@ void TestSdlChimeDevice::stalledFileKeepsTheCountMoving()
     device.setFileName(rig.soundFile(u"chime.wav"_s));
     device.open();
     device.play();
-    QCOMPARE(::write(writer, "abc", 3), 3); // one byte for each of the three openings
+    mountAnswers.release(3); // one for each of the three openings
     QTRY_COMPARE(device.mode(), Mode::Idle);
     QVERIFY(device.isOutputOpen());
     device.close();
-    ::close(writer);
-    ::close(reader);
     const Output out = findCopies(sound_files::readRaw(rig.diskFile()), sound, 1);
     QCOMPARE(out.copies.size(), 1);
     QCOMPARE(out.copies[0].frames, qsizetype(sound.size()));

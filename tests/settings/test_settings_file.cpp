@@ -273,7 +273,7 @@ void TestSettingsFile::userFoldersAndWritableOnes()
 void TestSettingsFile::location_data()
 {
     QTest::addColumn<QString>("programFolder");
-    QTest::addColumn<QStringList>("present");  // "beside" and "own": which settings files exist; "no home": no own
+    QTest::addColumn<QStringList>("present");  // "beside", "own", "mark": which files exist; "no home": no own
     QTest::addColumn<QStringList>("readOnly"); // "folder" and "beside": what the process may not change
     QTest::addColumn<QString>("read");         // "beside" or "own"
     QTest::addColumn<QString>("written");
@@ -297,6 +297,8 @@ void TestSettingsFile::location_data()
     QTest::newRow("installed, no file at all") << installed << none << folder << u"beside"_s << u"own"_s;
     QTest::newRow("installed and writable (root)")
         << installed << QStringList{u"beside"_s} << none << u"beside"_s << u"own"_s;
+    QTest::newRow("writable folder marked installed")
+        << portable << QStringList{u"mark"_s, u"beside"_s} << none << u"beside"_s << u"own"_s;
     QTest::newRow("no home, portable") << portable << QStringList{u"no home"_s} << none << u"beside"_s << u"beside"_s;
     QTest::newRow("no home, installed: nowhere to save")
         << installed << QStringList{u"no home"_s, u"beside"_s} << both << u"beside"_s << u"nowhere"_s;
@@ -315,6 +317,7 @@ void TestSettingsFile::location()
     const QHash<QString, QString> paths{{u"beside"_s, settingsPath(programFolder)},
                                         {u"own"_s, settingsPath(files.userSettingsFolder())},
                                         {u"folder"_s, programFolder},
+                                        {u"mark"_s, programFolder + u"/Lectern.installed"_s},
                                         {u"nowhere"_s, QString()}};
     if (present.removeAll(u"no home"_s) > 0)
         files.setUserSettingsFolder({});

@@ -1,14 +1,12 @@
 #include "timing/count_command.h"
 #include "web_view/view_server.h"
 
+#include <QHostAddress>
+#include <QTcpSocket>
 #include <QTest>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <future>
+#include <memory>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -19,39 +17,27 @@ const QByteArray token = "0123456789abcdef0123456789abcdef";
 const QByteArray upgrade = "GET /socket HTTP/1.1\r\nHost: x\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 
-// A connection to the server from `from` (any 127.x.y.z is this machine), closed when it goes.
+// A connection to the server from `from` (any 127.x.y.z is this machine), closed when it goes. Blocking, so that
+// it serves on any thread without an event loop.
 struct Client {
-    int fd = -1;
+    std::unique_ptr<QTcpSocket> socket = std::make_unique<QTcpSocket>();
     Client(const char* from, quint16 port)
     {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        ::inet_pton(AF_INET, from, &address.sin_addr);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        address.sin_port = htons(port);
-        ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            ::close(std::exchange(fd, -1));
-        timeval wait{5, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        socket->bind(QHostAddress(QString::fromLatin1(from)));
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        socket->waitForConnected(5000);
     }
-    ~Client() { ::close(fd); }
-    Client(Client&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
     // The answer's head, once it is all there.
     QByteArray exchange(const QByteArray& request)
     {
-        if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) < 0)
+        if (socket->state() != QAbstractSocket::ConnectedState || socket->write(request) != request.size() ||
+            !socket->waitForBytesWritten(5000))
             return {};
         QByteArray answer;
-        char buffer[4096];
-        while (!answer.contains("\r\n\r\n")) {
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got <= 0)
-                break;
-            answer.append(buffer, got);
-        }
-        return answer;
+        do
+            answer += socket->readAll();
+        while (!answer.contains("\r\n\r\n") && socket->waitForReadyRead(5000));
+        return answer + socket->readAll();
     }
 };
 
