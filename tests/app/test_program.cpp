@@ -686,7 +686,7 @@ void TestProgram::commandsFromALaterStart()
     rig.program.takeCommandsFrom(instance);
 
     QLocalSocket caller;
-    caller.connectToServer(runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0)));
+    caller.connectToServer(instance.address());
     QVERIFY(caller.waitForConnected(1000));
     caller.write(sent);
     if (cutOff) // at once, not by the two seconds a caller has to finish a line
@@ -703,7 +703,7 @@ void TestProgram::bellAndControlAddress()
     SingleInstance instance(iniPath, {runtime.path(), {}, {}});
     QCOMPARE(instance.claim(), SingleInstance::Claim::Ours);
     rig.program.takeCommandsFrom(instance);
-    const QString socket = runtime.filePath(QDir(runtime.path()).entryList({u"*.socket"_s}, QDir::System).value(0));
+    const QString socket = instance.address();
     // What the copy answers a question with before it closes the connection; what follows is not heard.
     const auto answer = [&socket](const QByteArray& sent) {
         QLocalSocket caller;

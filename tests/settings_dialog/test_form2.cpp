@@ -177,7 +177,7 @@ void TestForm2::controls_data()
     QTest::newRow("Option1 in Frame1") << u"Option1"_s << QRect(8, 16, 81, 17) << u"上下段とも"_s;
     QTest::newRow("Option2 in Frame1") << u"Option2"_s << QRect(88, 16, 73, 17) << u"上段のみ"_s;
     QTest::newRow("Option3 in Frame1") << u"Option3"_s << QRect(160, 16, 73, 17) << u"下段のみ"_s;
-    QTest::newRow("Label7") << u"Label7"_s << QRect(248, 56, 97, 17) << u"予鈴WAVEファイル"_s;
+    QTest::newRow("Label7") << u"Label7"_s << at(248, 56) << u"予鈴WAVEファイル"_s;
     QTest::newRow("wavefile") << u"wavefile"_s << QRect(248, 72, 161, 18) << QString();
     QTest::newRow("Command1") << u"Command1"_s << QRect(424, 72, 17, 17) << u"..."_s;
     QTest::newRow("playBtn") << u"playBtn"_s << QRect(384, 52, 57, 19) << u"試聴"_s;

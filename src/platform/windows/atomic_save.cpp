@@ -144,6 +144,21 @@ bool keepAccessAndAttributes(HANDLE file, const std::wstring& oldPath, DWORD att
     return ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
 }
 
+// Virus scanners, indexers and a reader of the old file hold it open for a moment without letting it be replaced:
+// the rename is tried again for at most a tenth of a second, then the file held longer is written in place.
+bool replaceWithNew(const std::wstring& newPath, const std::wstring& targetPath)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(newPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 4)
+            return false;
+        ::Sleep(20);
+        ::SetLastError(error);
+    }
+}
+
 } // namespace
 
 int writeRefusal(const QString& path)
@@ -235,7 +250,7 @@ FileAccess::WriteResult saveWhole(const QString& path, const QByteArray& bytes)
     DWORD error = ok ? 0 : ::GetLastError();
     ::CloseHandle(file);
     // A rename within the folder: the old file or the new one is there at every moment.
-    if (ok && !::MoveFileExW(newPath.c_str(), targetPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (ok && !replaceWithNew(newPath, targetPath)) {
         ok = false;
         error = ::GetLastError();
     }
