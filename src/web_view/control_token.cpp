@@ -5,9 +5,10 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -79,24 +80,35 @@ std::optional<QString> readControlToken(const QString& path)
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    static const QRegularExpression oneToken(u"^[0-9a-f]{32}\\r?\\n?$"_s);
-    const QString text = QString::fromLatin1(file.read(64));
-    if (!oneToken.match(text).hasMatch())
+    // 32 lower-case hexadecimal digits, then at most CR LF or LF. (Checked by hand: a pattern would bring PCRE2's JIT
+    // and its stack per thread, freed by a thread_local destructor that MinGW builds have been seen to crash in.)
+    const QByteArray text = file.read(64);
+    const QByteArrayView end = QByteArrayView(text).sliced(std::min<qsizetype>(text.size(), 32));
+    const bool digits = text.size() >= 32 && std::all_of(text.begin(), text.begin() + 32, [](char c) {
+                            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                        });
+    if (!digits || !(end.isEmpty() || end == "\n" || end == "\r\n" || end == "\r"))
         return std::nullopt;
-    return text.left(32);
+    return QString::fromLatin1(text.left(32));
 }
 
 bool writeControlToken(const QString& path, const QString& token)
 {
-    QSaveFile file(path);
-    // The permissions are set on the new file before the token is in it, so no one else ever reads it.
-    const bool written = QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-                         file.setPermissions(ownerOnly) && file.write(token.toLatin1() + '\n') == token.size() + 1 &&
-                         file.commit();
-    if (!written)
-        qCWarning(lcTokenFiles, "cannot keep the control token in %s: %s", qUtf8Printable(path),
-                  qUtf8Printable(file.errorString()));
-    return written;
+    // On Windows a reader of the old file (a virus scanner, an indexer) holds off its replacement for a moment: tried
+    // again for a tenth of a second, on the tokens' own thread.
+    QString error;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(20);
+        QSaveFile file(path);
+        // The permissions are set on the new file before the token is in it, so no one else ever reads it.
+        if (QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+            file.setPermissions(ownerOnly) && file.write(token.toLatin1() + '\n') == token.size() + 1 && file.commit())
+            return true;
+        error = file.errorString();
+    }
+    qCWarning(lcTokenFiles, "cannot keep the control token in %s: %s", qUtf8Printable(path), qUtf8Printable(error));
+    return false;
 }
 
 ControlToken::ControlToken(const QString& path, QObject* parent) : QObject(parent), m_path(path)

@@ -24,6 +24,10 @@ void TestControlToken::readWhenTheViewStarts_data()
     QTest::newRow("missing, in a folder not made yet") << QByteArray() << false;
     QTest::newRow("empty") << QByteArray("") << false;
     QTest::newRow("a digit short") << kept.left(31) << false;
+    QTest::newRow("CR LF, as a Windows editor saves it") << kept + "\r\n" << true;
+    QTest::newRow("no line end") << kept << true;
+    QTest::newRow("a digit too many") << kept + "0\n" << false;
+    QTest::newRow("upper-case digits") << kept.toUpper() + '\n' << false;
     // A file where the folder should be: nothing is kept, but the view runs with a token of its own.
     QTest::newRow("folder unwritable") << QByteArray("folder") << false;
 }
