@@ -1,10 +1,6 @@
 #include "platform/loadable_library.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 
 #include <QDir>
 

@@ -7,14 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+#include "platform/windows/windows_api.h"
+
 #include <shlobj.h>
-#include <windows.h>
 
 #include <string>
 

@@ -1,10 +1,6 @@
 #include "settings/cp932.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows/windows_api.h"
 
 namespace {
 
