@@ -31,6 +31,13 @@ as_user=()
 if [ "$(id -u)" = 0 ]; then
     as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     chown nobody:nogroup "$home"
+    # The packages as a user downloads them: copies of the user's to read, wherever the build tree lies (a clone in
+    # root's own or a private temporary folder is closed to others).
+    mkdir -p "$E2E_DIR/downloads"
+    cp "$zip" "$setup" "$E2E_DIR/downloads/" || e2e_fail "no $zip or $setup (make windows makes them)"
+    zip=$E2E_DIR/downloads/$(basename "$zip")
+    setup=$E2E_DIR/downloads/$(basename "$setup")
+    chmod -R a+rX "$E2E_DIR/downloads"
 fi
 # Wine as the user, in the test's own prefix; Wine's own messages and its offers to install Mono or Gecko left out.
 user() {
