@@ -1,5 +1,6 @@
 #include "remote_control/single_instance.h"
 
+#include "remote_control/held_callers.h"
 #include "remote_control/instance_channel.h"
 #include "remote_control/message_language.h"
 
@@ -28,8 +29,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using instance::heldCallers;
-using instance::idleLimit;
 using instance::longestAnswer;
 
 // How many callers are taken from the queue each time the event loop comes round.
@@ -260,12 +259,6 @@ private:
     void takeCallers();
     void read(Caller* caller);
     void reply(Caller* caller);
-    /// Closes the caller's connection now; the caller itself goes once the event loop is back.
-    void drop(Caller* caller);
-    /// Drops the callers whose time to finish a line has run out, and waits for the next one's.
-    void dropIdle();
-    /// Sets the time of the next look for callers that have said nothing for too long.
-    void watchIdle();
 
     SingleInstance& m_owner;
     int m_lock = -1;
@@ -276,10 +269,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_listenerNotifier;
     // Brings the listener back after the process ran out of descriptors, which would otherwise wake it at once.
     QTimer m_listenAgain;
-    // Oldest first.
-    std::vector<std::unique_ptr<Caller>> m_callers;
-    std::vector<std::unique_ptr<Caller>> m_dropped;
-    QTimer m_idleCheck;
+    HeldCallers<Caller> m_callers{&m_owner};
 };
 
 /// One caller on the socket: its descriptor, what it sent that is not a whole line yet, when it is cut off unless
@@ -289,11 +279,19 @@ struct SingleInstance::Channel::Caller {
     QByteArray pending;
     SteadyClock::time_point deadline;
     std::unique_ptr<QSocketNotifier> notifier;
+
+    void close()
+    {
+        if (notifier)
+            notifier->setEnabled(false);
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
     ~Caller()
     {
         notifier.reset();
-        if (fd >= 0)
-            ::close(fd);
+        close();
     }
 };
 
@@ -326,14 +324,11 @@ SingleInstance::Channel::Channel(SingleInstance& owner) : m_owner(owner)
         if (m_listenerNotifier)
             m_listenerNotifier->setEnabled(true);
     });
-    m_idleCheck.setSingleShot(true);
-    QObject::connect(&m_idleCheck, &QTimer::timeout, &m_owner, [this] { dropIdle(); });
 }
 
 SingleInstance::Channel::~Channel()
 {
     m_callers.clear();
-    m_dropped.clear();
     m_listenerNotifier.reset();
     if (m_listener >= 0) {
         ::close(m_listener);
@@ -456,20 +451,15 @@ void SingleInstance::Channel::takeCallers()
             }
             break;
         }
-        // The newest are kept: the oldest has had the longest to say what it wanted.
-        if (m_callers.size() >= heldCallers)
-            drop(m_callers.front().get());
         auto caller = std::make_unique<Caller>();
         caller->fd = fd;
-        caller->deadline = SteadyClock::now() + idleLimit;
         caller->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        Caller* raw = caller.get();
-        QObject::connect(caller->notifier.get(), &QSocketNotifier::activated, &m_owner, [this, raw] { read(raw); });
-        m_callers.push_back(std::move(caller));
+        Caller* raw = m_callers.add(std::move(caller));
+        QObject::connect(raw->notifier.get(), &QSocketNotifier::activated, &m_owner, [this, raw] { read(raw); });
         // What came with the connection acts at once, as a later start sends its commands as it connects.
         read(raw);
     }
-    watchIdle();
+    m_callers.watchIdle();
 }
 
 void SingleInstance::Channel::read(Caller* caller)
@@ -482,7 +472,7 @@ void SingleInstance::Channel::read(Caller* caller)
         if (n < 0 && errno == EAGAIN)
             break;
         if (n <= 0) {
-            drop(caller); // the caller hung up, or its socket failed
+            m_callers.drop(caller); // the caller hung up, or its socket failed
             return;
         }
         caller->pending.append(buffer, n);
@@ -493,13 +483,13 @@ void SingleInstance::Channel::read(Caller* caller)
             return;
         }
         if (heard == Heard::Refused) {
-            drop(caller);
+            m_callers.drop(caller);
             return;
         }
         if (tookLine)
-            caller->deadline = SteadyClock::now() + idleLimit;
+            m_callers.tookLine(caller);
     }
-    watchIdle();
+    m_callers.watchIdle();
 }
 
 void SingleInstance::Channel::reply(Caller* caller)
@@ -508,47 +498,5 @@ void SingleInstance::Channel::reply(Caller* caller)
     // A line this short fits in the socket's buffer; a caller that does not read it has only itself to blame.
     [[maybe_unused]] const ssize_t sent =
         ::send(caller->fd, line.constData(), std::size_t(line.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-    drop(caller);
-}
-
-void SingleInstance::Channel::drop(Caller* caller)
-{
-    // The descriptor is given back at once; the caller itself, whose notifier may be delivering the signal that
-    // led here, goes once the event loop is back.
-    caller->notifier->setEnabled(false);
-    ::close(caller->fd);
-    caller->fd = -1;
-    const auto at = std::find_if(m_callers.begin(), m_callers.end(),
-                                 [caller](const std::unique_ptr<Caller>& c) { return c.get() == caller; });
-    if (at == m_callers.end())
-        return;
-    if (m_dropped.empty())
-        QMetaObject::invokeMethod(
-            &m_owner, [this] { m_dropped.clear(); }, Qt::QueuedConnection);
-    m_dropped.push_back(std::move(*at));
-    m_callers.erase(at);
-}
-
-void SingleInstance::Channel::dropIdle()
-{
-    const auto now = SteadyClock::now();
-    std::vector<Caller*> idle;
-    for (const std::unique_ptr<Caller>& caller : m_callers) {
-        if (caller->deadline <= now)
-            idle.push_back(caller.get());
-    }
-    for (Caller* caller : idle)
-        drop(caller);
-    watchIdle();
-}
-
-void SingleInstance::Channel::watchIdle()
-{
-    if (m_callers.empty()) {
-        m_idleCheck.stop();
-        return;
-    }
-    const auto first = std::min_element(m_callers.begin(), m_callers.end(),
-                                        [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
-    m_idleCheck.start(millisecondsTo((*first)->deadline));
+    m_callers.drop(caller);
 }

@@ -1,5 +1,6 @@
 #include "remote_control/single_instance.h"
 
+#include "remote_control/held_callers.h"
 #include "remote_control/instance_channel.h"
 #include "remote_control/message_language.h"
 
@@ -241,10 +242,6 @@ private:
     bool startReading(Caller* caller);
     void read(Caller* caller);
     void reply(Caller* caller);
-    /// Closes the caller's pipe now; the caller itself goes once the event loop is back.
-    void drop(Caller* caller);
-    void dropIdle();
-    void watchIdle();
 
     SingleInstance& m_owner;
     ThisUser m_user;
@@ -257,10 +254,7 @@ private:
     bool m_connectedAtOnce = false;
     std::unique_ptr<QWinEventNotifier> m_listenerNotifier;
     QTimer m_listenAgain;
-    // Oldest first.
-    std::vector<std::unique_ptr<Caller>> m_callers;
-    std::vector<std::unique_ptr<Caller>> m_dropped;
-    QTimer m_idleCheck;
+    HeldCallers<Caller> m_callers{&m_owner};
 };
 
 /// One caller on the pipe: its instance, the read under way, what it sent that is not a whole line yet, and when it
@@ -320,14 +314,11 @@ SingleInstance::Channel::Channel(SingleInstance& owner) : m_owner(owner)
         if (listen(false) != 0)
             m_listenAgain.start();
     });
-    m_idleCheck.setSingleShot(true);
-    QObject::connect(&m_idleCheck, &QTimer::timeout, &m_owner, [this] { dropIdle(); });
 }
 
 SingleInstance::Channel::~Channel()
 {
     m_callers.clear();
-    m_dropped.clear();
     m_listenerNotifier.reset();
     if (m_listening && !m_connectedAtOnce) {
         DWORD moved = 0;
@@ -439,17 +430,12 @@ void SingleInstance::Channel::takeCaller()
     if (!connected || !caller->event)
         return;
 
-    // The newest are kept: the oldest has had the longest to say what it wanted.
-    if (m_callers.size() >= instance::heldCallers)
-        drop(m_callers.front().get());
-    caller->deadline = SteadyClock::now() + instance::idleLimit;
     caller->notifier = std::make_unique<QWinEventNotifier>(caller->event.get());
-    Caller* raw = caller.get();
-    QObject::connect(caller->notifier.get(), &QWinEventNotifier::activated, &m_owner, [this, raw] { read(raw); });
-    m_callers.push_back(std::move(caller));
+    Caller* raw = m_callers.add(std::move(caller));
+    QObject::connect(raw->notifier.get(), &QWinEventNotifier::activated, &m_owner, [this, raw] { read(raw); });
     if (!startReading(raw))
-        drop(raw);
-    watchIdle();
+        m_callers.drop(raw);
+    m_callers.watchIdle();
 }
 
 bool SingleInstance::Channel::startReading(Caller* caller)
@@ -474,7 +460,7 @@ void SingleInstance::Channel::read(Caller* caller)
         if (::GetLastError() == ERROR_IO_INCOMPLETE)
             return;
         caller->reading = false;
-        drop(caller); // the caller hung up, or its pipe failed
+        m_callers.drop(caller); // the caller hung up, or its pipe failed
         return;
     }
     caller->reading = false;
@@ -486,12 +472,12 @@ void SingleInstance::Channel::read(Caller* caller)
         return;
     }
     if (heard == Heard::Refused || !startReading(caller)) {
-        drop(caller);
+        m_callers.drop(caller);
         return;
     }
     if (tookLine)
-        caller->deadline = SteadyClock::now() + instance::idleLimit;
-    watchIdle();
+        m_callers.tookLine(caller);
+    m_callers.watchIdle();
 }
 
 void SingleInstance::Channel::reply(Caller* caller)
@@ -500,47 +486,7 @@ void SingleInstance::Channel::reply(Caller* caller)
     // The pipe holds the line whole and keeps it for the caller after the pipe is closed here.
     [[maybe_unused]] const long long sent =
         transfer(caller->pipe.get(), true, line.data(), DWORD(line.size()), SteadyClock::now() + answerLimit);
-    drop(caller);
-}
-
-void SingleInstance::Channel::drop(Caller* caller)
-{
-    // The pipe is given back at once; the caller itself, whose notifier may be delivering the signal that led
-    // here, goes once the event loop is back.
-    caller->close();
-    const auto at = std::find_if(m_callers.begin(), m_callers.end(),
-                                 [caller](const std::unique_ptr<Caller>& c) { return c.get() == caller; });
-    if (at == m_callers.end())
-        return;
-    if (m_dropped.empty())
-        QMetaObject::invokeMethod(
-            &m_owner, [this] { m_dropped.clear(); }, Qt::QueuedConnection);
-    m_dropped.push_back(std::move(*at));
-    m_callers.erase(at);
-}
-
-void SingleInstance::Channel::dropIdle()
-{
-    const auto now = SteadyClock::now();
-    std::vector<Caller*> idle;
-    for (const std::unique_ptr<Caller>& caller : m_callers) {
-        if (caller->deadline <= now)
-            idle.push_back(caller.get());
-    }
-    for (Caller* caller : idle)
-        drop(caller);
-    watchIdle();
-}
-
-void SingleInstance::Channel::watchIdle()
-{
-    if (m_callers.empty()) {
-        m_idleCheck.stop();
-        return;
-    }
-    const auto first = std::min_element(m_callers.begin(), m_callers.end(),
-                                        [](const auto& a, const auto& b) { return a->deadline < b->deadline; });
-    m_idleCheck.start(std::chrono::milliseconds(millisecondsTo((*first)->deadline)));
+    m_callers.drop(caller);
 }
 
 instance::Delivery instance::deliverToRunningCopy(const QString& settingsPath, const QByteArray& lines,
