@@ -32,18 +32,6 @@ BootTicker::~BootTicker()
     ::close(m_waker->fd);
 }
 
-void BootTicker::setEnabled(bool enabled)
-{
-    m_enabled = enabled;
-    arm();
-}
-
-void BootTicker::wakeAt(double instant)
-{
-    m_instant = instant;
-    arm();
-}
-
 void BootTicker::arm()
 {
     itimerspec when{};

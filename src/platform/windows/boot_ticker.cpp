@@ -30,18 +30,6 @@ BootTicker::BootTicker() : m_waker(std::make_unique<Waker>())
 
 BootTicker::~BootTicker() = default;
 
-void BootTicker::setEnabled(bool enabled)
-{
-    m_enabled = enabled;
-    arm();
-}
-
-void BootTicker::wakeAt(double instant)
-{
-    m_instant = instant;
-    arm();
-}
-
 void BootTicker::arm()
 {
     if (!m_enabled || std::isinf(m_instant)) {
