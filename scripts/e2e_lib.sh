@@ -77,10 +77,12 @@ e2e_describe_windows() {
 
 # Prints the first viewable window of process $1 whose title is exactly $2. xdotool's --name takes a regular
 # expression and silently matches nothing when it cannot compile one (as with some Japanese titles), so the titles
-# are compared here. $3 (optional) is a window id to leave out.
+# are compared here. $3 (optional) is a window id to leave out. An empty $1 takes any process's windows (Wine's
+# windows do not carry the program's process id).
 e2e_window_titled() {
-    local w
-    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+    local w by=(--pid "$1")
+    [ -n "$1" ] || by=(--name .)
+    for w in $(xdotool search --onlyvisible "${by[@]}" 2>/dev/null); do
         [ "$w" = "${3:-}" ] && continue
         if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ]; then
             echo "$w"

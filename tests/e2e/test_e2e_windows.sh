@@ -72,14 +72,8 @@ e2e_collect_audio
 chmod 666 "$E2E_DIR/audio.fifo"
 
 now() { e2e_elapsed; }
-# The first viewable window titled exactly $1 (Wine's windows do not carry the program's process id).
-titled() {
-    local w
-    for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$1" ] && { echo "$w"; return 0; }
-    done
-    return 1
-}
+# The first viewable window titled exactly $1, of any process.
+titled() { e2e_window_titled "" "$1"; }
 title_is() { [ "$(xdotool getwindowname "$main" 2>/dev/null)" = "$1" ]; }
 lower_phase() {
     local bg
