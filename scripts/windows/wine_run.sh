@@ -45,20 +45,24 @@ start_display() {
         sleep 0.1
     done
     [ -s "$fd_file" ] || { echo "wine_run: Xvfb did not start" >&2; return 1; }
-    export DISPLAY=:$(head -n1 "$fd_file")
+    DISPLAY=:$(head -n1 "$fd_file")
+    export DISPLAY
     openbox --sm-disable </dev/null >/dev/null 2>&1 &
     echo "$DISPLAY $xvfb $!" >"$display_file"
 }
 stop_display() {
     [ -f "$display_file" ] || return 0
-    local display xvfb wm
-    read -r display xvfb wm <"$display_file"
+    local xvfb wm
+    read -r _ xvfb wm <"$display_file"
     kill "$wm" "$xvfb" 2>/dev/null || true
     rm -f "$display_file"
 }
 
 case "$1" in
     --start)
+        # A run cut short leaves its server up for a while, and a second one would not start beside it.
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -w </dev/null >/dev/null 2>&1 || true
         stop_display
         start_display
         wineserver -p30 </dev/null >/dev/null 2>&1
