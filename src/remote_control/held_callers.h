@@ -21,7 +21,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     /// `context` is the object on whose thread the callers are read.
-    explicit HeldCallers(QObject* context) : m_context(context)
+    explicit HeldCallers(QObject* context)
     {
         m_idleCheck.setSingleShot(true);
         QObject::connect(&m_idleCheck, &QTimer::timeout, context, [this] { dropIdle(); });
@@ -52,9 +52,10 @@ public:
                                      [caller](const std::unique_ptr<Caller>& c) { return c.get() == caller; });
         if (at == m_callers.end())
             return;
+        // Queued on the list's own timer, so that it is forgotten if the list goes first.
         if (m_dropped.empty())
             QMetaObject::invokeMethod(
-                m_context, [this] { m_dropped.clear(); }, Qt::QueuedConnection);
+                &m_idleCheck, [this] { m_dropped.clear(); }, Qt::QueuedConnection);
         m_dropped.push_back(std::move(*at));
         m_callers.erase(at);
     }
@@ -94,7 +95,6 @@ private:
         watchIdle();
     }
 
-    QObject* m_context;
     std::vector<std::unique_ptr<Caller>> m_callers;
     std::vector<std::unique_ptr<Caller>> m_dropped;
     QTimer m_idleCheck;
